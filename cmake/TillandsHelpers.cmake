@@ -1,0 +1,39 @@
+# Shared compile settings and the one-library-per-subsystem helper.
+
+# Determinism: identical float results on every platform and compiler we ship with.
+set(TL_COMMON_FLAGS -ffp-contract=off -fno-fast-math)
+set(TL_WARNING_FLAGS -Wall -Wextra -Werror)
+
+if(TL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(tl_target_settings target)
+  target_compile_options(${target} PRIVATE ${TL_COMMON_FLAGS} ${TL_WARNING_FLAGS})
+  if(MINGW)
+    target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS)
+  endif()
+endfunction()
+
+# tl_subsystem_library(NAME DEPS...): a static library of every .cpp in the calling folder
+# (and its platform/ subfolder); new files are picked up without editing any CMakeLists.
+function(tl_subsystem_library name)
+  file(GLOB _srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+       ${CMAKE_CURRENT_SOURCE_DIR}/platform/*.cpp)
+  if(NOT _srcs)
+    # A subsystem that has no code yet still exists as a target so dependants can link it.
+    set(_stub ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${_stub} "// no sources yet\n")
+    set(_srcs ${_stub})
+  endif()
+  add_library(${name} STATIC ${_srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARGN})
+  tl_target_settings(${name})
+endfunction()
