@@ -3,13 +3,23 @@
 #pragma once
 
 #include <cstdarg>
+#include <stdexcept>
+#include <string>
 
 // How XB_FatalError ends the process. The saver keeps the classic abnormal end (message on standard
 // output, then abort); command-line tools print to standard error and exit with status 2 so that a
 // bad input file gives a clean error instead of a core dump.
 enum class XB_FatalMode {
   Abort,  // print "\n\nXB FATAL ERROR:\n\n%s\n\n\n" to stdout, then abort()
-  Exit2,  // print "tillands: fatal: %s\n" style text to stderr, then exit(2)
+  Exit2,  // print "tillands: fatal: %s\n" to stderr, then exit(2)
+  Throw,  // throw XB_FATAL_EXCEPTION carrying the message (fuzz harnesses and tests)
+};
+
+// Thrown by XB_FatalError in XB_FatalMode::Throw. Loaders hold what they allocate in owning
+// pointers until construction completes, so unwinding through them leaks nothing.
+class XB_FATAL_EXCEPTION : public std::runtime_error {
+ public:
+  explicit XB_FATAL_EXCEPTION(const std::string& message) : std::runtime_error(message) {}
 };
 
 void XB_SetFatalMode(XB_FatalMode mode);
@@ -20,6 +30,10 @@ constexpr int XB_MESSAGE_BUFFER_SIZE = 200;
 
 [[noreturn]] void XB_FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void XB_Warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A path shortened for a message: at most `room` characters, keeping the end (the file name) behind
+// a leading "..." when it is longer. Keeps messages that name long paths within the buffers.
+std::string XB_CutPath(const char* path, int room = 100);
 
 // The last message formatted by XB_Warning (tests and tools read it back).
 const char* XB_LastWarning();
