@@ -1,0 +1,67 @@
+#include "display/memory_display_surface.h"
+
+#include <cstring>
+
+std::unique_ptr<MemoryDisplaySurface> MemoryDisplaySurface::Create(const SurfaceRect& rect,
+                                                                   uint16_t bitsPerPixel, uint8_t fill,
+                                                                   const Options& options) {
+  std::unique_ptr<MemoryDisplaySurface> surface(new MemoryDisplaySurface());
+  surface->options_ = options;
+  surface->rect_ = rect;
+  surface->bitsPerPixel_ = bitsPerPixel;
+  uint16_t w = 0, h = 0;
+  if (options.failCreate || bitsPerPixel != 8 || !SurfaceSizeFromRect(rect, w, h)) {
+    // Like a section that could not be made: the sizes stay as given, no pixel memory exists.
+    surface->width_ = static_cast<uint16_t>(int64_t(rect.right) - rect.left);
+    surface->height_ = static_cast<uint16_t>(int64_t(rect.bottom) - rect.top);
+    surface->failed_ = true;
+    return surface;
+  }
+  surface->width_ = w;
+  surface->height_ = h;
+  surface->pixels_.assign(size_t(surface->Pitch()) * h, fill);
+  return surface;
+}
+
+bool MemoryDisplaySurface::SetPalette(const uint8_t* rgb) {
+  ReleasePalette();
+  if (!rgb || options_.failSetPalette || released_) return false;
+  BuildSurfaceColours(rgb, options_.systemPalette, colours_);
+  hasPalette_ = true;
+  return true;
+}
+
+bool MemoryDisplaySurface::Present() {
+  if (!hasPalette_ || options_.failPresent || pixels_.empty()) return false;
+  presented_.resize(size_t(width_) * height_);
+  const uint32_t pitch = Pitch();
+  for (uint32_t y = 0; y < height_; ++y)
+    std::memcpy(presented_.data() + size_t(y) * width_, pixels_.data() + size_t(y) * pitch, width_);
+  // What a pixel shows is decided by the section's colour table, whose 0 and 255 are black.
+  for (int i = 0; i < 256; ++i) {
+    presentedColours_[3 * i + 0] = colours_.table[i][2];
+    presentedColours_[3 * i + 1] = colours_.table[i][1];
+    presentedColours_[3 * i + 2] = colours_.table[i][0];
+  }
+  ++presentCount_;
+  return true;
+}
+
+void MemoryDisplaySurface::ReleasePalette() {
+  hasPalette_ = false;
+  std::memset(&colours_, 0, sizeof colours_);
+}
+
+void MemoryDisplaySurface::Release() {
+  ReleasePalette();
+  pixels_.clear();
+  pixels_.shrink_to_fit();
+  released_ = true;
+}
+
+std::vector<uint8_t> MemoryDisplaySurface::PresentedRgb() const {
+  std::vector<uint8_t> rgb(presented_.size() * 3);
+  for (size_t i = 0; i < presented_.size(); ++i)
+    std::memcpy(&rgb[3 * i], presentedColours_ + 3 * presented_[i], 3);
+  return rgb;
+}

@@ -1,0 +1,72 @@
+#include "shell/settings.h"
+
+const char* const kSettingsDialogTitle = "Tillands Bildschirmschoner Einstellungen";
+const char* const kSettingsDialogCaption = "Mindestanzahl Animationen";
+const char* const kSettingsDialogSoundBox = "&Ger\xE4usche";
+
+uint16_t ClampNumAnimations(uint32_t value) {
+  uint16_t n = static_cast<uint16_t>(value & 0xFFFFu);
+  if (n < kMinNumAnimations) n = kMinNumAnimations;
+  if (n > kMaxNumAnimations) n = kMaxNumAnimations;
+  return n;
+}
+
+void LoadSettings(SaverSettings& settings, SettingsStore& store) {
+  settings.frameRate = kDefaultFrameRate;
+  settings.numAnimations = kDefaultNumAnimations;
+  std::unique_ptr<SettingsKey> key = store.OpenKey(SettingsHive::CurrentUser, kSettingsKeyPath);
+  if (!key) return;
+  uint32_t value = 0;
+  if (ReadSettingsNumber(*key, "FrameRate", value))
+    settings.frameRate = static_cast<uint16_t>(value & 0xFFFFu);
+  value = 0;
+  if (ReadSettingsNumber(*key, "Num Animations", value)) settings.numAnimations = ClampNumAnimations(value);
+  value = 0;
+  bool haveSound = ReadSettingsNumber(*key, "Sound", value);
+  settings.soundOn = (!haveSound || value != 0) ? 1 : 0;
+}
+
+namespace {
+void WriteAll(const SaverSettings& settings, SettingsStore& store, SettingsHive hive, const char* path) {
+  std::unique_ptr<SettingsKey> key = store.CreateKey(hive, path);
+  if (!key) return;
+  key->WriteNumber("FrameRate", settings.frameRate);
+  key->WriteNumber("Num Animations", settings.numAnimations);
+  key->WriteNumber("Sound", settings.soundOn ? 1u : 0u);
+}
+}  // namespace
+
+void SaveSettings(const SaverSettings& settings, SettingsStore& store) {
+  WriteAll(settings, store, SettingsHive::CurrentUser, kSettingsKeyPath);
+  WriteAll(settings, store, SettingsHive::Users, kDefaultUserSettingsKeyPath);
+}
+
+uint32_t FrameTimerPeriodMs(uint16_t frameRate) {
+  if (frameRate == 0) frameRate = kDefaultFrameRate;
+  return 1000u / frameRate;
+}
+
+SettingsDialogInit SettingsDialogInitValues(const SaverSettings& settings) {
+  SettingsDialogInit init{};
+  init.title = kSettingsDialogTitle;
+  init.captionText = kSettingsDialogCaption;
+  init.soundBoxText = kSettingsDialogSoundBox;
+  init.trackbarMin = kMinNumAnimations;
+  init.trackbarMax = kMaxNumAnimations;
+  init.tickFrequency = 10;
+  init.trackbarPosition = settings.numAnimations;
+  init.soundChecked = settings.soundOn != 0;
+  return init;
+}
+
+int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
+                     SettingsStore& store) {
+  settings.numAnimations = ClampNumAnimations(trackbarPosition);
+  settings.soundOn = soundChecked ? 1 : 0;
+  SaveSettings(settings, store);
+  return kDialogIdOk;
+}
+
+int SettingsDialogCancel() {
+  return kDialogIdCancel;
+}

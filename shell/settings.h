@@ -1,0 +1,72 @@
+// The saver's three settings and the logic of its settings dialog, over a SettingsStore.
+//
+// Loading: frame rate 12 and 30 animations unless the key says otherwise; "Num Animations" is kept in
+// 10..100; sound is on unless "Sound" is stored as 0 — but stays off when the key does not exist at
+// all. Saving writes all three values under the current user and then, regardless of how that went,
+// under the default user.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/settings_store.h"
+
+struct SaverApplication;
+
+constexpr uint16_t kDefaultFrameRate = 12;
+constexpr uint16_t kDefaultNumAnimations = 30;
+constexpr uint16_t kMinNumAnimations = 10;
+constexpr uint16_t kMaxNumAnimations = 100;
+
+struct SaverSettings {
+  uint16_t frameRate = 0;
+  uint16_t numAnimations = 0;
+  uint8_t soundOn = 0;
+};
+
+// `settings.soundOn` keeps its value when the key is missing (the saver starts with 0).
+void LoadSettings(SaverSettings& settings, SettingsStore& store);
+void SaveSettings(const SaverSettings& settings, SettingsStore& store);
+uint16_t ClampNumAnimations(uint32_t value);
+
+// The same over the application record's frameRate, numAnimations and soundOn.
+void LoadSettings(SaverApplication& application, SettingsStore& store);
+void SaveSettings(SaverApplication& application, SettingsStore& store);
+
+// The frame timer's period: 1000 / frameRate in integer division (12 frames per second give 83 ms).
+// A frame rate of 0 would divide by zero; it is treated as the default rate. Rates above 1000 give 0:
+// the front end then runs ticks as fast as its timer allows (at least 1 ms apart on Windows).
+uint32_t FrameTimerPeriodMs(uint16_t frameRate);
+
+// ---------------------------------------------------------------------------------------------------
+// The settings dialog (resource 101) as data and decisions; the Win32 front end turns them into
+// control calls.
+
+constexpr int kDialogIdOk = 1;
+constexpr int kDialogIdCancel = 2;
+constexpr int kDialogIdTrackbar = 1002;
+constexpr int kDialogIdSoundBox = 1032;
+constexpr int kDialogIdCaption = 1004;
+
+extern const char* const kSettingsDialogTitle;     // "Tillands Bildschirmschoner Einstellungen"
+extern const char* const kSettingsDialogCaption;   // "Mindestanzahl Animationen"
+extern const char* const kSettingsDialogSoundBox;  // "&Geräusche", Windows-1252 (ä is 0xE4)
+
+struct SettingsDialogInit {
+  const char* title;
+  const char* captionText;
+  const char* soundBoxText;
+  uint16_t trackbarMin;
+  uint16_t trackbarMax;
+  uint16_t tickFrequency;
+  uint16_t trackbarPosition;
+  bool soundChecked;
+};
+
+// What WM_INITDIALOG sets up from the loaded settings.
+SettingsDialogInit SettingsDialogInitValues(const SaverSettings& settings);
+// OK: the trackbar position is taken as an unsigned 16-bit number and clamped to 10..100; sound is
+// the check box; all three values are saved. Returns the dialog's result 1.
+int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
+                     SettingsStore& store);
+// Cancel: nothing is saved and nothing changes. Returns the dialog's result 2.
+int SettingsDialogCancel();
