@@ -215,6 +215,7 @@ ShapeRenderer::ShapeRenderer(int width, int height, int anchorX, int anchorY, Vi
   depth_.assign(size_t(width) * height, 1e30f);
   material_.assign(size_t(width) * height, 0);
   light_.assign(size_t(width) * height, 0.0f);
+  surfaceZ_.assign(size_t(width) * height, 0.0f);
   shadow_.assign(size_t(width) * height, 0);
 }
 
@@ -295,6 +296,7 @@ void ShapeRenderer::Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, in
       depth_[i] = d;
       material_[i] = uint8_t(material);
       light_[i] = Shade(Normalize(na * w0 + nb * w1 + nc * w2));
+      surfaceZ_[i] = w0 * a.z + w1 * b.z + w2 * c.z;
     }
 }
 

@@ -159,6 +159,8 @@ class ShapeRenderer {
   int Height() const { return height_; }
   int MaterialAt(int x, int y) const { return material_[size_t(y) * width_ + x]; }
   float LightAt(int x, int y) const { return light_[size_t(y) * width_ + x]; }
+  // World height (z) of the surface seen at the pixel; for level masks that grow from the ground.
+  float HeightAt(int x, int y) const { return surfaceZ_[size_t(y) * width_ + x]; }
   void SetLight(int x, int y, float v) { light_[size_t(y) * width_ + x] = v; }
 
   // Screen position (relative to the canvas) of a model point under the current transform.
@@ -177,6 +179,7 @@ class ShapeRenderer {
   std::vector<float> depth_;
   std::vector<uint8_t> material_;
   std::vector<float> light_;
+  std::vector<float> surfaceZ_;
   std::vector<uint8_t> shadow_;
 };
 

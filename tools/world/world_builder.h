@@ -1,0 +1,110 @@
+// The demo world generator: everything `tillands-assets make-world` writes.
+//
+// The world is assembled in memory first (a WorldOutput) by "world parts" that register themselves,
+// then written in one go, sorted by path, either as a plain data directory or packed into data_v.dat.
+// Nothing depends on the clock or on the order of a directory listing, so the same version always
+// writes byte-identical files.
+//
+// A part is one file that registers a static WorldPart, e.g. the creatures:
+//
+//   static tlworld::WorldPart creatures{"creatures", 50, &BuildCreatures};
+//
+// Parts run in ascending `order` (then by name). The scenery part (order 10) creates the four creature
+// description files empty and the base colour tables; later parts append sections to those texts
+// (AppendText), add bob libraries (AddFile) and further colour tables and windows.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/world/shape_render.h"
+
+namespace tlworld {
+
+// Paths of the data directory as the program names them (backslashes, relative to "GamePath").
+inline constexpr const char* kPackedBobsPath = "DATA_V\\VE_Graphics\\BobManager\\Screensaver_Packed.bmd";
+inline constexpr const char* kMaskedBobsPath = "DATA_V\\VE_Graphics\\BobManager\\Screensaver_Masked.bmd";
+inline constexpr const char* kFontPath = "DATA_V\\VE_Graphics\\ExtText.fnt";
+inline constexpr const char* kFontForegroundPath = "DATA_V\\VE_Graphics\\Palette_Font_Foreground.pcx";
+inline constexpr const char* kFontBackgroundPath = "DATA_V\\VE_Graphics\\Palette_Font_Background.pcx";
+inline constexpr const char* kLogoPicturePath = "Logo.bmp";
+inline constexpr const char* kLogoTextPath = "Logo.txt";
+inline constexpr const char* kRemapTablesDir = "DATA_V\\VE_Graphics\\RemapTables\\";
+inline constexpr const char* kRemapTablesIniPath = "DATA_V\\VE_Graphics\\RemapTables\\remaptables.ini";
+inline constexpr const char* kCreaturesDir = "DATA_V\\VE_Graphics\\Creatures\\";
+inline constexpr const char* kCreatureBobsDir = "DATA_V\\VE_Graphics\\BobManager\\";
+inline constexpr const char* kAnimationDescriptionsPath =
+    "DATA_V\\VE_Graphics\\Creatures\\z_animation_descriptions.ini";
+inline constexpr const char* kWalkDataDescriptionsPath =
+    "DATA_V\\VE_Graphics\\Creatures\\z_walkdata_descriptions.ini";
+inline constexpr const char* kCreatureDescriptionsPath =
+    "DATA_V\\VE_Graphics\\Creatures\\z_creature_descriptions.ini";
+inline constexpr const char* kRandomRemapsPath = "DATA_V\\VE_Graphics\\Creatures\\x_random_remaps.ini";
+inline constexpr const char* kArchiveName = "data_v.dat";
+
+// A 256-colour palette as RGB triples (for the PCX files of the remap tables).
+using PaletteRgb = std::array<Rgb, 256>;
+
+class WorldOutput {
+ public:
+  // Adds (or replaces) a binary file.
+  void AddFile(const std::string& path, std::vector<uint8_t> bytes);
+  // Text files are collected as strings; AppendText creates the file when it is new.
+  void AppendText(const std::string& path, const std::string& text);
+  bool HasFile(const std::string& path) const;
+
+  // A [RemapTable] section: `fileName` is the PCX written into the remap table directory, its palette
+  // is `palette`. Tables are written in the order they are added ("Shadow" first).
+  void AddRemapTable(const std::string& name, const std::string& fileName, const PaletteRgb& palette);
+  // A [RemapTable16] section: the window's colours are palette entries 16 * start .. 16 * start + 15 of
+  // the table `table` (its remap bytes, used for carried goods, start at `start`).
+  void AddRemapWindow(const std::string& name, const std::string& table, int start);
+
+  // Writes remaptables.ini and its PCX files and turns every text into a file. Called once by
+  // BuildWorld after all parts ran.
+  void Finish();
+
+  // The files by path, sorted (after Finish: everything the world holds).
+  const std::map<std::string, std::vector<uint8_t>>& Files() const { return files_; }
+
+ private:
+  struct Table {
+    std::string name, fileName;
+    PaletteRgb palette;
+  };
+  struct Window {
+    std::string name, table;
+    int start;
+  };
+  std::map<std::string, std::vector<uint8_t>> files_;
+  std::map<std::string, std::string> texts_;
+  std::vector<Table> tables_;
+  std::vector<Window> windows_;
+};
+
+struct WorldPart {
+  const char* name;
+  int order;
+  void (*build)(WorldOutput& out);
+  WorldPart(const char* name, int order, void (*build)(WorldOutput&));
+};
+
+// Runs every registered part and finishes the output.
+WorldOutput BuildWorld();
+// Writes the world below `dir` (backslashes become directory separators). With `archive`, all files
+// go into `dir`/data_v.dat instead. False with `error` set on failure.
+bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error);
+// The bytes of a data_v.dat holding `files` (names with backslashes), members in map order.
+std::vector<uint8_t> PackArchive(const std::map<std::string, std::vector<uint8_t>>& files);
+
+// Small file-format writers used by the parts.
+std::vector<uint8_t> EncodePcx(int width, int height, const std::vector<uint8_t>& pixels,
+                               const PaletteRgb& palette);
+std::vector<uint8_t> EncodeBmp8(int width, int height, const std::vector<uint8_t>& pixels,
+                                const PaletteRgb& palette);
+PaletteRgb ScreenPalette();
+
+}  // namespace tlworld
