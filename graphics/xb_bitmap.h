@@ -15,16 +15,14 @@ class XB_PALETTE;
 class XB_REMAP_TABLE;
 class XB_STORABLE_BUFFER;
 
-enum : uint16_t {
-  XB_PIXELS_8 = 0,
-  XB_PIXELS_16 = 1,
-  XB_PIXELS_32 = 2,
-};
+constexpr uint16_t XB_PIXELS_8 = 0;
+constexpr uint16_t XB_PIXELS_16 = 1;
+constexpr uint16_t XB_PIXELS_32 = 2;
 
 // Largest side and largest pixel block a bitmap may have. Sizes come from files that users edit; a
 // header that asks for more is refused instead of exhausting memory.
-constexpr int32_t XB_BITMAP_MAX_SIDE = 32768;
-constexpr uint64_t XB_BITMAP_MAX_BYTES = 256ull << 20;
+constexpr int32_t XB_BITMAP_MAX_SIDE = 16384;
+constexpr uint64_t XB_BITMAP_MAX_BYTES = 64ull << 20;
 
 // True when a bitmap of that size and format may be made (0 x 0 is allowed: a bitmap without pixels).
 bool XB_BitmapSizeAllowed(int64_t width, int64_t height, uint16_t format);

@@ -21,12 +21,10 @@ class XB_FILE;
 class XB_PALETTE;
 class XB_STORABLE_BUFFER;
 
-enum : uint16_t {
-  XB_BOB_NONE = 0,
-  XB_BOB_PACKED = 1,
-  XB_BOB_SHADOW = 2,
-  XB_BOB_MASK = 3,
-};
+constexpr uint16_t XB_BOB_NONE = 0;
+constexpr uint16_t XB_BOB_PACKED = 1;
+constexpr uint16_t XB_BOB_SHADOW = 2;
+constexpr uint16_t XB_BOB_MASK = 3;
 
 constexpr uint32_t XB_BOB_EMPTY_ROW = 0xFFFFFFFFu;
 constexpr uint32_t XB_BOB_OFFSET_MASK = 0x3FFFFFu;
@@ -102,6 +100,7 @@ class XB_BOB_MANAGER : public XB_STORABLE {
 
  private:
   void Validate(const char* what);
+  void FreeParts();
   XB_PALETTE* PaletteOf(uint32_t index) const;
 
   uint32_t firstIndex_ = 0;
@@ -117,6 +116,9 @@ class XB_BOB_MANAGER : public XB_STORABLE {
   XB_STORABLE_BUFFER* rowBuffer_ = nullptr;
   XB_PALETTE* palette_ = nullptr;
   XB_PALETTE** entryPalettes_ = nullptr;  // per entry, allocated when first set
+  // Per entry: 1 when some row writes beyond the bob's width. Such rows are legal (the overhang is
+  // clipped away) but the entry must always take the clipped path.
+  uint8_t* overhang_ = nullptr;
   const uint8_t* remapTable_ = nullptr;
   const uint8_t* shadowTable_ = nullptr;
 };
