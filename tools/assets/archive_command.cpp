@@ -1,0 +1,199 @@
+// tillands-assets archive: list, extract and pack packed data files (data_v.dat).
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "base/xb_archive_writer.h"
+#include "base/xb_file.h"
+#include "tools/assets/command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int RunArchive(int argc, char** argv);
+
+const AssetCommand archiveCommand{
+    "archive", "list, extract and pack packed data files (data_v.dat)",
+    "usage: tillands-assets archive list FILE\n"
+    "       tillands-assets archive extract FILE DIR\n"
+    "       tillands-assets archive pack DIR FILE\n"
+    "\n"
+    "A packed data file holds game files under the names the saver opens them by, relative to the\n"
+    "data directory with backslash separators (for example Data_V\\VE_Graphics\\ExtText.fnt).\n"
+    "\n"
+    "  list FILE          print offset, size and name of every member, in directory order\n"
+    "  extract FILE DIR   write every member below DIR, its backslashes becoming folders\n"
+    "  pack DIR FILE      pack every file below DIR, named relative to DIR, sorted by name\n"
+    "\n"
+    "Exit status: 0 success, 1 bad usage or a member that could not be handled, 2 a damaged archive.\n",
+    &RunArchive};
+
+int Usage() {
+  return PrintUsage(archiveCommand, 1);
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tillands-assets archive: %s\n", message.c_str());
+  return 1;
+}
+
+bool IsRegularFile(const char* path) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::path(path), ec);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+int64_t FileLength(const char* path) {
+  std::error_code ec;
+  const auto size = fs::file_size(fs::path(path), ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+int List(const char* path) {
+  if (!IsRegularFile(path)) return Fail(std::string("no such archive file: ") + path);
+  XB_ARCHIVE archive(path);
+  uint64_t total = 0;
+  std::printf("%10s  %10s  %s\n", "offset", "size", "name");
+  for (uint32_t i = 0; i < archive.Count(); ++i) {
+    const XB_ARCHIVE::Entry& e = archive.EntryAt(i);
+    std::printf("%10u  %10u  %s\n", e.offset, e.size, e.name);
+    total += e.size;
+  }
+  std::printf("%u members, %llu bytes\n", archive.Count(), static_cast<unsigned long long>(total));
+  return 0;
+}
+
+// The folders and file name of a member below the target directory, or empty when the name could
+// escape it (absolute, drive letter, "..") or names nothing.
+std::vector<std::string> SafeComponents(const char* name) {
+  std::vector<std::string> parts;
+  std::string current;
+  const size_t length = std::strlen(name);
+  if (length == 0 || name[0] == '\\' || name[0] == '/' || (length > 1 && name[1] == ':')) return {};
+  for (size_t i = 0; i <= length; ++i) {
+    const char c = name[i];
+    if (c == '\\' || c == '/' || c == '\0') {
+      if (current == "..") return {};
+      if (!current.empty() && current != ".") parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  return parts;
+}
+
+int Extract(const char* path, const char* target) {
+  if (!IsRegularFile(path)) return Fail(std::string("no such archive file: ") + path);
+  XB_ARCHIVE archive(path);
+  const int64_t archiveLength = FileLength(path);
+  std::error_code ec;
+  fs::create_directories(fs::path(target), ec);
+  if (ec) return Fail(std::string("cannot create directory ") + target + ": " + ec.message());
+
+  int status = 0;
+  std::set<std::string> seen;
+  std::vector<uint8_t> chunk(1 << 20);
+  for (uint32_t i = 0; i < archive.Count(); ++i) {
+    const XB_ARCHIVE::Entry& e = archive.EntryAt(i);
+    const std::vector<std::string> parts = SafeComponents(e.name);
+    if (parts.empty()) {
+      status = Fail(std::string("member name not safe to extract, skipped: \"") + e.name + "\"");
+      continue;
+    }
+    // The saver finds only the first of names equal without regard to case; later ones are dead.
+    if (!seen.insert(Lower(e.name)).second) {
+      std::fprintf(stderr,
+                   "tillands-assets archive: warning: \"%s\" is shadowed by an earlier member, skipped\n",
+                   e.name);
+      continue;
+    }
+    if (static_cast<int64_t>(e.offset) + e.size > archiveLength) {
+      status = Fail(std::string("member \"") + e.name + "\" lies beyond the end of the archive, skipped");
+      continue;
+    }
+    fs::path out(target);
+    for (const std::string& part : parts) out /= part;
+    fs::create_directories(out.parent_path(), ec);
+    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      status = Fail("cannot write " + out.string());
+      continue;
+    }
+    XB_FILE& in = *archive.File();
+    in.Seek(static_cast<int32_t>(e.offset));
+    for (uint32_t done = 0; done < e.size;) {
+      const uint32_t n = std::min<uint32_t>(e.size - done, static_cast<uint32_t>(chunk.size()));
+      in.Read(chunk.data(), n);
+      file.write(reinterpret_cast<const char*>(chunk.data()), n);
+      done += n;
+    }
+    if (!file.good()) status = Fail("cannot write " + out.string());
+  }
+  return status;
+}
+
+int Pack(const char* source, const char* output) {
+  std::error_code ec;
+  if (!fs::is_directory(fs::path(source), ec)) return Fail(std::string("no such directory: ") + source);
+  const fs::path outputPath = fs::weakly_canonical(fs::path(output), ec);
+
+  std::vector<XB_ARCHIVE_MEMBER> members;
+  std::set<std::string> names;
+  const fs::path root(source);
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    if (fs::weakly_canonical(it->path(), ec) == outputPath) continue;  // never pack the archive into itself
+    std::string name;
+    for (const fs::path& part : fs::relative(it->path(), root, ec)) {
+      if (!name.empty()) name += '\\';
+      name += part.string();
+    }
+    if (!names.insert(Lower(name)).second)
+      return Fail("two files differ only in letter case and cannot both be found: " + name);
+    std::ifstream in(it->path(), std::ios::binary);
+    if (!in) return Fail("cannot read " + it->path().string());
+    XB_ARCHIVE_MEMBER member;
+    member.name = name;
+    member.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    members.push_back(std::move(member));
+  }
+  if (ec) return Fail(std::string("cannot walk ") + source + ": " + ec.message());
+
+  std::sort(members.begin(), members.end(),
+            [](const XB_ARCHIVE_MEMBER& a, const XB_ARCHIVE_MEMBER& b) { return a.name < b.name; });
+  std::string error;
+  if (!XB_WriteArchive(output, members, &error)) return Fail(error);
+  std::printf("packed %zu members into %s\n", members.size(), output);
+  return 0;
+}
+
+int RunArchive(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string action = argv[1];
+  if (action == "list" && argc == 3) return List(argv[2]);
+  if (action == "extract" && argc == 4) return Extract(argv[2], argv[3]);
+  if (action == "pack" && argc == 4) return Pack(argv[2], argv[3]);
+  if (action != "list" && action != "extract" && action != "pack")
+    std::fprintf(stderr, "tillands-assets archive: unknown action '%s'\n\n", action.c_str());
+  else
+    std::fprintf(stderr, "tillands-assets archive: wrong number of arguments for '%s'\n\n", action.c_str());
+  return Usage();
+}
+
+}  // namespace
