@@ -120,13 +120,14 @@ class VE_STATIC_DATA_MANAGER {
 
   void l_ReadAnimationSection(XB_INI_FILE_READER& reader, VE_ANIMATION_DESCRIPTION& animation);
   void l_ReadWalkDataSection(XB_INI_FILE_READER& reader, VE_WALKDATA_DESCRIPTION& walk);
-  void l_ReadCreatureSection(XB_INI_FILE_READER& reader, VE_CREATURE_DESCRIPTION& creature);
-  void l_ReadSlotLine(XB_INI_FILE_READER& reader, VE_RANDOM_REMAP& set, const char* owner);
+  void l_ReadCreatureSection(XB_INI_FILE_READER& reader, VE_CREATURE_DESCRIPTION& creature, uint16_t id);
+  void l_ReadSlotLine(XB_INI_FILE_READER& reader, VE_RANDOM_REMAP& set, uint16_t& filled, const char* owner);
   void l_SetRemapTable16Window(VE_REMAP_TABLE16_ENTRY& entry, bool warn);
 
   void l_FreeRemapTables();
   void l_FreeAnimations();
   void l_FreeBobLibraries();
+  void l_Release();
 };
 
 // The process-wide instances: the manager, its animation table (set by the animation loader,
