@@ -45,6 +45,7 @@ EncodedBob EncodeLevelMask(const XB_BITMAP& levels);
 // give their indices with `background` where transparent; shadow bobs give 255 where darkened and
 // `background` elsewhere; level masks give their levels with 255 where transparent.
 XB_BITMAP* DecodeBob(const XB_BOB_MANAGER& library, uint32_t number, uint8_t background);
+// Null from either when the number holds no bob.
 // Coverage of a packed bob (255 opaque, 0 transparent), so that index-0 pixels survive a round trip.
 XB_BITMAP* DecodeBobCoverage(const XB_BOB_MANAGER& library, uint32_t number);
 
