@@ -1,0 +1,178 @@
+#include "graphics/xb_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "graphics/xb_bitmap.h"
+#include "graphics/xb_palette.h"
+#include "tests/common/fatal_test.h"
+#include "tests/common/temp_dir.h"
+#include "tests/graphics/graphics_test_util.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using tl_test::PutI32;
+using tl_test::PutU16;
+using tl_test::PutU32;
+
+void PutI16(Bytes& out, int16_t v) {
+  PutU16(out, static_cast<uint16_t>(v));
+}
+
+// A PCX file: header with the window, the given encoded data, then the 768-byte palette.
+Bytes Pcx(int16_t xmin, int16_t ymin, int16_t xmax, int16_t ymax, const Bytes& encoded) {
+  Bytes out = {10, 5, 1, 8};
+  PutI16(out, xmin);
+  PutI16(out, ymin);
+  PutI16(out, xmax);
+  PutI16(out, ymax);
+  out.resize(128, 0);
+  out.insert(out.end(), encoded.begin(), encoded.end());
+  out.push_back(12);
+  for (int i = 0; i < 256; ++i)
+    out.insert(out.end(), {static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i)});
+  return out;
+}
+
+// A BMP file with a 256-entry palette area (colours used as given) and the pixel bytes as stored.
+Bytes Bmp(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression, uint32_t coloursUsed,
+          const Bytes& pixelData) {
+  const uint32_t paletteBytes = bitCount == 8 ? 1024 : 0;
+  Bytes out = {'B', 'M'};
+  PutU32(out, 0);
+  PutU32(out, 0);
+  PutU32(out, 54 + paletteBytes);  // pixel data offset
+  PutU32(out, 40);
+  PutI32(out, width);
+  PutI32(out, height);
+  PutU16(out, 1);
+  PutU16(out, bitCount);
+  PutU32(out, compression);
+  PutU32(out, static_cast<uint32_t>(pixelData.size()));
+  PutU32(out, 0);
+  PutU32(out, 0);
+  PutU32(out, coloursUsed);
+  PutU32(out, 0);
+  for (uint32_t i = 0; i < paletteBytes / 4; ++i)
+    out.insert(out.end(),
+               {static_cast<uint8_t>(i), static_cast<uint8_t>(i / 2), static_cast<uint8_t>(255 - i), 0});
+  out.insert(out.end(), pixelData.begin(), pixelData.end());
+  return out;
+}
+
+std::unique_ptr<XB_PICTURE> Decode(const char* name, const Bytes& bytes) {
+  return std::make_unique<XB_PICTURE>(name, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+TEST(PictureTest, PcxOddWidthDropsThePadColumnAndRunsStopAtTheLine) {
+  // Width 5: six bytes per scan line. Row 0: a run of 3 x 7, literals 1 2 and the pad 9.
+  // Row 1: a run of 10 x 4 (the overflow is discarded), then row 2 starts with the next byte.
+  const Bytes encoded = {0xC3, 7, 1, 2, 9, 0xCA, 4, 0xC0, 99, 5, 0xC5, 6};
+  auto picture = Decode("Logo.PCX", Pcx(10, 20, 14, 22, encoded));
+  XB_BITMAP* b = picture->GetBitmap();
+  ASSERT_EQ(b->GetWidth(), 5);
+  ASSERT_EQ(b->GetHeight(), 3);
+  EXPECT_EQ(gfx_test::Pixels(*b), (Bytes{7, 7, 7, 1, 2, 4, 4, 4, 4, 4, 5, 6, 6, 6, 6}));
+  ASSERT_NE(picture->GetPalette(), nullptr);
+  EXPECT_EQ(b->GetPalette(), picture->GetPalette());
+  EXPECT_EQ(picture->GetPalette()->GetColour(3), XB_PALETTE_ENTRY::Rgb(3, 0, 252));
+  EXPECT_TRUE(picture->IsLoaded());
+}
+
+TEST(PictureTest, BmpUncompressedRowsArePaddedAndEitherOrderGivesTheSameBitmap) {
+  // 3 x 2 pixels, 4 bytes per row; bottom-up stores row 1 first.
+  const Bytes bottomUp = {4, 5, 6, 0xAA, 1, 2, 3, 0xAA};
+  const Bytes topDown = {1, 2, 3, 0xAA, 4, 5, 6, 0xAA};
+  auto a = Decode("a.bmp", Bmp(3, 2, 8, 0, 16, bottomUp));
+  auto b = Decode("b.BMP", Bmp(3, -2, 8, 0, 16, topDown));
+  EXPECT_EQ(gfx_test::Pixels(*a->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(gfx_test::Pixels(*a->GetBitmap()), gfx_test::Pixels(*b->GetBitmap()));
+  // Colours used = 16: entries 16 and above stay 0.
+  EXPECT_EQ(a->GetPalette()->GetColour(15), (XB_PALETTE_ENTRY{15, 7, 240, 0}));
+  EXPECT_EQ(a->GetPalette()->GetColour(16), XB_PALETTE_ENTRY{});
+  auto c = Decode("c.bm", Bmp(3, 2, 8, 0, 0, bottomUp));  // ".bm" counts as BMP
+  EXPECT_EQ(c->GetPalette()->GetColour(200), (XB_PALETTE_ENTRY{200, 100, 55, 0}));
+}
+
+TEST(PictureTest, TrueColourBmpsBecome32BitBitmapsWithoutPalette) {
+  const Bytes pixels24 = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0};  // 2 x 1, padded to 8
+  auto noFormat = Decode("t.bmp", Bmp(2, 1, 24, 0, 0, pixels24));
+  EXPECT_EQ(noFormat->GetBitmap()->GetFormat(), XB_PIXELS_32);
+  EXPECT_EQ(noFormat->GetPalette(), nullptr);
+  EXPECT_EQ(noFormat->GetBitmap()->GetPixels32()[0], 0u);  // no descriptor installed
+  XB_InstallPixelFormat32(XB_PIXEL_FORMAT_32::Xrgb8888());
+  auto rgb = Decode("t.bmp", Bmp(2, 1, 24, 0, 0, pixels24));
+  EXPECT_EQ(rgb->GetBitmap()->GetPixels32()[0], 0x302010u);
+  EXPECT_EQ(rgb->GetBitmap()->GetPixels32()[1], 0x605040u);
+  auto rgbx = Decode("t.bmp", Bmp(1, -2, 32, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(rgbx->GetBitmap()->GetPixels32()[1], 0x070605u);
+  XB_UninstallPixelFormat32();
+}
+
+TEST(PictureTest, Rle8FillsUpwardsAndClipsEverythingOutside) {
+  // 4 x 3. Bottom row: run 2 x 5, literal 3 bytes (7 8 9; pad), the last pixel falls off the row.
+  // End of line. Middle row: delta (1, 1) moves to column 1 of the top row; a run of 9 x 1 runs
+  // past the right edge. End of bitmap before the middle row got anything.
+  const Bytes data = {2, 5, 0, 3, 7, 8, 9, 0, 0, 0, 0, 2, 1, 1, 9, 1, 0, 1};
+  auto p = Decode("r.bmp", Bmp(4, 3, 8, 1, 0, data));
+  EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{0xEE, 1, 1, 1, 0xEE, 0xEE, 0xEE, 0xEE, 5, 5, 7, 8}));
+  // Deltas that leave the bitmap stop the decoding without writing anywhere.
+  auto up = Decode("u.bmp", Bmp(2, 2, 8, 1, 0, {0, 2, 0, 5, 3, 3, 0, 1}));
+  EXPECT_EQ(gfx_test::Pixels(*up->GetBitmap()), Bytes(4, 0xEE));
+}
+
+TEST(PictureTest, PicturesLoadFromFilesAndHandOverTheirParts) {
+  tl_test::TempDir dir;
+  const std::string path = dir.Write("Palette.pcx", Pcx(0, 0, 1, 0, {3, 4}));
+  XB_PICTURE picture(path.c_str());
+  ASSERT_NE(picture.GetBitmap(), nullptr);
+  EXPECT_EQ(gfx_test::Pixels(*picture.GetBitmap()), (Bytes{3, 4}));
+  std::unique_ptr<XB_PALETTE> palette(picture.DetachPalette());
+  EXPECT_NE(palette, nullptr);
+  EXPECT_EQ(picture.GetPalette(), nullptr);
+  EXPECT_EQ(picture.GetBitmap()->GetPalette(), nullptr);
+  picture.Release();
+  EXPECT_EQ(picture.GetBitmap(), nullptr);
+}
+
+TEST(PictureTest, UnknownAndUnsupportedFormatsAreFatal) {
+  const Bytes bmp = Bmp(1, 1, 8, 0, 0, {0, 0, 0, 0});
+  XB_EXPECT_FATAL(Decode("logo.gif", bmp), "Unknown GFX format : \\.gif");
+  XB_EXPECT_FATAL(Decode("logo.bmp", Bmp(1, 1, 4, 0, 0, {0, 0, 0, 0})),
+                  "The bitmap to load was compressed\\.");
+  XB_EXPECT_FATAL_THROW(Decode("logo.bmp", Bmp(1, 1, 24, 3, 0, {0, 0, 0, 0})),
+                        "The bitmap to load was compressed.");
+  XB_EXPECT_FATAL_THROW(Decode("logo", bmp), "Unknown GFX format");
+}
+
+TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
+  XB_EXPECT_FATAL_THROW(Decode("tiny.pcx", Bytes(200, 0)), "tiny.pcx - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("neg.pcx", Pcx(5, 0, 2, 0, {1})), "neg.pcx - corrupt data: picture size");
+  // 30000 x 30000 in a 1 KB file.
+  XB_EXPECT_FATAL_THROW(Decode("big.pcx", Pcx(0, 0, 29999, 29999, {1})), "big.pcx - corrupt data");
+  // 2000 x 300 is allowed in principle, but these few bytes cannot hold its scan lines.
+  XB_EXPECT_FATAL_THROW(Decode("short.pcx", Pcx(0, 0, 1999, 299, {1, 2, 3})), "short.pcx - corrupt data");
+  // Every byte after the header is a one-pixel run (two bytes per pixel): 384 pixels for 400 wanted.
+  Bytes cut = Pcx(0, 0, 99, 3, {});
+  cut.resize(128 + 768);
+  for (size_t i = 128; i < cut.size(); ++i) cut[i] = 0xC1;
+  XB_EXPECT_FATAL_THROW(Decode("cut.pcx", cut), "cut.pcx - corrupt data: the PCX data ends");
+
+  XB_EXPECT_FATAL_THROW(Decode("h.bmp", Bytes(40, 0)), "h.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("rows.bmp", Bmp(4, 4, 8, 0, 0, {1, 2, 3})), "rows.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("wide.bmp", Bmp(-4, 4, 24, 0, 0, {})), "wide.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("huge.bmp", Bmp(100000, 1, 8, 0, 0, {})), "huge.bmp - corrupt data");
+  Bytes offset = Bmp(1, 1, 8, 0, 0, {1, 0, 0, 0});
+  offset[10] = 0xFF;
+  offset[13] = 0x7F;
+  XB_EXPECT_FATAL_THROW(Decode("offset.bmp", offset), "offset.bmp - corrupt data");
+  Bytes colours = Bmp(1, 1, 24, 0, 0, {1, 2, 3, 0});
+  colours[28] = 8;  // now 8-bit, but the file has no room for a colour table
+  XB_EXPECT_FATAL_THROW(Decode("colours.bmp", colours), "colours.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("rle.bmp", Bmp(4, 4, 8, 1, 0, {2, 5, 0, 7, 1})), "rle.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("down.bmp", Bmp(4, -4, 8, 1, 0, {0, 1})), "down.bmp - corrupt data");
+}
+
+}  // namespace
