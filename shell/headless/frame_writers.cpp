@@ -1,0 +1,161 @@
+#include "shell/headless/frame_writers.h"
+
+#include <gif_lib.h>
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct PngErrorState {
+  std::jmp_buf jump;
+  char message[256];
+};
+
+void PngError(png_structp png, png_const_charp text) {
+  auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+  std::snprintf(state->message, sizeof state->message, "%s", text);
+  std::longjmp(state->jump, 1);
+}
+void PngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
+                      const uint8_t* rgb768, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  PngErrorState state{};
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, nullptr);
+    std::fclose(file);
+    error = "cannot write " + path + ": out of memory";
+    return false;
+  }
+  std::vector<png_bytep> rows(height);
+  if (setjmp(state.jump)) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    error = "cannot write " + path + ": " + state.message;
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_color palette[256];
+  for (int i = 0; i < 256; ++i) palette[i] = {rgb768[3 * i], rgb768[3 * i + 1], rgb768[3 * i + 2]};
+  png_set_PLTE(png, info, palette, 256);
+  png_write_info(png, info);
+  for (uint16_t y = 0; y < height; ++y) rows[y] = const_cast<png_bytep>(indices + size_t(y) * width);
+  png_write_image(png, rows.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+ColorMapObject* MakeColourMap(const uint8_t* rgb768) {
+  GifColorType colours[256];
+  for (int i = 0; i < 256; ++i) colours[i] = {rgb768[3 * i], rgb768[3 * i + 1], rgb768[3 * i + 2]};
+  return GifMakeMapObject(256, colours);
+}
+
+std::string GifMessage(int code) {
+  const char* text = GifErrorString(code);
+  return text ? text : "unknown GIF error";
+}
+
+}  // namespace
+
+AnimatedGif::~AnimatedGif() {
+  std::string ignored;
+  Close(ignored);
+}
+
+bool AnimatedGif::Open(const std::string& path, uint16_t width, uint16_t height, const uint8_t* rgb768,
+                       std::string& error) {
+  int code = 0;
+  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &code);
+  if (!gif) {
+    error = "cannot create " + path + ": " + GifMessage(code);
+    return false;
+  }
+  gif_ = gif;
+  width_ = width;
+  height_ = height;
+  std::memcpy(globalPalette_, rgb768, sizeof globalPalette_);
+  EGifSetGifVersion(gif, true);
+  ColorMapObject* map = MakeColourMap(rgb768);
+  const bool ok = map && EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_OK;
+  GifFreeMapObject(map);
+  // The NETSCAPE2.0 block: loop forever.
+  const unsigned char netscape[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+  const unsigned char loop[] = {1, 0, 0};
+  if (!ok || EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) != GIF_OK ||
+      EGifPutExtensionBlock(gif, sizeof netscape, netscape) != GIF_OK ||
+      EGifPutExtensionBlock(gif, sizeof loop, loop) != GIF_OK || EGifPutExtensionTrailer(gif) != GIF_OK) {
+    error = "cannot write " + path + ": " + GifMessage(gif->Error);
+    return false;
+  }
+  return true;
+}
+
+bool AnimatedGif::AddFrame(const uint8_t* indices, const uint8_t* rgb768, int delayHundredths,
+                           std::string& error) {
+  auto* gif = static_cast<GifFileType*>(gif_);
+  if (!gif) {
+    error = "GIF file is not open";
+    return false;
+  }
+  GraphicsControlBlock control{};
+  control.DisposalMode = DISPOSAL_UNSPECIFIED;
+  control.DelayTime = delayHundredths;
+  control.TransparentColor = NO_TRANSPARENT_COLOR;
+  GifByteType extension[4];
+  const size_t length = EGifGCBToExtension(&control, extension);
+  ColorMapObject* local = nullptr;
+  if (std::memcmp(rgb768, globalPalette_, sizeof globalPalette_) != 0) local = MakeColourMap(rgb768);
+  bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(length), extension) == GIF_OK &&
+            EGifPutImageDesc(gif, 0, 0, width_, height_, false, local) == GIF_OK;
+  GifFreeMapObject(local);
+  for (uint16_t y = 0; ok && y < height_; ++y)
+    ok = EGifPutLine(gif, const_cast<GifPixelType*>(indices + size_t(y) * width_), width_) == GIF_OK;
+  if (!ok) error = "cannot write GIF frame: " + GifMessage(gif->Error);
+  return ok;
+}
+
+bool AnimatedGif::Close(std::string& error) {
+  auto* gif = static_cast<GifFileType*>(gif_);
+  if (!gif) return true;
+  gif_ = nullptr;
+  int code = 0;
+  if (EGifCloseFile(gif, &code) != GIF_OK) {
+    error = "cannot finish GIF file: " + GifMessage(code);
+    return false;
+  }
+  return true;
+}
+
+bool WriteRawRgbFrame(std::FILE* out, const uint8_t* indices, uint16_t width, uint16_t height,
+                      const uint8_t* rgb768) {
+  std::vector<uint8_t> row(size_t(width) * 3);
+  for (uint16_t y = 0; y < height; ++y) {
+    const uint8_t* src = indices + size_t(y) * width;
+    for (uint16_t x = 0; x < width; ++x) std::memcpy(&row[3 * size_t(x)], rgb768 + 3 * src[x], 3);
+    if (std::fwrite(row.data(), 1, row.size(), out) != row.size()) return false;
+  }
+  return true;
+}

@@ -1,0 +1,37 @@
+// The headless front end's outputs: paletted PNG files, one animated GIF, raw RGB24 on a stream. The
+// 8-bit frames and their palette go in as they are (no quantisation), so the files hold exactly the
+// indices the saver drew.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// One paletted PNG (8 bits per pixel, 256 palette entries). False with `error` set on failure.
+bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
+                      const uint8_t* rgb768, std::string& error);
+
+// An animated GIF that loops forever; every frame carries its own palette when it differs from the
+// global one (the saver's palette never changes, so in practice there is only the global one).
+class AnimatedGif {
+ public:
+  AnimatedGif() = default;
+  ~AnimatedGif();
+  AnimatedGif(const AnimatedGif&) = delete;
+  AnimatedGif& operator=(const AnimatedGif&) = delete;
+
+  bool Open(const std::string& path, uint16_t width, uint16_t height, const uint8_t* rgb768,
+            std::string& error);
+  bool AddFrame(const uint8_t* indices, const uint8_t* rgb768, int delayHundredths, std::string& error);
+  bool Close(std::string& error);
+
+ private:
+  void* gif_ = nullptr;  // GifFileType
+  uint16_t width_ = 0;
+  uint16_t height_ = 0;
+  uint8_t globalPalette_[768] = {};
+};
+
+// One frame as width × height × 3 bytes red, green, blue.
+bool WriteRawRgbFrame(std::FILE* out, const uint8_t* indices, uint16_t width, uint16_t height,
+                      const uint8_t* rgb768);

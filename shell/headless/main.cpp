@@ -1,0 +1,103 @@
+// tillands: the headless front end of the screensaver. Runs the real saver cycle on a simulated clock
+// and writes the frames as PNG files, an animated GIF or raw RGB for ffmpeg.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "base/xb_error.h"
+#include "shell/headless/frame_writers.h"
+#include "shell/headless_run.h"
+#include "shell/resources/resources.h"
+
+#ifndef TL_DEFAULT_DATA_DIR
+#define TL_DEFAULT_DATA_DIR ""
+#endif
+
+namespace {
+
+// The built demo world: the directory fixed at build time, else world/Tillands beside the build tree
+// that holds this program (<build>/shell/headless/tillands).
+std::string DefaultDataDir(const char* argv0) {
+  std::error_code ec;
+  if (*TL_DEFAULT_DATA_DIR && std::filesystem::is_directory(TL_DEFAULT_DATA_DIR, ec))
+    return TL_DEFAULT_DATA_DIR;
+  std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
+  if (ec && argv0) self = std::filesystem::absolute(argv0, ec);
+  if (!ec) {
+    std::filesystem::path beside = self.parent_path().parent_path().parent_path() / "world" / "Tillands";
+    if (std::filesystem::is_directory(beside, ec)) return beside.string();
+  }
+  return TL_DEFAULT_DATA_DIR;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A damaged data file ends the program with a message and status 2, never with a core dump.
+  XB_SetFatalMode(XB_FatalMode::Exit2);
+  RegisterGeneratedResources();
+
+  HeadlessOptions options;
+  std::string error;
+  switch (ParseHeadlessArguments(argc, argv, options, error, DefaultDataDir(argc > 0 ? argv[0] : nullptr))) {
+    case 2:
+      std::fputs(error.c_str(), stdout);
+      return 0;
+    case 1:
+      std::fprintf(stderr, "tillands: %s\n", error.c_str());
+      return 1;
+    default:
+      break;
+  }
+
+  std::error_code ec;
+  if (!options.pngDir.empty()) {
+    std::filesystem::create_directories(options.pngDir, ec);
+    if (!std::filesystem::is_directory(options.pngDir, ec)) {
+      std::fprintf(stderr, "tillands: cannot create the directory %s\n", options.pngDir.c_str());
+      return 1;
+    }
+  }
+  const int gifDelay = std::max(2, int((100u * options.every + options.fps / 2) / options.fps));
+  AnimatedGif gif;
+  bool gifOpen = false;
+  uint64_t written = 0;
+  std::string outputError;
+
+  auto onFrame = [&](const HeadlessFrame& frame) {
+    if (frame.tick % options.every != 0) return true;
+    if (!options.pngDir.empty()) {
+      char name[64];
+      std::snprintf(name, sizeof name, "frame_%06llu.png", (unsigned long long)frame.tick);
+      const std::string path = (std::filesystem::path(options.pngDir) / name).string();
+      if (!WritePalettedPng(path, frame.indices, frame.width, frame.height, frame.colours, outputError))
+        return false;
+    }
+    if (!options.gifFile.empty()) {
+      if (!gifOpen) {
+        if (!gif.Open(options.gifFile, frame.width, frame.height, frame.colours, outputError)) return false;
+        gifOpen = true;
+      }
+      if (!gif.AddFrame(frame.indices, frame.colours, gifDelay, outputError)) return false;
+    }
+    if (options.raw && !WriteRawRgbFrame(stdout, frame.indices, frame.width, frame.height, frame.colours)) {
+      outputError = "cannot write to standard output";
+      return false;
+    }
+    ++written;
+    return true;
+  };
+
+  HeadlessSummary summary = RunHeadless(options, onFrame);
+  if (gifOpen && !gif.Close(outputError) && summary.stopReason.empty())
+    summary.stopReason = "writing the GIF failed";
+  if (options.raw) std::fflush(stdout);
+
+  std::fputs(FormatHeadlessSummary(summary).c_str(), stderr);
+  if (!options.pngDir.empty() || !options.gifFile.empty() || options.raw)
+    std::fprintf(stderr, "  frames written: %llu (every %u)\n", (unsigned long long)written, options.every);
+  if (!outputError.empty()) std::fprintf(stderr, "tillands: %s\n", outputError.c_str());
+  if (!summary.started || !outputError.empty()) return 1;
+  return 0;
+}

@@ -1,0 +1,400 @@
+#include "shell/headless_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "base/xb_file.h"
+#include "display/memory_display_surface.h"
+#include "graphics/graphics_storables.h"
+#include "scene/frame_update.h"
+#include "scene/sound_cue.h"
+#include "scene/walking.h"
+#include "shell/saver_window.h"
+#include "shell/settings.h"
+#include "shell/settings_store.h"
+#include "shell/simulated_sound.h"
+#include "staticdata/application_services.h"
+#include "staticdata/ve_static_data_manager.h"
+
+const char* const kHeadlessUsage =
+    "usage: tillands --headless [options]\n"
+    "\n"
+    "Runs the screensaver without a window: start-up, intro, scene and text phases, on a simulated\n"
+    "clock that advances 1000 / fps milliseconds per frame. The same options give the same frames.\n"
+    "\n"
+    "options:\n"
+    "  --data DIR          the game data directory (default: the built demo world)\n"
+    "  --size WxH          screen size in pixels, 32..8192 each (default 1280x720)\n"
+    "  --seconds S         simulated seconds to run (default 60)\n"
+    "  --frames N          frames to run instead of --seconds\n"
+    "  --seed N            seed of both random generators, 0..4294967295 (default: from the clock)\n"
+    "  --fps N             frame rate, 1..1000 (default 12, the saver's default)\n"
+    "  --animations N      the \"Num Animations\" setting; the saver keeps it in 10..100 (default 30)\n"
+    "  --sound on|off      the \"Sound\" setting (default on; sounds are simulated, never played)\n"
+    "  --png DIR           write frames as paletted PNG files DIR/frame_NNNNNN.png\n"
+    "  --gif FILE          write frames as one animated GIF\n"
+    "  --raw               write frames to standard output as raw RGB24 (for ffmpeg -f rawvideo)\n"
+    "  --every K           write only every Kth frame (default 1)\n"
+    "  --quiet             no progress lines\n"
+    "  --help              this text\n"
+    "\n"
+    "A summary (frames, phases, scenes started by kind, activities alive, sound cues) goes to standard\n"
+    "error at the end.\n";
+
+uint32_t HeadlessOptions::TickMs() const {
+  return FrameTimerPeriodMs(fps);
+}
+
+uint64_t HeadlessOptions::TickCount() const {
+  if (frames > 0) return frames;
+  const uint32_t tick = TickMs() ? TickMs() : 1;
+  const double ticks = std::floor(seconds * 1000.0 / tick + 0.5);
+  return ticks < 1 ? 1 : static_cast<uint64_t>(ticks);
+}
+
+namespace {
+
+bool ParseUnsigned(const char* text, uint64_t maxValue, uint64_t& value) {
+  if (!text || !*text || *text == '-' || *text == '+' || *text == ' ') return false;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(text, &end, 10);
+  if (errno != 0 || !end || *end != 0 || v > maxValue) return false;
+  value = v;
+  return true;
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(path, ec);
+  return ec ? path : p.string();
+}
+
+}  // namespace
+
+int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& options, std::string& error,
+                           const std::string& defaultDataDir) {
+  options = HeadlessOptions{};
+  options.dataDir = defaultDataDir;
+  bool headless = false, seedGiven = false, secondsGiven = false, framesGiven = false, quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](const char*& out) {
+      if (i + 1 >= argc) {
+        error = "option " + arg + " needs a value";
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    const char* v = nullptr;
+    uint64_t n = 0;
+    if (arg == "--help" || arg == "-h") {
+      error = kHeadlessUsage;
+      return 2;
+    } else if (arg == "--headless") {
+      headless = true;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--data") {
+      if (!value(v)) return 1;
+      if (!*v) return error = "--data needs a directory", 1;
+      options.dataDir = v;
+    } else if (arg == "--size") {
+      if (!value(v)) return 1;
+      const char* x = std::strchr(v, 'x');
+      uint64_t w = 0, h = 0;
+      if (!x || !ParseUnsigned(std::string(v, x).c_str(), 8192, w) || !ParseUnsigned(x + 1, 8192, h) ||
+          w < 32 || h < 32)
+        return error = std::string("bad --size '") + v + "': expected WxH with 32..8192 each, e.g. 1280x720",
+               1;
+      options.width = static_cast<uint16_t>(w);
+      options.height = static_cast<uint16_t>(h);
+    } else if (arg == "--seconds") {
+      if (!value(v)) return 1;
+      char* end = nullptr;
+      errno = 0;
+      double s = std::strtod(v, &end);
+      if (errno != 0 || !end || *end != 0 || !(s > 0) || s > 864000.0)
+        return error = std::string("bad --seconds '") + v + "': expected a number above 0 and at most 864000",
+               1;
+      options.seconds = s;
+      secondsGiven = true;
+    } else if (arg == "--frames") {
+      if (!value(v)) return 1;
+      if (!ParseUnsigned(v, 100000000ull, n) || n == 0)
+        return error = std::string("bad --frames '") + v + "': expected 1..100000000", 1;
+      options.frames = n;
+      framesGiven = true;
+    } else if (arg == "--seed") {
+      if (!value(v)) return 1;
+      if (!ParseUnsigned(v, 0xFFFFFFFFull, n))
+        return error = std::string("bad --seed '") + v + "': expected 0..4294967295", 1;
+      options.seed = static_cast<uint32_t>(n);
+      seedGiven = true;
+    } else if (arg == "--fps") {
+      if (!value(v)) return 1;
+      if (!ParseUnsigned(v, 1000, n) || n == 0)
+        return error = std::string("bad --fps '") + v + "': expected 1..1000", 1;
+      options.fps = static_cast<uint16_t>(n);
+    } else if (arg == "--animations") {
+      if (!value(v)) return 1;
+      if (!ParseUnsigned(v, 0xFFFFFFFFull, n))
+        return error =
+                   std::string("bad --animations '") + v + "': expected a number (the saver uses 10..100)",
+               1;
+      options.animations = static_cast<uint32_t>(n);
+    } else if (arg == "--sound") {
+      if (!value(v)) return 1;
+      if (std::strcmp(v, "on") == 0)
+        options.sound = true;
+      else if (std::strcmp(v, "off") == 0)
+        options.sound = false;
+      else
+        return error = std::string("bad --sound '") + v + "': expected on or off", 1;
+    } else if (arg == "--png") {
+      if (!value(v)) return 1;
+      if (!*v) return error = "--png needs a directory", 1;
+      options.pngDir = Absolute(v);
+    } else if (arg == "--gif") {
+      if (!value(v)) return 1;
+      if (!*v) return error = "--gif needs a file name", 1;
+      options.gifFile = Absolute(v);
+    } else if (arg == "--raw") {
+      options.raw = true;
+    } else if (arg == "--every") {
+      if (!value(v)) return 1;
+      if (!ParseUnsigned(v, 1000000, n) || n == 0)
+        return error = std::string("bad --every '") + v + "': expected 1..1000000", 1;
+      options.every = static_cast<uint32_t>(n);
+    } else {
+      error = "unknown option '" + arg + "' (see --help)";
+      return 1;
+    }
+  }
+  if (!headless) return error = "nothing to do: this program runs as 'tillands --headless' (see --help)", 1;
+  if (secondsGiven && framesGiven) return error = "give either --seconds or --frames, not both", 1;
+  if (options.dataDir.empty()) return error = "no data directory: give --data DIR", 1;
+  if (!seedGiven) {
+    // Not reproducible by intent; the summary prints the seed so the run can be repeated.
+    options.seed = static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  }
+  options.progress = !quiet;
+  return 0;
+}
+
+namespace {
+
+// The clock starts well away from 0 so that no deadline of the first minutes lies at or near 0, and
+// far from the 32-bit wrap.
+constexpr uint32_t kHeadlessClockStart = 100000;
+
+// The window that is not there: a memory display surface, a timer that is a number, and the
+// destruction and quit requests turned into flags the run loop reads.
+class HeadlessHost final : public SaverWindowHost, public SaverStartHost {
+ public:
+  HeadlessHost(SaverApplication& app, SimulatedSoundSink& sound, uint32_t seed)
+      : app_(app), sound_(sound), seed_(seed) {}
+
+  uint16_t StartFrameTimer(uint16_t id, uint32_t /*periodMs*/) override {
+    timerRunning_ = true;
+    return id;
+  }
+  void StopFrameTimer(uint16_t /*id*/) override { timerRunning_ = false; }
+  SurfaceRect ClientRect() override { return {0, 0, app_.screenWidth, app_.screenHeight}; }
+  DisplaySurface* CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) override {
+    surface_ = MemoryDisplaySurface::Create(rect, bitsPerPixel, fill).release();
+    return surface_;
+  }
+  uint32_t RandomSeed(uint32_t /*now*/) override { return seed_; }
+  void StopAllSounds() override { sound_.StopAll(); }
+  void DestroyWindow() override {
+    if (!windowAlive_) return;
+    windowAlive_ = false;
+    SaverWindowEvent(app_, *this, SaverEvent{SaverEventKind::Destroy});
+  }
+  void PostQuit(int code) override {
+    if (quitPosted_) return;
+    quitPosted_ = true;
+    quitCode_ = code;
+  }
+  void ShowMessage(const char* text, const char* caption) override {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+  }
+
+  // Creation: the window exists while its creation message runs (a failed one destroys it there).
+  void CreateWindow() {
+    windowAlive_ = true;
+    SaverWindowEvent(app_, *this, SaverEvent{SaverEventKind::Create});
+  }
+  bool WindowAlive() const { return windowAlive_; }
+  bool QuitPosted() const { return quitPosted_; }
+  int QuitCode() const { return quitCode_; }
+  // The surface while the window lives (the application record owns it).
+  MemoryDisplaySurface* Surface() const { return app_.display ? surface_ : nullptr; }
+
+ private:
+  SaverApplication& app_;
+  SimulatedSoundSink& sound_;
+  uint32_t seed_;
+  MemoryDisplaySurface* surface_ = nullptr;
+  bool timerRunning_ = false;
+  bool windowAlive_ = false;
+  bool quitPosted_ = false;
+  int quitCode_ = 0;
+};
+
+void PrintWarning(const char* text) {
+  std::fprintf(stderr, "Warning! %s\n", text);
+}
+
+}  // namespace
+
+HeadlessSummary RunHeadless(const HeadlessOptions& options,
+                            const std::function<bool(const HeadlessFrame&)>& onFrame) {
+  HeadlessSummary summary;
+  summary.seed = options.seed;
+  RegisterGraphicsStorables();
+
+  std::error_code ec;
+  const std::filesystem::path previousDirectory = std::filesystem::current_path(ec);
+
+  MemorySettingsStore store;
+  store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "FrameRate", options.fps);
+  store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Num Animations", options.animations);
+  store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Sound", options.sound ? 1 : 0);
+  store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", options.dataDir);
+
+  SimulatedClock clock(kHeadlessClockStart);
+  SimulatedSoundSink sound(clock);
+  SaverApplication* app = CreateSaverApplication(nullptr);
+  app->clock = &clock;
+  app->soundSink = &sound;
+  app->screenWidth = options.width;
+  app->screenHeight = options.height;
+  app->screenBitsPerPixel = 8;
+
+  VE_APPLICATION_SERVICES services;
+  services.palette = [] { return g_application ? g_application->palette : nullptr; };
+  services.soundCue = &PlayApplicationSoundCue;
+  services.warning = &PrintWarning;
+  SetApplicationServices(services);
+
+  LoadSettings(*app, store);
+  HeadlessHost host(*app, sound, options.seed);
+  if (!std::filesystem::is_directory(options.dataDir, ec)) {
+    summary.stopReason = "data directory '" + options.dataDir + "' does not exist";
+  } else if (StartSaverMode(*app, store, host)) {
+    host.CreateWindow();
+    if (!host.WindowAlive()) {
+      summary.stopReason = "the saver window could not be initialised (display, palette or bob libraries)";
+    } else {
+      summary.started = true;
+      LayOutSites(*app);
+    }
+  } else {
+    summary.stopReason = "no data directory";
+  }
+
+  const uint64_t tickCount = options.TickCount();
+  const uint32_t tickMs = options.TickMs();
+  const uint64_t progressStep = tickCount >= 200 ? (tickCount + 19) / 20 : 0;  // every 5 %
+  for (uint64_t tick = 0; summary.started && tick < tickCount; ++tick) {
+    if (host.QuitPosted() || app->quitRequested || !host.WindowAlive()) break;
+    clock.Advance(tickMs);
+    SaverWindowEvent(*app, host, SaverEvent{SaverEventKind::Timer, app->timerId});
+    ++summary.ticks;
+    MemoryDisplaySurface* surface = host.Surface();
+    if (surface && surface->PresentCount() > summary.framesPresented) {
+      summary.framesPresented = surface->PresentCount();
+      HeadlessFrame frame;
+      frame.tick = tick;
+      frame.timeMs = clock.NowMs() - kHeadlessClockStart;
+      frame.width = surface->Width();
+      frame.height = surface->Height();
+      frame.indices = surface->PresentedIndices().data();
+      frame.colours = surface->PresentedColours();
+      if (onFrame && !onFrame(frame)) {
+        summary.stopReason = "writing the output failed";
+        break;
+      }
+    }
+    if (options.progress && progressStep && (tick + 1) % progressStep == 0 && tick + 1 < tickCount)
+      std::fprintf(stderr, "tillands: %3u%%  frame %llu of %llu, %.1f s simulated\n",
+                   unsigned((tick + 1) * 100 / tickCount), (unsigned long long)(tick + 1),
+                   (unsigned long long)tickCount, double(clock.NowMs() - kHeadlessClockStart) / 1000.0);
+  }
+  if (summary.started && summary.stopReason.empty() && host.QuitPosted() && host.WindowAlive())
+    summary.stopReason = "the static data has no remap table \"shadow\"; the saver quit on its first frame";
+
+  summary.simulatedMs = clock.NowMs() - kHeadlessClockStart;
+  summary.framesDrawn = app->statistics.ticks;
+  summary.phaseSwitches = app->statistics.phaseSwitches;
+  summary.introOver = app->introOver != 0;
+  summary.textPhase = app->textPhase != 0;
+  for (int k = 0; k < kSceneCount; ++k) summary.scenesStarted[k] = app->statistics.scenesStarted[k];
+  for (const ActorSlot& slot : app->actors) {
+    if (slot.activity <= 0) continue;
+    ++summary.activitiesAlive;
+    if (slot.activity <= kLastActivity) ++summary.activityCounts[slot.activity];
+  }
+  summary.soundCuesRequested = app->statistics.soundCuesRequested;
+  summary.soundsPlayed = sound.Played();
+  summary.soundsDropped = sound.Dropped();
+  summary.soundsMissing = sound.Missing();
+
+  // A window that is still there (the run was long enough, or the saver only posted its quit) is
+  // destroyed like any saver window, so everything is released in its order.
+  host.DestroyWindow();
+  DestroyStaticData();
+  DestroySaverApplication(app);
+  ResetApplicationServices();
+  if (!previousDirectory.empty()) std::filesystem::current_path(previousDirectory, ec);
+  return summary;
+}
+
+std::string FormatHeadlessSummary(const HeadlessSummary& s) {
+  std::string out;
+  char line[256];
+  auto add = [&](const char* format, auto... args) {
+    std::snprintf(line, sizeof line, format, args...);
+    out += line;
+  };
+  add("tillands: seed %u, %llu frames (%llu presented, %llu drawn), %.1f s simulated\n", s.seed,
+      (unsigned long long)s.ticks, (unsigned long long)s.framesPresented, (unsigned long long)s.framesDrawn,
+      double(s.simulatedMs) / 1000.0);
+  if (!s.stopReason.empty()) add("  stopped: %s\n", s.stopReason.c_str());
+  add("  phases: %u switches; intro %s; now in the %s phase\n", s.phaseSwitches,
+      s.introOver ? "over" : "showing", s.textPhase ? "text" : "scene");
+  out += "  scenes started:";
+  bool any = false;
+  for (int k = 0; k < kSceneCount; ++k) {
+    if (!s.scenesStarted[k]) continue;
+    add(" %s %u,", SceneKindName(k), s.scenesStarted[k]);
+    any = true;
+  }
+  if (any) out.pop_back();
+  out += any ? "\n" : " none\n";
+  add("  activities alive: %u", s.activitiesAlive);
+  if (s.activitiesAlive) {
+    out += " (";
+    bool first = true;
+    for (int a = 1; a <= kLastActivity; ++a) {
+      if (!s.activityCounts[a]) continue;
+      add("%s%d: %u", first ? "" : ", ", a, s.activityCounts[a]);
+      first = false;
+    }
+    out += ")";
+  }
+  out += "\n";
+  add("  sound cues: %llu requested, %llu played, %llu dropped while another played, %llu without a sound\n",
+      (unsigned long long)s.soundCuesRequested, (unsigned long long)s.soundsPlayed,
+      (unsigned long long)s.soundsDropped, (unsigned long long)s.soundsMissing);
+  return out;
+}
