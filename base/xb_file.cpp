@@ -215,7 +215,16 @@ void XB_FILE::WriteI32(int32_t v) {
 
 int64_t XB_FILE::Remaining() {
   if (!IsOpen()) return 0;
-  const int64_t left = static_cast<int64_t>(Size()) - Position();
+  // Worked out in 64 bits: a member size or file length beyond 2 GiB must not turn negative.
+  int64_t size = memberSize_;
+  if (archiveSlot_ < 0) {
+    size = xb_platform::Length(handle_);
+    if (size < 0) FileFatal("XB_FILE::Size - file %s - errno %d: %s", path_);
+  }
+  int64_t at = xb_platform::Tell(handle_);
+  if (at < 0) FileFatal("XB_FILE::Position - file %s - errno %d: %s", path_);
+  if (archiveSlot_ >= 0) at -= memberOffset_;
+  const int64_t left = size - at;
   return left < 0 ? 0 : left;
 }
 
