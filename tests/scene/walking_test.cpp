@@ -1,0 +1,336 @@
+// Walking geometry, path blocking by sites, walks that arrive, entry/exit rules for animals, standing
+// animations and their durations, object placement and the site table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "scene/activities.h"
+#include "scene/actor_pool.h"
+#include "scene/frame_update.h"
+#include "scene/walking.h"
+#include "staticdata/ve_animation_state.h"
+#include "tests/scene/scene_world.h"
+
+namespace {
+
+using tl_test::SceneWorld;
+using tl_test::SceneWorldOptions;
+
+ActorSlot Plan(float x, float y, float tx, float ty) {
+  ActorSlot a{};
+  a.x = x, a.y = y, a.targetX = tx, a.targetY = ty;
+  ChooseDirections(a);
+  ComputeCorner(a);
+  return a;
+}
+
+TEST(WalkGeometry, DirectionsFollowTheSlopeTable) {
+  struct Case {
+    float tx, ty;
+    uint16_t first, second;
+  };
+  // From (100, 100).
+  const Case cases[] = {
+      {105, 300, kDirS, kDirS},   // 5 pixels to the side: straight down
+      {95, 0, kDirN, kDirN},      // 5 pixels to the other side: straight up
+      {106, 300, kDirS, kDirSE},  // 6 pixels: a two-leg walk
+      {300, 104, kDirE, kDirE},   {0, 96, kDirW, kDirW},     {300, 150, kDirE, kDirSE},  // m = 0.25
+      {200, 170, kDirSE, kDirE},                                                         // m = 0.7
+      {200, 250, kDirSE, kDirS},                                                         // m = 1.5
+      {150, 300, kDirS, kDirSE},                                                         // m = 4
+      {50, 300, kDirS, kDirSW},                                                          // m = -4
+      {0, 250, kDirSW, kDirS},                                                           // m = -1.5
+      {0, 170, kDirSW, kDirW},                                                           // m = -0.7
+      {0, 120, kDirW, kDirSW},                                                           // m = -0.2
+      {140, -100, kDirN, kDirNE}, {200, -50, kDirNE, kDirN}, {200, 30, kDirNE, kDirE},
+      {300, 50, kDirE, kDirNE},   {0, 80, kDirW, kDirNW},    {0, 30, kDirNW, kDirW},
+      {0, -50, kDirNW, kDirN},    {50, -100, kDirN, kDirNW},
+  };
+  for (const Case& c : cases) {
+    const ActorSlot a = Plan(100, 100, c.tx, c.ty);
+    EXPECT_EQ(a.firstDirection, c.first) << c.tx << "," << c.ty;
+    EXPECT_EQ(a.secondDirection, c.second) << c.tx << "," << c.ty;
+  }
+}
+
+TEST(WalkGeometry, CornerEndsTheAxisLegLevelWithTheDiagonal) {
+  ActorSlot a = Plan(100, 100, 400, 150);  // E then SE
+  EXPECT_EQ(a.cornerX, 350.0f);
+  EXPECT_EQ(a.cornerY, 100.0f);
+  a = Plan(100, 100, 150, 400);  // S then SE
+  EXPECT_EQ(a.cornerX, 100.0f);
+  EXPECT_EQ(a.cornerY, 350.0f);
+  a = Plan(400, 400, 100, 350);  // W then NW
+  EXPECT_EQ(a.cornerX, 150.0f);
+  EXPECT_EQ(a.cornerY, 400.0f);
+  a = Plan(100, 100, 200, 170);  // diagonal first: the corner is the target
+  EXPECT_EQ(a.cornerX, 200.0f);
+  EXPECT_EQ(a.cornerY, 170.0f);
+  a.firstDirection = kDirN, a.secondDirection = kDirNE;
+  ComputeCorner(a);
+  EXPECT_EQ(a.cornerY, 170.0f + 100.0f);
+}
+
+TEST(WalkGeometry, StepsUseTheWalkSpeedOverNine) {
+  float sx = 7, sy = 7;
+  EXPECT_TRUE(DirectionStep(kDirNW, 2.0f, sx, sy));
+  EXPECT_EQ(sx, -2.0f);
+  EXPECT_EQ(sy, -2.0f);
+  EXPECT_FALSE(DirectionStep(7, 2.0f, sx, sy));
+  EXPECT_EQ(sx, -2.0f) << "codes without a step leave it unchanged";
+}
+
+class WalkingTest : public ::testing::Test {
+ protected:
+  SceneWorld world;
+  SaverApplication& app = world.app();
+};
+
+TEST_F(WalkingTest, WalkerArrivesOnBothLegsAndStandsIdle) {
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  a.x = 100, a.y = 100;
+  ASSERT_TRUE(WalkToPoint(app, a, 500, 250, kActWalker, 1000));
+  EXPECT_EQ(a.activity, kActWalker);
+  EXPECT_EQ(a.firstDirection, kDirE);
+  EXPECT_EQ(a.secondDirection, kDirSE);
+  EXPECT_FLOAT_EQ(a.stepX, 2.0f);  // WalkSpeed 18 / 9
+  bool turned = false;
+  for (int frame = 0; frame < 1000 && a.activity == kActWalker; ++frame) {
+    AdvanceWalker(app, a);
+    if (a.activity == kActWalker && a.firstDirection == kDirSE) {
+      turned = true;
+      EXPECT_EQ(a.secondDirection, kDirSE);
+    }
+  }
+  EXPECT_TRUE(turned);
+  EXPECT_EQ(a.activity, kActIdle) << "a walk that ends on the screen turns into standing";
+  EXPECT_LT(std::fabs(a.x - 500), 8.0f);
+  EXPECT_LT(std::fabs(a.y - 250), 8.0f);
+  EXPECT_EQ(a.firstDirection, kDirSW);
+}
+
+TEST_F(WalkingTest, SitesBlockPathsExceptTheActorsOwn) {
+  app.sites[2] = SiteRecord{1, 0, {0, 0}, 300, 50, 400, 150};
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  a.x = 100, a.y = 100, a.targetX = 700, a.targetY = 100, a.animationCode = 1000;
+  ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+  EXPECT_TRUE(PathBlockedBySite(app, a, false)) << "the walk crosses the site";
+  a.targetY = 40;  // passes above it
+  ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+  EXPECT_TRUE(PathBlockedBySite(app, a, false)) << "the E leg runs through the site before climbing";
+  a.targetX = 250, a.targetY = 300;
+  ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+  EXPECT_FALSE(PathBlockedBySite(app, a, false));
+  a.targetX = 350, a.targetY = 100;  // target inside
+  ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+  EXPECT_TRUE(PathBlockedBySite(app, a, false));
+  a.siteX = 350, a.siteIndex = 2;  // its own site
+  EXPECT_FALSE(PathBlockedBySite(app, a, false));
+
+  // Standing inside a site: it may walk out, and the site becomes its own.
+  ActorSlot& b = world.NewActor();
+  std::strcpy(b.creatureName, "civilian");
+  b.x = 350, b.y = 100, b.targetX = 900, b.targetY = 100, b.animationCode = 1000;
+  ChooseDirections(b), SetWalkVelocity(b), ComputeCorner(b);
+  EXPECT_TRUE(PathBlockedBySite(app, b, true));
+  EXPECT_FALSE(PathBlockedBySite(app, b, false));
+  EXPECT_EQ(b.siteIndex, 2);
+}
+
+TEST_F(WalkingTest, AnimalsGetNoVerticalLegFromWalkToPointOrLeaveScreen) {
+  for (int i = 0; i < 200; ++i) {
+    ActorSlot& a = world.NewActor();
+    std::strcpy(a.creatureName, i % 2 ? "sheep" : "rabbit");
+    a.x = 640, a.y = 360;
+    ASSERT_TRUE(i % 3 ? WalkToPoint(app, a, 0, 0, kActWalker, 1000) : LeaveScreen(app, a, kActWalker, 1000));
+    for (uint16_t d : {a.firstDirection, a.secondDirection}) {
+      EXPECT_NE(d, kDirN);
+      EXPECT_NE(d, kDirS);
+    }
+    ClearActor(a);
+  }
+}
+
+TEST_F(WalkingTest, EnterFromSideStartsOutsideAndCrosses) {
+  for (int i = 0; i < 50; ++i) {
+    ActorSlot& a = world.NewActor();
+    std::strcpy(a.creatureName, "soldier_b");
+    ASSERT_TRUE(EnterFromSide(app, a, kActWalker, 1000));
+    EXPECT_TRUE(a.x == -50.0f || a.x == app.screenWidth + 25.0f);
+    if (a.x < 0) {
+      EXPECT_GE(a.y, 100.0f) << "soldiers entering from the left draw their start again";
+      EXPECT_LE(a.y, app.screenHeight - 100.0f);
+      EXPECT_EQ(a.targetX, app.screenWidth + 50.0f);
+    } else {
+      EXPECT_EQ(a.targetX, -50.0f);
+    }
+    ClearActor(a);
+  }
+}
+
+TEST_F(WalkingTest, NoPathWithinTheTryLimitReportsFailure) {
+  // One site covering the screen but not the entry points: every walk crosses it.
+  app.sites[0] = SiteRecord{1, 0, {0, 0}, -40, -40, app.screenWidth + 20, app.screenHeight + 40};
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  a.x = 5000, a.y = 5000;
+  EXPECT_FALSE(WalkToPoint(app, a, 0, 0, kActWalker, 1000));
+  EXPECT_FALSE(EnterFromSide(app, a, kActWalker, 1000));
+  EXPECT_EQ(a.activity, 0) << "nothing started";
+  ActorSlot& b = world.NewActor();
+  EXPECT_FALSE(WalkToPoint(app, b, 300, 300, 42, 1000))
+      << "entry from outside gives up after 99 blocked paths";
+}
+
+TEST_F(WalkingTest, StandingRepeatsTheIdleAnimationAWholeNumberOfTimes) {
+  for (int i = 0; i < 40; ++i) {
+    ActorSlot& a = world.NewActor();
+    const uint32_t now = world.clock.NowMs();
+    const uint32_t duration = 10050 + 97 * i;
+    StartStanding(app, a, 200, 200, duration, "woman_01", kActIdle, kDirSW);
+    ASSERT_EQ(a.activity, kActIdle);
+    const uint32_t n = GetAnimationLength("woman_01", static_cast<uint16_t>(a.animationCode), kDirSW);
+    ASSERT_GT(n, 0u) << "an idle code the creature has";
+    const bool once = a.animationCode == 1002;
+    const uint32_t repeats = once ? 1u : static_cast<uint32_t>(12.0 * duration / n * 0.001);
+    EXPECT_EQ(a.deadline - now, repeats * n * 1000 / 12) << a.animationCode;
+    EXPECT_LE(a.deadline - now, duration);
+    ClearActor(a);
+  }
+}
+
+TEST_F(WalkingTest, StandingSetsTheAnimationOfTheActivity) {
+  ActorSlot& a = world.NewActor();
+  StartStanding(app, a, 10, 10, 1000, "woman_01", kActSmallVisitorStanding, kDirNE);
+  EXPECT_EQ(a.animationCode, 1008);
+  StartStanding(app, a, 10, 10, 1000, "civilian", kActSmallWorkerWorking, kDirNE);
+  EXPECT_EQ(a.animationCode, 2001);
+  StartStanding(app, a, 10, 10, 1000, "civilian", kActFamilyMeeting, kDirNE);
+  EXPECT_EQ(a.animationCode, 1007);
+  StartStanding(app, a, 10, 10, 1000, "civilian", kActWoodcutterChopping, kDirE);
+  EXPECT_EQ(a.animationCode, 2000);
+  EXPECT_EQ(a.deadline, world.clock.NowMs() + 1000);
+  EXPECT_EQ(StartStanding(app, a, 1, 1, 1, nullptr, kActIdle, kDirE), kActIdle);
+  EXPECT_EQ(a.x, 10.0f) << "no name: nothing changes";
+}
+
+TEST_F(WalkingTest, FrameRateZeroNeverDivides) {
+  app.frameRate = 0;
+  ActorSlot& a = world.NewActor();
+  const uint32_t now = world.clock.NowMs();
+  StartStanding(app, a, 200, 200, 20000, "civilian", kActIdle, kDirSW);
+  EXPECT_EQ(a.activity, kActIdle);
+  EXPECT_GT(a.deadline - now, 0u);
+  EXPECT_LE(a.deadline - now, 20000u);
+}
+
+TEST_F(WalkingTest, PlacementAvoidsSitesAndStaysOnScreen) {
+  LayOutSites(app);
+  for (int i = 0; i < 100; ++i) {
+    ActorSlot& a = world.NewActor();
+    PlaceObject(app, a, 44, 45, 0, 0, kActPictureFadingIn);
+    EXPECT_EQ(a.counter, 1);
+    EXPECT_EQ(a.layerBob[kMainPicture], 44);
+    EXPECT_EQ(a.layerBob[kMainMask], 45);
+    EXPECT_TRUE(OutsideAllSites(app, a.x, a.y));
+    EXPECT_GE(a.x, 15 + 25);
+    EXPECT_LE(a.x, app.screenWidth - 15 - 50);
+    a.counter = 77;
+    PlaceFadingObject(app, a, 44, 45, a.x, a.y, kActPictureFadingOut, true);
+    EXPECT_EQ(a.counter, 77) << "the wind-down keeps the current level";
+    ClearActor(a);
+  }
+  ActorSlot& missing = world.NewActor();
+  PlaceObject(app, missing, 999, 998, 0, 0, kActPictureFadingIn);
+  EXPECT_EQ(missing.x, 0.0f) << "without the picture the position stays";
+}
+
+TEST_F(WalkingTest, SiteLayoutFollowsTheScreenHeight) {
+  EXPECT_EQ(PlotCountForHeight(599), 1);
+  EXPECT_EQ(PlotCountForHeight(600), 2);
+  EXPECT_EQ(PlotCountForHeight(767), 2);
+  EXPECT_EQ(PlotCountForHeight(1023), 3);
+  EXPECT_EQ(PlotCountForHeight(1199), 4);
+  EXPECT_EQ(PlotCountForHeight(1200), 5);
+  app.screenHeight = 1200;
+  app.screenWidth = 1600;
+  for (int round = 0; round < 20; ++round) {
+    LayOutSites(app);
+    int active = 0;
+    for (int i = 0; i < kSiteCount; ++i) {
+      const SiteRecord& s = app.sites[i];
+      if (!s.active) continue;
+      ++active;
+      EXPECT_EQ(s.right - s.left, 230);
+      EXPECT_EQ(s.bottom - s.top, 200);
+      for (int j = 0; j < i; ++j) {
+        const SiteRecord& o = app.sites[j];
+        for (int cx : {s.left, s.right}) {
+          for (int cy : {s.top, s.bottom}) {
+            EXPECT_FALSE(o.left <= cx && cx <= o.right && o.top <= cy && cy <= o.bottom);
+          }
+        }
+      }
+    }
+    EXPECT_EQ(active, 5);
+  }
+  int taken = 0;
+  SiteChoice choice;
+  while ((choice = TakeFreeSite(app)).found) {
+    const SiteRecord& s = app.sites[choice.index];
+    EXPECT_TRUE(s.occupied);
+    EXPECT_EQ(choice.centreX, s.left + 115);
+    EXPECT_EQ(choice.centreY, s.top + 100);
+    ++taken;
+  }
+  EXPECT_EQ(taken, 5);
+  uint16_t unused = 0;
+  ASSERT_TRUE(FindUnusedSiteRecord(app, unused));
+  EXPECT_EQ(unused, 5);
+}
+
+TEST(WalkingEdgeCases, SpeedZeroCountsAsBlockedAndEndsWalksInPlace) {
+  SceneWorldOptions options;
+  options.world.walkSpeed = 0;
+  SceneWorld world(options);
+  SaverApplication& app = world.app();
+  app.sites[0] = SiteRecord{1, 0, {0, 0}, 600, 600, 700, 700};
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  a.x = 100, a.y = 100, a.targetX = 900, a.targetY = 100, a.animationCode = 1000;
+  ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+  EXPECT_TRUE(PathBlockedBySite(app, a, false)) << "a walk that cannot move is never planned";
+  EXPECT_FALSE(WalkToPoint(app, a, 0, 0, kActWalker, 1000));
+  // With position and target given no site test is made: the walk starts, and ends where it stands.
+  ASSERT_TRUE(WalkToPoint(app, a, 300, 300, kActWalker, 1000));
+  AdvanceWalker(app, a);
+  EXPECT_EQ(a.activity, kActIdle);
+  // Whole phases still end: the wind-down waits only for the deadlines.
+  world.ClearPool();
+  world.BeginScenes();
+  world.clock.Advance(kScenePhaseMs);
+  for (int i = 0; i < 12 * 600 && !app.textPhase; ++i) world.Tick();
+  EXPECT_TRUE(app.textPhase);
+}
+
+TEST(WalkingEdgeCases, CreatureWithoutIdleAnimationsFallsBack) {
+  SceneWorldOptions options;
+  options.world.withIdleAnimations = false;
+  SceneWorld world(options);
+  SaverApplication& app = world.app();
+  ActorSlot& a = world.NewActor();
+  StartStanding(app, a, 300, 300, 15000, "civilian", kActIdle, kDirSW);
+  EXPECT_EQ(a.activity, kActIdle);
+  EXPECT_EQ(a.animationCode, 1000);
+  EXPECT_EQ(a.deadline, world.clock.NowMs() + 15000) << "no animation length: the requested duration";
+  // Its end still leads somewhere without spinning.
+  world.clock.Advance(15000);
+  a.animState.playState = VE_ANIM_FINISHED;
+  world.Tick(2);
+  EXPECT_NE(a.activity, 0);
+}
+
+}  // namespace
