@@ -28,8 +28,16 @@ XB_FatalMode XB_GetFatalMode();
 // Size of the two process-wide message buffers, terminator included.
 constexpr int XB_MESSAGE_BUFFER_SIZE = 200;
 
-[[noreturn]] void XB_FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void XB_Warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Messages are formatted with the C++ library's vsnprintf, which on MinGW is the C99-conforming one
+// (%zu, %lld), so the format check must follow the GNU rules there rather than the MS runtime's.
+#if defined(__MINGW32__)
+#define XB_PRINTF_CHECK(f, a) __attribute__((format(gnu_printf, f, a)))
+#else
+#define XB_PRINTF_CHECK(f, a) __attribute__((format(printf, f, a)))
+#endif
+
+[[noreturn]] void XB_FatalError(const char* format, ...) XB_PRINTF_CHECK(1, 2);
+void XB_Warning(const char* format, ...) XB_PRINTF_CHECK(1, 2);
 
 // A path shortened for a message: at most `room` characters, keeping the end (the file name) behind
 // a leading "..." when it is longer. Keeps messages that name long paths within the buffers.
