@@ -1,0 +1,346 @@
+// Each scene's chain of activities from its start to its end, on the synthetic world.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "scene/activities.h"
+#include "scene/actor_pool.h"
+#include "scene/frame_update.h"
+#include "scene/scenes.h"
+#include "scene/walking.h"
+#include "tests/scene/scene_world.h"
+
+namespace {
+
+using tl_test::SceneWorld;
+using tl_test::SceneWorldOptions;
+
+SceneWorldOptions SmallScreen() {
+  SceneWorldOptions options;
+  options.width = 800;
+  options.height = 600;
+  return options;
+}
+
+// A scene phase without the big logo and the waiting walkers, that never winds down by itself.
+class ScenesTest : public ::testing::Test {
+ protected:
+  ScenesTest() : world(SmallScreen()), app(world.app()) {
+    app.introOver = 1;
+    app.phaseDeadline = world.clock.NowMs() + 0x40000000u;
+    LayOutSites(app);
+  }
+  // Ticks until the condition holds; false after maxFrames.
+  bool RunUntil(const std::function<bool()>& condition, int maxFrames) {
+    for (int i = 0; i < maxFrames; ++i) {
+      if (condition()) return true;
+      world.Tick();
+    }
+    return condition();
+  }
+  int CountAny(std::initializer_list<int32_t> activities) {
+    int n = 0;
+    for (int32_t a : activities) n += world.Count(a);
+    return n;
+  }
+  bool Played(const char* name) {
+    for (const std::string& s : world.sound.played) {
+      if (s == name) return true;
+    }
+    return false;
+  }
+  SceneWorld world;
+  SaverApplication& app;
+};
+
+TEST_F(ScenesTest, SmallBuildingRisesIsVisitedAndFreesItsPlot) {
+  ASSERT_TRUE(StartSmallBuilding(app));
+  ASSERT_EQ(world.Count(kActSmallWorkerWalking), 2);
+  const uint16_t plot = world.First(kActSmallWorkerWalking)->siteIndex;
+  EXPECT_TRUE(app.sites[plot].occupied);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActSmallBuildingFadingIn) > 0; }, 3000));
+  EXPECT_EQ(world.Count(kActSmallWorkerWorking), 2) << "the building comes when both workers work";
+  const ActorSlot* building = world.First(kActSmallBuildingFadingIn);
+  EXPECT_EQ(building->siteIndex, plot);
+  EXPECT_EQ(building->layerBob[kMainPicture], 8);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActSmallBuildingStanding) > 0; }, 300));
+  EXPECT_EQ(world.Count(kActSmallWorkerWorking), 0);
+  EXPECT_EQ(world.Count(kActSmallWorkerLeaving), 2);
+  EXPECT_EQ(world.Count(kActSmallVisitorWalking), 3);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActSmallBuildingFadingOut) > 0; }, 12 * 400));
+  EXPECT_TRUE(app.sites[plot].occupied);
+  ASSERT_TRUE(RunUntil([&] { return CountAny({21, 22, 23}) == 0; }, 300));
+  EXPECT_FALSE(app.sites[plot].occupied) << "the plot is free again";
+  EXPECT_TRUE(app.sites[plot].active);
+  ASSERT_TRUE(RunUntil([&] { return CountAny({18, 19, 20, 24, 25, 26}) == 0; }, 12 * 60));
+}
+
+TEST_F(ScenesTest, LargeBuildingNeedsThreeWorkersOfItsOwnPlot) {
+  // Two workers at plot 0 work already, one at plot 1; a worker of plot 1 arrives: 2 at plot 1.
+  auto worker = [&](uint16_t site, int32_t activity) -> ActorSlot& {
+    ActorSlot& w = world.NewActor();
+    std::strcpy(w.creatureName, "constructionworker_master");
+    w.siteIndex = site, w.siteX = 300, w.siteY = 300, w.x = 250, w.y = 300;
+    w.activity = activity;
+    return w;
+  };
+  worker(0, kActLargeWorkerWorking);
+  worker(0, kActLargeWorkerWorking);
+  worker(1, kActLargeWorkerWorking);
+  EndActivity(app, worker(1, kActLargeWorkerWalking));
+  EXPECT_EQ(world.Count(kActLargeBuildingFadingIn), 0) << "workers of another plot do not count";
+  EndActivity(app, worker(0, kActLargeWorkerWalking));
+  ASSERT_EQ(world.Count(kActLargeBuildingFadingIn), 1);
+  const ActorSlot* building = world.First(kActLargeBuildingFadingIn);
+  EXPECT_EQ(building->siteIndex, 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(building->layerBob[i], 12 + i);
+  EXPECT_EQ(building->counter, 1);
+  EXPECT_EQ(building->x, 300.0f);
+}
+
+TEST_F(ScenesTest, LargeBuildingChainStartsWithThreeWorkers) {
+  ASSERT_TRUE(StartLargeBuilding(app));
+  EXPECT_EQ(world.Count(kActLargeWorkerWalking), 3);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActLargeBuildingStanding) > 0; }, 3000));
+  EXPECT_EQ(world.Count(kActLargeVisitorWalking), 4);
+}
+
+TEST_F(ScenesTest, BuildingStartersRefuseWithoutPlotOrSlots) {
+  for (SiteRecord& site : app.sites) site.occupied = site.active;
+  EXPECT_FALSE(StartSmallBuilding(app));
+  LayOutSites(app);
+  app.textPhase = 1;
+  EXPECT_FALSE(StartSmallBuilding(app));
+  app.textPhase = 0;
+  for (int i = 0; i < kActorCount - 6; ++i) world.NewActor().activity = kActWalker;
+  EXPECT_FALSE(StartSmallBuilding(app)) << "fewer than 7 free slots";
+}
+
+TEST_F(ScenesTest, TreeGrowsIsFelledAndFalls) {
+  // Plant until a tree that can be felled stands (picture 34 trees are never felled).
+  ActorSlot* tree = nullptr;
+  for (int attempt = 0; attempt < 20 && !tree; ++attempt) {
+    ActorSlot& t = world.NewActor();
+    ASSERT_TRUE(PlantTree(app, t));
+    EXPECT_EQ(t.activity, kActTreeGrowing);
+    EXPECT_EQ(t.layerBob[kMainPicture], 31);
+    world.Tick(13);
+    EXPECT_EQ(t.layerBob[kShadowBob], t.layerBob[kMainPicture]);
+    if (t.layerBob[kMainPicture] == 33) tree = &t;
+  }
+  ASSERT_NE(tree, nullptr);
+  EXPECT_TRUE(Played("plop"));
+  ASSERT_TRUE(RunUntil([&] { return tree->activity == kActTreeChopped; }, 12 * 600));
+  const ActorSlot* cutter = world.First(kActWoodcutterChopping);
+  ASSERT_NE(cutter, nullptr);
+  EXPECT_STREQ(cutter->creatureName, "woodworker_trainee");
+  EXPECT_GE(Trunc(cutter->y), tree->siteY + 4) << "drawn in front of the tree";
+  ASSERT_TRUE(RunUntil([&] { return tree->activity == kActTreeFalling; }, 12 * 13));
+  const float standingY = tree->y;
+  ASSERT_TRUE(RunUntil([&] { return tree->layerBob[kMainPicture] == 43; }, 100));
+  EXPECT_TRUE(Played("TreeFalling"));
+  EXPECT_EQ(tree->y, standingY - 40.0f);
+  ASSERT_TRUE(RunUntil([&] { return tree->activity == 0; }, 20));
+  EXPECT_EQ(world.Count(kActWoodcutterChopping), 0) << "the woodcutter walks off";
+}
+
+TEST_F(ScenesTest, UnfellableTreeAndOrphanedFallingTree) {
+  ActorSlot& tree = world.NewActor();
+  ASSERT_TRUE(PlantTree(app, tree));
+  tree.layerBob[kMainPicture] = tree.layerBob[kShadowBob] = 34;
+  for (int i = 0; i < 50; ++i) {
+    tree.deadline = 0;
+    world.Tick();
+    EXPECT_EQ(tree.activity, kActTreeGrowing);
+  }
+  EXPECT_EQ(world.Count(kActWoodcutterWalking), 0);
+  // A fallen tree whose woodcutter is gone keeps its last picture.
+  tree.activity = kActTreeFalling;
+  tree.layerBob[kMainPicture] = 43;
+  world.Tick(60);
+  EXPECT_EQ(tree.activity, kActTreeFalling);
+  EXPECT_EQ(tree.layerBob[kMainPicture], 43);
+}
+
+TEST_F(ScenesTest, StorkDropsExactlyOneBaby) {
+  ASSERT_TRUE(StartStork(app));
+  EXPECT_FALSE(StartStork(app)) << "one stork at a time";
+  ActorSlot* stork = world.First(kActStork);
+  ASSERT_NE(stork, nullptr);
+  EXPECT_TRUE(stork->finishPending);
+  EXPECT_FLOAT_EQ(stork->stepX, 850 * 0.0088495575f);
+  int babies = 0;
+  std::set<int> babySlots;
+  for (int frame = 0; frame < 200 && world.Count(kActStork); ++frame) {
+    world.Tick();
+    for (int i = 0; i < kActorCount; ++i) {
+      const ActorSlot& a = app.actors[i];
+      if (IsBaby(a.creatureName) && !babySlots.count(i)) {
+        babySlots.insert(i);
+        ++babies;
+        EXPECT_EQ(a.activity, kActIdle) << "a new baby starts idle";
+        EXPECT_EQ(frame, 55);
+      }
+    }
+  }
+  EXPECT_EQ(world.Count(kActStork), 0);
+  EXPECT_EQ(babies, 1);
+}
+
+TEST_F(ScenesTest, FlowerClusterComesUpAndGoes) {
+  ASSERT_TRUE(StartFlowerCluster(app));
+  EXPECT_EQ(world.Count(kActWaitingFlower), 6);
+  std::set<int> bloomed;
+  for (int frame = 0; frame < 12 * 70 && CountAny({2, 8}) > 0; ++frame) {
+    world.Tick();
+    for (int i = 0; i < kActorCount; ++i) {
+      const ActorSlot& a = app.actors[i];
+      if (a.activity != kActFlower) continue;
+      bloomed.insert(i);
+      EXPECT_GE(a.layerBob[kMainPicture], 20);
+      EXPECT_LE(a.layerBob[kMainPicture], 30);
+      EXPECT_EQ(a.layerBob[kShadowBob], a.layerBob[kMainPicture]);
+    }
+  }
+  EXPECT_EQ(CountAny({2, 8}), 0);
+  EXPECT_EQ(bloomed.size(), 6u);
+  EXPECT_TRUE(Played("plop"));
+}
+
+TEST_F(ScenesTest, ClayPitIsDugAndItsSiteRemoved) {
+  ASSERT_TRUE(StartClayPit(app));
+  ActorSlot* worker = world.First(kActClayWorkerWalking);
+  ASSERT_NE(worker, nullptr);
+  const uint16_t record = worker->siteIndex;
+  const SiteRecord& site = app.sites[record];
+  EXPECT_TRUE(site.active && site.occupied);
+  EXPECT_EQ(site.right - site.left, 80);
+  EXPECT_EQ(site.top, worker->siteY);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActClayPitFadingIn) == 1; }, 3000));
+  EXPECT_EQ(world.Count(kActClayWorkerWorking), 1);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActClayWorkerFinishing) == 1; }, 300));
+  EXPECT_STREQ(world.First(kActClayWorkerFinishing)->creatureName, "fisher_trainee");
+  EXPECT_EQ(world.Count(kActClayPitStanding), 1);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActClayPitFadingOut) == 1; }, 100));
+  EXPECT_EQ(world.Count(kActClayWorkerLeaving), 1);
+  ASSERT_TRUE(RunUntil([&] { return CountAny({42, 43, 44, 45, 46, 47, 48}) == 0; }, 3000));
+  EXPECT_FALSE(app.sites[record].active) << "the pit's site record is removed";
+}
+
+TEST_F(ScenesTest, MonumentGathersVillagersAndReleasesTheFlag) {
+  app.monumentInUse = 1;  // the big logo of the phase is still showing
+  EXPECT_FALSE(StartMonument(app));
+  app.monumentInUse = 0;
+  ASSERT_TRUE(StartMonument(app));
+  EXPECT_TRUE(app.monumentInUse);
+  ActorSlot* monument = world.First(kActMonumentFadingIn);
+  ASSERT_NE(monument, nullptr);
+  EXPECT_EQ(monument->x, 400.0f);
+  EXPECT_EQ(monument->y, 560.0f);
+  ASSERT_TRUE(RunUntil([&] { return monument->activity == kActMonumentHolding; }, 300));
+  const int villagers = world.Count(kActMonumentVisitorWalking);
+  EXPECT_GT(villagers, 10);
+  EXPECT_LE(villagers, 15);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActMonumentVisitorStanding) > 0; }, 3000));
+  ASSERT_TRUE(RunUntil([&] { return monument->activity == kActMonumentFadingOut; }, 12 * 400));
+  EXPECT_EQ(CountAny({39, 40}), 0) << "the gathered villagers leave";
+  ASSERT_TRUE(RunUntil([&] { return !app.monumentInUse; }, 300));
+  EXPECT_EQ(world.Count(kActMonumentFadingOut), 0);
+}
+
+TEST_F(ScenesTest, SoldiersHerdsAndShepherdCrossTogether) {
+  ASSERT_TRUE(StartSoldiers(app));
+  int soldiers = 0;
+  for (const ActorSlot& a : app.actors) {
+    if (a.activity != kActWalker) continue;
+    ++soldiers;
+    EXPECT_TRUE(a.finishPending);
+    EXPECT_TRUE(IsSoldier(a.creatureName));
+  }
+  EXPECT_EQ(soldiers, 6);
+  world.ClearPool();
+  ASSERT_TRUE(StartShepherd(app));
+  std::set<std::string> names;
+  const ActorSlot* leader = nullptr;
+  for (const ActorSlot& a : app.actors) {
+    if (a.activity != kActWalker) continue;
+    names.insert(a.creatureName);
+    if (!leader) leader = &a;
+    if (std::strcmp(a.creatureName, "sheep") == 0) {
+      EXPECT_NEAR(a.targetX - a.x, leader->targetX - leader->x, 1.0f) << "followers keep the leader's course";
+      EXPECT_NEAR(a.targetY - a.y, leader->targetY - leader->y, 1.0f);
+    } else {
+      EXPECT_EQ(a.targetX, leader->targetX) << "the shepherd heads for the leader's target";
+      EXPECT_EQ(std::fabs(a.x - leader->x), 50.0f);
+    }
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"sheep", "scout_master"}));
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActWalker) == 0; }, 3000)) << "all leave and are cleared";
+  world.ClearPool();
+  ASSERT_TRUE(StartHerd(app));
+  names.clear();
+  for (const ActorSlot& a : app.actors) {
+    if (a.activity == kActWalker) names.insert(a.creatureName);
+  }
+  EXPECT_EQ(names.size(), 1u) << "a herd is of one kind";
+  EXPECT_TRUE(IsAnimal(names.begin()->c_str()));
+}
+
+TEST_F(ScenesTest, FamilyMeetsAndBecomesWalkers) {
+  ASSERT_TRUE(StartFamilyMeeting(app));
+  std::set<int> family, met, walkedOn;
+  for (int i = 0; i < kActorCount; ++i) {
+    if (app.actors[i].activity == kActFamilyWalking) family.insert(i);
+  }
+  EXPECT_EQ(family.size(), 6u);
+  for (int frame = 0; frame < 12 * 120 && CountAny({56, 57}) > 0; ++frame) {
+    world.Tick();
+    for (int i : family) {
+      const ActorSlot& a = app.actors[i];
+      if (a.activity == kActFamilyMeeting) {
+        met.insert(i);
+        EXPECT_EQ(a.animationCode, 1007);
+      }
+      if (a.activity == kActWalker && met.count(i)) walkedOn.insert(i);
+    }
+  }
+  EXPECT_EQ(met, family);
+  EXPECT_EQ(walkedOn, family) << "they walk on as ordinary walkers";
+}
+
+TEST_F(ScenesTest, ForestNeedsMoreFreeSlotsThanTrees) {
+  EXPECT_EQ(ForestSizeForHeight(599), 15);
+  EXPECT_EQ(ForestSizeForHeight(600), 30);
+  EXPECT_EQ(ForestSizeForHeight(1200), 75);
+  ASSERT_TRUE(StartForest(app));
+  EXPECT_EQ(world.Count(kActWaitingTree), 30);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActWaitingTree) == 0; }, 12 * 31));
+  EXPECT_GE(world.Count(kActTreeGrowing), 25);
+  for (int i = 0; i < kActorCount; ++i) {
+    if (app.actors[i].activity == 0) app.actors[i].activity = kActWalker;
+  }
+  EXPECT_FALSE(StartForest(app));
+}
+
+TEST_F(ScenesTest, BigLogoDissolvesInHoldsAndOut) {
+  app.monumentInUse = 1;
+  StartBigLogo(app);
+  ActorSlot& logo = app.actors[0];
+  EXPECT_EQ(logo.activity, kActLogoFadingIn);
+  EXPECT_EQ(logo.x, 400.0f);
+  EXPECT_EQ(logo.y, 400.0f);
+  world.Tick(253);
+  EXPECT_EQ(logo.activity, kActLogoHolding);
+  EXPECT_EQ(logo.counter, 254);
+  ASSERT_TRUE(RunUntil([&] { return logo.activity == kActLogoFadingOut; }, 12 * 31));
+  world.Tick(253);
+  EXPECT_EQ(logo.activity, 0);
+  EXPECT_TRUE(app.cornerLogoOn);
+  EXPECT_FALSE(app.monumentInUse);
+}
+
+}  // namespace
