@@ -74,7 +74,9 @@ void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, 
   // Bobs values are collected first and fitted to Frames at the end of the section, so the order of
   // the Frames and Bobs keys does not matter and the frame list is never written past its end.
   std::vector<uint16_t> bobs;
-  char name[VE_NAME_SIZE];
+  // Library names are taken whole (up to the line's length) so that a name too long for the registry
+  // is refused by GetOrLoadBobLibrary instead of being cut into the name of another file.
+  char name[XB_INI_LINE_SIZE];
 
   while (reader.NextKey()) {
     const char* key = reader.GetKeyName();
@@ -83,7 +85,7 @@ void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, 
     } else if (ve::EqualNoCase(key, "BobLibrary")) {
       if (!reader.CopyStringValue(name, sizeof(name))) continue;
       a.layers[VE_LAYER_BODY] = GetOrLoadBobLibrary(name);
-      char layer[VE_NAME_SIZE + 16];
+      char layer[XB_INI_LINE_SIZE + 16];
       auto addLayer = [&](int slot) {
         if (BobLibraryExists(layer)) a.layers[slot] = GetOrLoadBobLibrary(layer);
       };

@@ -1,0 +1,183 @@
+// Animation descriptions: keys, layer libraries, warnings for inconsistent sections, and the .cdf
+// cache that stands in for the text on the next start.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/xb_bob_manager.h"
+#include "staticdata/ve_static_data_manager.h"
+#include "tests/common/fatal_test.h"
+#include "tests/staticdata/static_data_fixture.h"
+
+namespace {
+
+using tl_test::StaticDataTest;
+
+std::vector<uint16_t> Frames(const VE_ANIMATION_DESCRIPTION& a) {
+  return std::vector<uint16_t>(a.frames, a.frames + a.frameCount);
+}
+
+TEST_F(StaticDataTest, AnimationKeysFillTheDescription) {
+  WriteStandardSet();
+  VE_STATIC_DATA_MANAGER* data = Load();
+  EXPECT_TRUE(warnings.empty()) << warnings[0];
+  ASSERT_EQ(data->animationCount, 12u);
+  EXPECT_EQ(g_animationTable, data->animations);
+  const VE_ANIMATION_DESCRIPTION& walk = data->animations[0];
+  EXPECT_STREQ(walk.name, "man_walk_0");
+  EXPECT_EQ(walk.mode, 1);
+  EXPECT_EQ(walk.speed, 3);
+  EXPECT_EQ(walk.ticksPerFrame, 4);
+  EXPECT_EQ(Frames(walk), (std::vector<uint16_t>{1, 2, 3}));
+  ASSERT_EQ(walk.eventCount, 2);
+  EXPECT_EQ(walk.events[0].frame, 0);
+  EXPECT_EQ(walk.events[0].code, 101);
+  EXPECT_EQ(walk.events[0].value, 0);  // left out: 0
+  EXPECT_EQ(walk.events[1].frame, 2);
+  EXPECT_EQ(walk.events[1].value, 9);
+  EXPECT_STREQ(walk.eventSound, "step");
+  EXPECT_EQ(walk.carryGoodColours1, 0);
+  EXPECT_EQ(walk.carryGoodColours2, 1);
+  EXPECT_EQ(walk.startDirection, 2);
+  EXPECT_EQ(walk.endDirection, 100);
+  EXPECT_EQ(walk.replays, 1);
+  EXPECT_EQ(walk.shadowBobOffset, 1);
+  // BobLibrary adds every layer library whose file exists.
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_BODY]), "man");
+  for (int i = 0; i < 6; ++i)
+    EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HEAD0 + i]),
+                 ("man_head_" + std::to_string(i)).c_str());
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HAIRS0 + 1]), "man_hairs_1");
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_CAP]), "man_cap");
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_SCOUT]), "man_scout");
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HELMET0 + 2]), "man_helmet2");
+  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_SHADOW]), "man_shadow");
+  // "MAN" in another description shares the one registry record of "man".
+  EXPECT_EQ(data->animations[1].layers[VE_LAYER_BODY], walk.layers[VE_LAYER_BODY]);
+  EXPECT_EQ(data->animations[1].carryGoodColours1, VE_NO_ID);
+  EXPECT_EQ(data->animations[1].layers[VE_LAYER_SHADOW], nullptr);
+  // woman has no layer files: only a body.
+  const VE_ANIMATION_DESCRIPTION& woman = data->animations[9];
+  for (int l = 1; l < VE_LAYER_COUNT; ++l) EXPECT_EQ(woman.layers[l], nullptr);
+  EXPECT_EQ(data->BobLibraryCount(), 17u);
+  // BobOffset applies to the later Bobs keys of its section only.
+  EXPECT_EQ(Frames(data->animations[8]), (std::vector<uint16_t>{5, 6, 7, 8}));
+  EXPECT_EQ(data->animations[8].mode, 2);
+  EXPECT_EQ(data->animations[11].ticksPerFrame, 12);  // speed 1
+  EXPECT_EQ(data->animations[1].ticksPerFrame, 1);    // speed 12
+  EXPECT_EQ(data->GetAnimationDescriptionId("MAN_IDLE"), 8);
+}
+
+TEST_F(StaticDataTest, InconsistentAnimationSectionsWarnAndStayInBounds) {
+  WriteStandardSet();
+  WriteData("ve_graphics\\creatures\\z_animation_descriptions.ini",
+            "[AnimationType]\nName = \"five\"\nBobLibrary = \"man\"\nSpeed = 5\nFrames = 1\nBobs = 1\n"
+            "[AnimationType]\nName = \"fast\"\nBobLibrary = \"man\"\nSpeed = 24\nFrames = 1\nBobs = 1\n"
+            "[AnimationType]\nName = \"zero\"\nBobLibrary = \"man\"\nSpeed = 0\nFrames = 1\nBobs = 1\n"
+            "[AnimationType]\nName = \"short\"\nBobLibrary = \"man\"\nSpeed = 2\nFrames = 4\nBobs = 3, 4\n"
+            "[AnimationType]\nName = \"long\"\nBobLibrary = \"man\"\nSpeed = 2\nBobs = 1, 2, 3\nFrames = 2\n"
+            "[AnimationType]\nBobLibrary = \"man\"\nSpeed = 2\n"
+            "[AnimationType]\nName = \"bodiless\"\nSpeed = 2\nCarryGoodRemapTables = \"Nothing\"\n"
+            "[AnimationType]\nName = \"" +
+                std::string(70, 'n') + "\"\nBobLibrary = \"" + std::string(60, 'b') + "\"\nSpeed = 2\n");
+  VE_STATIC_DATA_MANAGER* data = Load();
+  ASSERT_EQ(data->animationCount, 8u);
+  EXPECT_EQ(data->animations[0].ticksPerFrame, 2);  // 12 / 5
+  EXPECT_EQ(data->animations[1].ticksPerFrame, 1);  // quotient 0 raised to 1
+  EXPECT_EQ(data->animations[2].ticksPerFrame, 1);  // speed 0: one tick per frame
+  // Frames without a Bobs value repeat the last given bob; extra Bobs are dropped.
+  EXPECT_EQ(Frames(data->animations[3]), (std::vector<uint16_t>{3, 4, 4, 4}));
+  EXPECT_EQ(Frames(data->animations[4]), (std::vector<uint16_t>{1, 2}));
+  EXPECT_EQ(data->animations[5].frameCount, 0);
+  EXPECT_EQ(data->animations[5].frames, nullptr);
+  EXPECT_EQ(data->animations[6].carryGoodColours1, VE_NO_ID);
+  EXPECT_EQ(data->animations[6].carryGoodColours2, VE_NO_ID);
+  EXPECT_EQ(std::strlen(data->animations[7].name), 49u);
+  EXPECT_EQ(data->animations[7].layers[VE_LAYER_BODY], nullptr);
+  const std::string p = "VE_STATIC_DATA_MANAGER::l_LoadAnimationDescriptions: ";
+  std::vector<std::string> expected = {
+      p + "AnimType five - FPS 5: invalid fps",
+      p + "AnimType zero - FPS 0: invalid fps",
+      p + "AnimType short: not all frames defined",
+      p + "AnimType long: 3 Bobs for 2 frames, the rest is dropped",
+      p + "no name set",
+      p + "AnimType bodiless: no body bob manager defined",
+      "VE_STATIC_DATA_MANAGER::GetOrLoadBobLibrary: name " + std::string(60, 'b') +
+          " is longer than 49 characters",
+      p + "AnimType " + std::string(49, 'n') + ": no body bob manager defined",
+  };
+  // Speed 24 is not one of 1, 2, 3, 4, 6, 12 either.
+  expected.insert(expected.begin() + 1, p + "AnimType fast - FPS 24: invalid fps");
+  // (The walk data and creatures of the standard set then miss their animations and warn as well.)
+  ASSERT_GE(warnings.size(), expected.size());
+  warnings.resize(expected.size());
+  EXPECT_EQ(warnings, expected);
+}
+
+TEST_F(StaticDataTest, AnimationCacheStandsInForTheText) {
+  WriteStandardSet();
+  Load();
+  Unload();
+  EXPECT_TRUE(DataExists("ve_graphics\\creatures\\z_animation_descriptions.CDF"));
+  EXPECT_TRUE(DataExists("ve_graphics\\creatures\\z_animation_descriptions.cif"));
+  // Edits of the text are not seen while the cache exists; removing it brings them in.
+  WriteData(
+      "ve_graphics\\creatures\\z_animation_descriptions.ini",
+      "[AnimationType]\nName = \"man_walk_0\"\nBobLibrary = \"man\"\nSpeed = 1\nFrames = 1\nBobs = 0\n");
+  VE_STATIC_DATA_MANAGER* data = Load();
+  EXPECT_TRUE(data->animationsFromCache);
+  EXPECT_EQ(data->animationCount, 12u);
+  Unload();
+  RemoveData("ve_graphics\\creatures\\z_animation_descriptions.CDF");
+  warnings.clear();
+  data = Load();
+  EXPECT_FALSE(data->animationsFromCache);
+  EXPECT_EQ(data->animationCount, 1u);
+}
+
+TEST_F(StaticDataTest, CorruptAnimationCacheIsAFatalErrorNamingTheFile) {
+  WriteStandardSet();
+  Load();
+  Unload();
+  const std::string cdf = "Data_V/VE_Graphics/Creatures/z_animation_descriptions.CDF";
+  std::vector<uint8_t> good = dir.Read(cdf);
+  std::vector<std::vector<uint8_t>> bad;
+  bad.push_back(good);
+  bad.back()[0] = 0xFF;                                                      // count beyond the file
+  bad.push_back(std::vector<uint8_t>(good.begin(), good.begin() + 4 + 80));  // cut inside a record
+  bad.push_back(good);
+  bad.back()[4 + 56] = 0xFF;  // frame count of the first record beyond the file
+  bad.back()[4 + 57] = 0xFF;
+  for (const auto& bytes : bad) {
+    dir.Write(cdf, bytes);
+    XB_EXPECT_FATAL_THROW(Load(), "z_animation_descriptions");
+    EXPECT_EQ(g_staticData, nullptr);
+    EXPECT_EQ(g_animationTable, nullptr);
+  }
+  // A library named by the cache must exist like one named by the text.
+  bad.assign(1, good);
+  bad[0][4 + 70 + 2] = 'x';  // "man" -> "xan"
+  dir.Write(cdf, bad[0]);
+  XB_EXPECT_FATAL_THROW(Load(), "xan.bmd");
+}
+
+TEST_F(StaticDataTest, BobLibraryRegistry) {
+  WriteStandardSet();
+  VE_STATIC_DATA_MANAGER* data = Load();
+  uint32_t before = data->BobLibraryCount();
+  EXPECT_EQ(data->GetOrLoadBobLibrary(""), nullptr);
+  EXPECT_EQ(data->GetOrLoadBobLibrary(nullptr), nullptr);
+  EXPECT_EQ(data->BobLibraryCount(), before);
+  EXPECT_EQ(data->GetOrLoadBobLibrary("Woman"), data->FindBobLibrary("WOMAN"));
+  EXPECT_EQ(data->BobLibraryCount(), before);
+  EXPECT_TRUE(VE_STATIC_DATA_MANAGER::BobLibraryExists("sheep"));
+  EXPECT_FALSE(VE_STATIC_DATA_MANAGER::BobLibraryExists("goat"));
+  EXPECT_EQ(data->FindBobLibrary("goat"), nullptr);
+  EXPECT_EQ(data->FindBobLibraryName(nullptr), nullptr);
+  XB_EXPECT_FATAL_THROW(data->GetOrLoadBobLibrary("goat"), "goat.bmd");
+  EXPECT_EQ(data->BobLibraryCount(), before);
+  EXPECT_STREQ(VE_STATIC_DATA_MANAGER::MakeDataPath("C:\\game\\a.ini"), "C:\\game\\a.ini");
+  EXPECT_STREQ(VE_STATIC_DATA_MANAGER::MakeDataPath("ve_graphics\\a.ini"), "DATA_V\\ve_graphics\\a.ini");
+}
+
+}  // namespace
