@@ -129,12 +129,15 @@ void XB_FILE::WriteFalse() {
 
 void XB_FILE::Seek(int32_t position) {
   if (!IsOpen()) return;
-  int64_t target = position;
-  if (archiveSlot_ >= 0) target += memberOffset_;
-  if (target < 0 || xb_platform::Seek(handle_, target) < 0) {
-    if (target < 0) errno = EINVAL;
+  // A negative position fails for a member as it does for a plain file, instead of landing in the
+  // bytes in front of the member.
+  if (position < 0) {
+    errno = EINVAL;
     FileFatal("XB_FILE::Seek - file %s - errno %d: %s", path_);
   }
+  int64_t target = position;
+  if (archiveSlot_ >= 0) target += memberOffset_;
+  if (xb_platform::Seek(handle_, target) < 0) FileFatal("XB_FILE::Seek - file %s - errno %d: %s", path_);
 }
 
 int32_t XB_FILE::Position() {

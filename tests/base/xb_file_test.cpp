@@ -277,6 +277,9 @@ TEST_F(FileTest, ReadingPastAMemberEndIsAShortRead) {
   XB_EXPECT_FATAL_THROW(f.ReadU8(), "XB_FILE::Read - file a");
   f.Seek(100);
   XB_EXPECT_FATAL_THROW(f.ReadU8(), "XB_FILE::Read - file a");
+  // Nor can a member be left through its front.
+  XB_FILE b("b", true);
+  XB_EXPECT_FATAL_THROW(b.Seek(-1), "XB_FILE::Seek - file b - errno 22: Invalid argument");
 }
 
 TEST_F(FileTest, CorruptArchiveDirectoriesAreFatalAndNameTheFile) {
