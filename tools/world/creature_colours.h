@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/world/shape_render.h"
+
 namespace tlworld {
 
 // What each 16-colour slot of a creature palette shows.
@@ -50,16 +52,12 @@ constexpr uint8_t CreatureColour(int slot, int shade) {
   return uint8_t(slot * 16 + shade);
 }
 
-struct CreatureRgb {
-  uint8_t r = 0, g = 0, b = 0;
-};
-
 // A colour table the creature colours need: a [RemapTable] section of remaptables.ini whose
 // FileName is a PCX picture carrying `palette` (256 colours).
 struct CreatureColourTable {
   std::string name;      // "civilian", "soldier", "animals", "creature_ramps_1", ...
   std::string fileName;  // the PCX file in ve_graphics\remaptables\ (lower case)
-  std::array<CreatureRgb, 256> palette{};
+  std::array<Rgb, 256> palette{};
 };
 
 // A [RemapTable16] window: 16 colours of a table's palette from entry 16 x start.
@@ -69,18 +67,15 @@ struct CreatureColourWindow {
   int start = 0;      // window start (its colours are palette entries 16 x start .. 16 x start + 15)
 };
 
-// The tables and windows the creature descriptions name. The world's remaptables.ini must hold
-// them (after its own tables, in this order) together with their PCX files.
+// The tables and windows the creature descriptions name; the creature part of the world adds them
+// to remaptables.ini.
 const std::vector<CreatureColourTable>& CreatureColourTables();
 const std::vector<CreatureColourWindow>& CreatureColourWindows();
 
-// The remaptables.ini sections for the tables and windows above, ready to append.
-std::string CreatureRemapTablesIni();
-
 // The colours of one window (16 entries), by window name; empty when unknown.
-std::vector<CreatureRgb> CreatureWindowColours(const std::string& window);
+std::vector<Rgb> CreatureWindowColours(const std::string& window);
 // The palette of a base table by name; null when unknown.
-const std::array<CreatureRgb, 256>* CreatureTablePalette(const std::string& table);
+const std::array<Rgb, 256>* CreatureTablePalette(const std::string& table);
 
 // The text of x_random_remaps.ini: "Player_0_Color_Man" .. "Player_9_Color_Man" and the same for
 // "Woman", each a set of weighted choices for skin, hair and clothes.

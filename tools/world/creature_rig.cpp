@@ -1,0 +1,883 @@
+#include "tools/world/creature_rig.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "tools/world/creature_colours.h"
+
+namespace tlworld {
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+float Rad(float d) { return d * kPi / 180.0f; }
+float Mix(float a, float b, float t) { return a + (b - a) * t; }
+// Smooth 0..1 ease.
+float Ease(float t) {
+  t = std::clamp(t, 0.0f, 1.0f);
+  return t * t * (3 - 2 * t);
+}
+// 0 -> 1 -> 0 over [a, d] with plateaus: rises on [a, b], holds, falls on [c, d].
+float Envelope(float t, float a, float b, float c, float d) {
+  if (t <= a || t >= d) return 0;
+  if (t < b) return Ease((t - a) / (b - a));
+  if (t <= c) return 1;
+  return 1 - Ease((t - c) / (d - c));
+}
+
+// ---- materials ---------------------------------------------------------------------------------------
+
+enum Mat : int {
+  kSkin = 1,
+  kFace,
+  kHair,
+  kShirt,
+  kTrousers,
+  kDress,
+  kApron,
+  kHat,
+  kMetal,
+  kWood,
+  kLeather,
+  kUniform,
+  kWool,
+  kFur,
+  kFeather,
+  kBeak,
+  kDark,
+  kWhite,
+  kClay,
+};
+
+Ramp SlotRamp(int slot) {
+  Ramp r;
+  // Dark to light shades of the slot; shade 0 (the brightest) is the highlight.
+  for (int shade : {12, 9, 6, 4, 2, 0}) r.shades.push_back(CreatureColour(slot, shade));
+  r.outline = CreatureColour(slot, 15);
+  return r;
+}
+
+void AddMaterials(ShapeRenderer& r) {
+  const int slots[] = {kSlotSkin,    kSlotSkin,    kSlotHair,   kSlotShirt, kSlotTrousers, kSlotDress, kSlotApron,
+                       kSlotHat,     kSlotMetal,   kSlotWood,   kSlotLeather, kSlotUniform, kSlotWool, kSlotFur,
+                       kSlotFeather, kSlotBeak};
+  for (int slot : slots) r.AddMaterial(SlotRamp(slot));
+  Ramp dark;
+  for (int shade : {15, 13, 11, 9}) dark.shades.push_back(CreatureColour(kSlotFixed, shade));
+  dark.outline = CreatureColour(kSlotFixed, kFixedOutline);
+  r.AddMaterial(dark);
+  Ramp white;
+  white.shades = {CreatureColour(kSlotFeather, 5), CreatureColour(kSlotFeather, 2), CreatureColour(kSlotFixed, kFixedWhite)};
+  white.outline = CreatureColour(kSlotFeather, 13);
+  r.AddMaterial(white);
+  // Clay and earth: the darker half of the fur ramp.
+  Ramp clay;
+  for (int shade : {14, 12, 10, 8, 6}) clay.shades.push_back(CreatureColour(kSlotFur, shade));
+  clay.outline = CreatureColour(kSlotFur, 15);
+  r.AddMaterial(clay);
+}
+
+// ---- small vector helpers ------------------------------------------------------------------------------
+
+Vec3 V(float x, float y, float z) { return Vec3{x, y, z}; }
+// Direction in the sagittal plane of a limb: angle 0 points down, 90 forward, 180 up; `abduct` tilts
+// it sideways towards `side` (+1 left, -1 right).
+Vec3 LimbDir(float angle, float abduct, float side) {
+  const float a = Rad(angle), b = Rad(abduct);
+  const Vec3 d{0, side * std::sin(b), -std::cos(b)};
+  return V(d.x * std::cos(a) - d.z * std::sin(a), d.y, d.x * std::sin(a) + d.z * std::cos(a));
+}
+
+// ---- human rig ---------------------------------------------------------------------------------------------
+
+enum class Prop { None, Hammer, Axe, Shovel, Spear, Staff, Log, Basket };
+
+struct HumanPose {
+  float lean = 3, twist = 0, headPitch = 0, headYaw = 0, headRoll = 0;
+  float thigh[2] = {0, 0}, knee[2] = {4, 4}, spread[2] = {0, 0};  // 0 left (+y), 1 right (-y)
+  float arm[2] = {-4, -4}, abd[2] = {9, 9}, elbow[2] = {14, 14};
+  float sit = 0, sitZ = 0;  // blend of the pelvis towards a fixed height (sitting, kneeling)
+  float lift = 0;           // extra height (jumps)
+  float lie = 0;            // 0 upright .. 1 lying on the back
+  float spin = 0;           // extra turn of the whole figure (degrees)
+  float breathe = 0;
+  Prop prop = Prop::None;
+  float propAngle = 0;   // direction of the tool in the sagittal plane (0 down, 90 forward, 180 up)
+  bool propTwoHands = false;
+  Vec3 basket{0, 0, 0};  // where a carried basket sits (torso frame), when prop is Basket
+};
+
+HumanPose Blend(const HumanPose& a, const HumanPose& b, float t) {
+  HumanPose p = t < 0.5f ? a : b;
+  p.lean = Mix(a.lean, b.lean, t), p.twist = Mix(a.twist, b.twist, t);
+  p.headPitch = Mix(a.headPitch, b.headPitch, t), p.headYaw = Mix(a.headYaw, b.headYaw, t);
+  p.headRoll = Mix(a.headRoll, b.headRoll, t);
+  for (int s = 0; s < 2; ++s) {
+    p.thigh[s] = Mix(a.thigh[s], b.thigh[s], t), p.knee[s] = Mix(a.knee[s], b.knee[s], t);
+    p.spread[s] = Mix(a.spread[s], b.spread[s], t);
+    p.arm[s] = Mix(a.arm[s], b.arm[s], t), p.abd[s] = Mix(a.abd[s], b.abd[s], t);
+    p.elbow[s] = Mix(a.elbow[s], b.elbow[s], t);
+  }
+  p.sit = Mix(a.sit, b.sit, t), p.sitZ = Mix(a.sitZ, b.sitZ, t), p.lift = Mix(a.lift, b.lift, t);
+  p.lie = Mix(a.lie, b.lie, t), p.spin = Mix(a.spin, b.spin, t), p.breathe = Mix(a.breathe, b.breathe, t);
+  p.propAngle = Mix(a.propAngle, b.propAngle, t);
+  p.basket = a.basket + (b.basket - a.basket) * t;
+  return p;
+}
+
+struct Build {
+  float s = 1;          // body scale
+  float head = 1;       // head scale
+  float shoulder = 5.0f, hip = 2.3f;
+  bool dress = false, apron = false, baby = false;
+  int top = kShirt;     // material of torso and sleeves
+};
+
+Build BuildOf(Figure f, Motion m) {
+  Build b;
+  switch (f) {
+    case Figure::Woman:
+      b.s = 0.95f, b.head = 0.97f, b.shoulder = 4.4f, b.hip = 2.2f, b.dress = true, b.apron = true;
+      break;
+    case Figure::Boy:
+      b.s = 0.66f, b.head = 0.86f, b.shoulder = 4.6f, b.hip = 2.3f;
+      break;
+    case Figure::Girl:
+      b.s = 0.64f, b.head = 0.86f, b.shoulder = 4.4f, b.hip = 2.2f, b.dress = true;
+      break;
+    case Figure::Baby:
+      b.s = 0.36f, b.head = 0.62f, b.shoulder = 5.6f, b.hip = 3.2f, b.baby = true, b.top = kUniform;
+      break;
+    default:
+      break;
+  }
+  if (m == Motion::March) b.top = kUniform;
+  return b;
+}
+
+constexpr float kThigh = 11.5f, kShin = 11.0f, kAnkle = 1.8f, kTorso = 15.0f, kUpper = 7.0f, kFore = 6.4f;
+
+// The frames of a posed human, shared by the drawing and the eye painter.
+struct HumanFrames {
+  Transform world;  // figure -> model (facing, lying, spin)
+  Transform torso;  // torso frame -> model
+  Transform head;   // head frame (origin at the head's centre) -> model
+  Vec3 pelvis;
+};
+
+float HeadRadiusZ(const Build& b) { return 4.3f * b.head; }
+
+HumanFrames ComputeFrames(const Build& b, const HumanPose& p, float facing) {
+  const float s = b.s;
+  // Height of the pelvis that keeps the lower foot on the ground.
+  float lowest = 1e9f;
+  for (int side = 0; side < 2; ++side) {
+    const float th = Rad(p.thigh[side]), sh = Rad(p.thigh[side] - p.knee[side]);
+    const float z = -kThigh * s * std::cos(th) - kShin * s * std::cos(sh);
+    lowest = std::min(lowest, z);
+  }
+  const float standZ = kAnkle * s - lowest;
+  HumanFrames fr;
+  fr.pelvis = V(0, 0, Mix(standZ, p.sitZ, p.sit) + p.lift);
+  Transform lie = Transform::Translate(V(0, 0, -fr.pelvis.z))
+                      .Then(Transform::RotateY(-88.0f * p.lie))
+                      .Then(Transform::Translate(V(0, 0, Mix(fr.pelvis.z, 3.2f * s, p.lie))));
+  fr.world = lie.Then(Transform::RotateZ(facing + p.spin));
+  fr.torso = Transform::RotateZ(p.twist)
+                 .Then(Transform::RotateY(p.lean))
+                 .Then(Transform::Translate(fr.pelvis))
+                 .Then(fr.world);
+  const float neckTop = kTorso * s + 1.6f * s + 0.4f;
+  fr.head = Transform::RotateX(p.headRoll)
+                .Then(Transform::RotateY(p.headPitch))
+                .Then(Transform::RotateZ(p.headYaw))
+                .Then(Transform::Translate(V(0.3f * s, 0, neckTop + HeadRadiusZ(b) * 0.85f)))
+                .Then(fr.torso);
+  return fr;
+}
+
+void DrawProp(ShapeRenderer& r, Prop prop, Vec3 hand, float angle, float s) {
+  const Vec3 d = LimbDir(angle, 0, 1);
+  const Vec3 perp = LimbDir(angle + 90, 0, 1);
+  switch (prop) {
+    case Prop::Hammer: {
+      const Vec3 tip = hand + d * (6.5f * s);
+      r.Pole(hand - d * (1.2f * s), tip, 0.55f, kWood, 5);
+      r.Pole(tip - perp * (1.8f * s), tip + perp * (1.6f * s), 1.0f, kMetal, 6);
+      break;
+    }
+    case Prop::Axe: {
+      const Vec3 tip = hand + d * (11.0f * s);
+      r.Pole(hand - d * (1.5f * s), tip + d * 0.8f, 0.6f, kWood, 5);
+      r.Plank(tip - d * (1.2f * s), tip + d * (0.8f * s) + perp * (2.6f * s), 2.6f * s, 0.7f, kMetal);
+      break;
+    }
+    case Prop::Shovel: {
+      const Vec3 tip = hand + d * (12.0f * s);
+      r.Pole(hand - d * (2.5f * s), tip, 0.6f, kWood, 5);
+      r.Plank(tip - d * 0.5f, tip + d * (4.2f * s), 3.4f * s, 0.5f, kMetal);
+      break;
+    }
+    case Prop::Spear: {
+      const Vec3 top = hand + d * (17.0f * s);
+      r.Pole(hand - d * (11.0f * s), top, 0.55f, kWood, 5);
+      r.Pole(top, top + d * (3.0f * s), 0.9f, kMetal, 5);
+      r.Pole(top + d * (3.0f * s), top + d * (4.6f * s), 0.35f, kMetal, 4);
+      break;
+    }
+    case Prop::Staff: {
+      const Vec3 top = hand + d * (6.0f * s);
+      r.Pole(hand - d * (17.0f * s), top, 0.6f, kWood, 5);
+      r.Ellipsoid(top + d * 0.6f + perp * 0.9f, V(1.2f, 0.8f, 1.2f), kWood, 4, 6);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void DrawHead(ShapeRenderer& r, Figure f, const Build& b, int variant) {
+  const float k = b.head;
+  const bool woman = f == Figure::Woman || f == Figure::Girl;
+  const bool child = f == Figure::Boy || f == Figure::Girl || f == Figure::Baby;
+  Vec3 radii = V(3.9f, 3.6f, 4.3f);
+  float nose = 1.0f;
+  if (!woman && !child) {
+    if (variant == 3) radii = V(4.2f, 4.0f, 4.2f), nose = 1.2f;
+    if (variant == 4) radii = V(3.6f, 3.3f, 4.7f), nose = 1.35f;
+  }
+  if (f == Figure::Boy) {
+    if (variant == 2) radii = V(4.1f, 3.9f, 4.1f);
+    if (variant == 3) radii = V(3.7f, 3.4f, 4.5f);
+  }
+  if (woman) radii = V(3.7f, 3.4f, 4.2f), nose = 0.75f;
+  r.Ellipsoid(V(0, 0, 0), radii * k, kFace, 6, 10);
+  r.Ellipsoid(V((radii.x - 0.25f) * k, 0, -0.6f * k), V(1.0f, 0.7f, 0.9f) * (k * nose), kFace, 3, 6);
+  const float earSize = (f == Figure::Boy && variant == 1) ? 1.4f : 1.0f;
+  if (!woman)
+    for (float side : {-1.0f, 1.0f})
+      r.Ellipsoid(V(0, side * (radii.y - 0.1f) * k, -0.3f * k), V(0.7f, 0.5f, 1.1f) * (k * earSize), kFace, 3, 6);
+  if (woman || child) return;
+  switch (variant) {
+    case 1:  // full beard
+      r.Ellipsoid(V(2.0f, 0, -2.6f), V(2.4f, 3.1f, 2.3f) * k, kHair, 5, 8);
+      break;
+    case 2:  // moustache
+      r.Ellipsoid(V(3.6f, 0, -1.7f) * k, V(0.8f, 2.0f, 0.6f) * k, kHair, 3, 8);
+      break;
+    case 3:  // goatee
+      r.Ellipsoid(V(3.0f, 0, -3.5f) * k, V(1.1f, 1.1f, 1.5f) * k, kHair, 3, 6);
+      break;
+    case 4:  // sideburns
+      for (float side : {-1.0f, 1.0f})
+        r.Ellipsoid(V(0.6f, side * 3.1f, -0.8f) * k, V(1.2f, 0.6f, 2.0f) * k, kHair, 3, 6);
+      break;
+    case 5:  // bushy eyebrows and a chin beard
+      r.Ellipsoid(V(2.6f, 0, -3.0f) * k, V(1.6f, 2.2f, 1.8f) * k, kHair, 4, 8);
+      break;
+    default:
+      break;
+  }
+}
+
+void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra) {
+  const float k = b.head;
+  switch (extra.layer) {
+    case Layer::Hair: {
+      r.Ellipsoid(V(-0.55f, 0, 0.9f) * k, V(4.05f, 3.85f, 4.0f) * k, kHair, 6, 10);
+      const bool woman = f == Figure::Woman || f == Figure::Girl;
+      if (woman && extra.variant == 0) r.Ellipsoid(V(-3.6f, 0, 1.6f) * k, V(1.9f, 1.9f, 1.9f) * k, kHair, 4, 8);
+      if (woman && extra.variant == 1) {
+        r.Ellipsoid(V(-2.1f, 0, -2.6f) * k, V(2.3f, 3.7f, 5.2f) * k, kHair, 5, 8);
+      }
+      break;
+    }
+    case Layer::Cap:
+      r.Cylinder(V(-0.3f, 0, 1.0f) * k, 4.1f * k, 2.8f * k, kHat, 10, 3.5f * k);
+      r.Ellipsoid(V(3.4f, 0, 1.3f) * k, V(2.6f, 3.2f, 0.5f) * k, kHat, 3, 8);
+      break;
+    case Layer::Scout:
+      r.Cylinder(V(0, 0, 1.3f) * k, 7.0f * k, 0.6f, kHat, 14);
+      r.Cylinder(V(0, 0, 1.6f) * k, 3.8f * k, 0.9f, kLeather, 10);
+      r.Cylinder(V(0, 0, 2.4f) * k, 3.7f * k, 3.2f * k, kHat, 10, 2.7f * k);
+      break;
+    case Layer::Helmet: {
+      r.Ellipsoid(V(0, 0, 1.0f) * k, V(4.5f, 4.3f, 3.9f) * k, kMetal, 6, 10);
+      if (extra.variant == 0) r.Cylinder(V(0, 0, 0.4f) * k, 5.4f * k, 0.6f, kMetal, 12);
+      if (extra.variant == 1) {
+        r.Cone(V(0, 0, 3.0f) * k, 3.2f * k, 4.6f * k, kMetal, 10);
+        r.Plank(V(4.3f, 0, 1.5f) * k, V(4.5f, 0, -1.8f) * k, 0.8f, 0.6f, kMetal);
+      }
+      if (extra.variant == 2) {
+        r.Plank(V(-4.0f, 0, 4.6f) * k, V(3.2f, 0, 5.4f) * k, 1.1f, 2.6f * k, kHat);
+        r.Cylinder(V(0, 0, 0.4f) * k, 4.9f * k, 0.6f, kMetal, 12);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRender& what) {
+  const Build b = BuildOf(f, what.motion);
+  const float s = b.s;
+  const HumanFrames fr = ComputeFrames(b, p, what.facing);
+  const int legMat = b.baby ? kUniform : kTrousers;
+  // Legs, in the figure frame.
+  r.SetTransform(fr.world);
+  for (int side = 0; side < 2; ++side) {
+    const float sg = side == 0 ? 1.0f : -1.0f;
+    const Vec3 hip = fr.pelvis + V(0, sg * b.hip * s, 0);
+    const Vec3 knee = hip + LimbDir(p.thigh[side], p.spread[side], sg) * (kThigh * s);
+    const Vec3 ankle = knee + LimbDir(p.thigh[side] - p.knee[side], p.spread[side], sg) * (kShin * s);
+    const float legR = (b.baby ? 2.2f : 1.9f) * std::max(s, 0.7f);
+    r.Pole(hip, knee, legR, legMat, 6);
+    r.Ellipsoid(knee, V(legR, legR, legR) * 0.95f, legMat, 3, 6);
+    r.Pole(knee, ankle, legR * 0.85f, b.dress ? kLeather : legMat, 6);
+    const int footMat = b.baby ? kSkin : kLeather;
+    r.Ellipsoid(ankle + LimbDir(p.thigh[side] - p.knee[side] + 90, 0, sg) * (1.1f * s) + V(0, 0, -0.5f * s),
+                V(2.5f, 1.35f, 1.1f) * std::max(s, 0.6f), footMat, 3, 6);
+  }
+  // Torso, arms, tools: in the torso frame.
+  r.SetTransform(fr.torso);
+  const float chest = 1.0f + 0.03f * p.breathe;
+  if (!b.dress) r.Ellipsoid(V(0, 0, 0.6f * s), V(2.9f, b.hip + 1.6f, 3.0f) * s, legMat, 5, 8);
+  r.Ellipsoid(V(0, 0, 8.2f * s), V(3.1f * chest, b.shoulder - 0.3f, 8.0f) * s, b.top, 6, 10);
+  if (!b.baby) r.Cylinder(V(0, 0, 1.2f * s), (b.shoulder - 1.6f) * s, 1.2f * s, kLeather, 10);
+  if (b.dress) {
+    r.Cylinder(V(0, 0, -10.5f * s), 5.8f * s, 12.5f * s, kDress, 12, 3.6f * s);
+    if (b.apron) r.Plank(V(3.6f * s, 0, 1.0f * s), V(5.6f * s, 0, -8.8f * s), 5.2f * s, 0.35f, kApron);
+  }
+  r.Pole(V(0, 0, (kTorso - 0.6f) * s), V(0.2f * s, 0, (kTorso + 1.8f) * s), 1.4f * std::max(s, 0.8f), kSkin, 6);
+  Vec3 hands[2];
+  for (int side = 0; side < 2; ++side) {
+    const float sg = side == 0 ? 1.0f : -1.0f;
+    const Vec3 shoulder = V(0, sg * b.shoulder * s, (kTorso - 0.8f) * s);
+    const Vec3 elbow = shoulder + LimbDir(p.arm[side], p.abd[side], sg) * (kUpper * s);
+    const Vec3 fdir = LimbDir(p.arm[side] + p.elbow[side], p.abd[side] * 0.6f, sg);
+    const Vec3 wrist = elbow + fdir * (kFore * s);
+    const float armR = 1.45f * std::max(s, 0.7f);
+    r.Ellipsoid(shoulder, V(armR, armR, armR) * 1.15f, b.top, 3, 6);
+    r.Pole(shoulder, elbow, armR, b.top, 6);
+    r.Ellipsoid(elbow, V(armR, armR, armR) * 0.95f, b.top, 3, 6);
+    r.Pole(elbow, wrist, armR * 0.88f, b.top, 6);
+    hands[side] = wrist + fdir * (0.9f * s);
+    r.Ellipsoid(hands[side], V(1.3f, 1.2f, 1.3f) * std::max(s, 0.7f), kSkin, 3, 6);
+  }
+  if (p.prop == Prop::Basket) {
+    const Vec3 c = p.basket;
+    r.Cylinder(c, 3.3f * s, 3.4f * s, kLeather, 10, 3.9f * s, kClay);
+    r.Ellipsoid(c + V(0, 0, 3.4f * s), V(3.0f, 3.0f, 1.4f) * s, kClay, 3, 8);
+  } else if (p.prop == Prop::Log) {
+    const Vec3 sh = V(0.4f * s, -b.shoulder * s, (kTorso + 1.6f) * s);
+    r.Pole(sh + V(-10.0f * s, 0, -1.0f * s), sh + V(8.0f * s, 0, 1.2f * s), 2.3f * s, kWood, 8);
+  } else if (p.prop != Prop::None) {
+    const Vec3 hand = p.propTwoHands ? (hands[0] + hands[1]) * 0.5f : hands[1];
+    DrawProp(r, p.prop, hand, p.propAngle, s);
+  }
+  if (what.withHead) {
+    r.SetTransform(fr.head);
+    DrawHead(r, f, b, what.head);
+    if (what.extra.layer != Layer::Body && what.extra.layer != Layer::Head) DrawHeadwear(r, f, b, what.extra);
+  }
+}
+
+// ---- human motions ----------------------------------------------------------------------------------------
+
+HumanPose WalkPose(float t, float stride, float amplitude = 20) {
+  HumanPose p;
+  const float ph = 2 * kPi * t;
+  const float a = amplitude * stride;
+  p.thigh[0] = a * std::sin(ph);
+  p.thigh[1] = -a * std::sin(ph);
+  p.knee[0] = 5 + 38 * std::pow(std::max(0.0f, std::cos(ph)), 1.5f);
+  p.knee[1] = 5 + 38 * std::pow(std::max(0.0f, -std::cos(ph)), 1.5f);
+  p.arm[0] = -a * 0.9f * std::sin(ph);
+  p.arm[1] = a * 0.9f * std::sin(ph);
+  p.elbow[0] = 14 + 14 * std::max(0.0f, std::sin(-ph));
+  p.elbow[1] = 14 + 14 * std::max(0.0f, std::sin(ph));
+  p.abd[0] = p.abd[1] = 8;
+  p.lean = 5;
+  p.twist = 4 * std::sin(ph);
+  return p;
+}
+
+HumanPose StandPose() {
+  HumanPose p;
+  p.lean = 2;
+  p.thigh[0] = 2, p.thigh[1] = -2;
+  p.spread[0] = p.spread[1] = 3;
+  return p;
+}
+
+HumanPose SitPose() {
+  HumanPose p = StandPose();
+  p.thigh[0] = p.thigh[1] = 80;
+  p.knee[0] = 95, p.knee[1] = 70;
+  p.spread[0] = p.spread[1] = 10;
+  p.sit = 1, p.sitZ = 3.2f;
+  p.lean = -8;
+  p.arm[0] = p.arm[1] = 40, p.elbow[0] = p.elbow[1] = 50, p.abd[0] = p.abd[1] = 18;
+  return p;
+}
+
+HumanPose BabySitPose() {
+  HumanPose p;
+  p.thigh[0] = p.thigh[1] = 85;
+  p.knee[0] = p.knee[1] = 35;
+  p.spread[0] = p.spread[1] = 22;
+  p.sit = 1, p.sitZ = 2.2f;
+  p.lean = -4;
+  p.arm[0] = p.arm[1] = 30, p.elbow[0] = p.elbow[1] = 30, p.abd[0] = p.abd[1] = 25;
+  return p;
+}
+
+HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
+  const float ph = 2 * kPi * t;
+  HumanPose p;
+  switch (m) {
+    case Motion::Walk:
+      p = WalkPose(t, stride, f == Figure::Woman || f == Figure::Girl ? 17.0f : 20.0f);
+      break;
+    case Motion::WalkAxe:
+    case Motion::WalkShovel:
+      p = WalkPose(t, stride);
+      p.arm[1] = 40, p.elbow[1] = 105, p.abd[1] = 12;
+      p.prop = m == Motion::WalkAxe ? Prop::Axe : Prop::Shovel;
+      p.propAngle = m == Motion::WalkAxe ? 200 : 195;
+      break;
+    case Motion::WalkStaff:
+      p = WalkPose(t, stride);
+      p.arm[1] = 28 + 8 * std::sin(ph), p.elbow[1] = 40, p.abd[1] = 10;
+      p.prop = Prop::Staff, p.propAngle = 172 + 6 * std::sin(ph);
+      break;
+    case Motion::March:
+      p = WalkPose(t, stride, 23);
+      p.knee[0] = 4 + 22 * std::pow(std::max(0.0f, std::cos(ph)), 2.0f);
+      p.knee[1] = 4 + 22 * std::pow(std::max(0.0f, -std::cos(ph)), 2.0f);
+      p.arm[1] = 12, p.elbow[1] = 78, p.abd[1] = 8;
+      p.prop = Prop::Spear, p.propAngle = 176;
+      p.lean = 1, p.twist = 0;
+      break;
+    case Motion::WalkLog:
+      p = WalkPose(t, stride, 16);
+      p.arm[1] = 70, p.elbow[1] = 95, p.abd[1] = 6;
+      p.prop = Prop::Log;
+      p.lean = 8;
+      break;
+    case Motion::WalkLoad:
+      p = WalkPose(t, stride, 16);
+      for (int s = 0; s < 2; ++s) p.arm[s] = 150, p.elbow[s] = 25, p.abd[s] = 34;
+      p.prop = Prop::Basket;
+      p.basket = V(0.6f, 0, kTorso + 10.6f);
+      p.lean = 1;
+      break;
+    case Motion::Stand:
+      p = StandPose();
+      p.breathe = std::sin(ph);
+      break;
+    case Motion::LookAround:
+      p = StandPose();
+      for (int s = 0; s < 2; ++s) p.arm[s] = -18, p.elbow[s] = 105, p.abd[s] = 38;  // hands on the hips
+      p.headYaw = 38 * std::sin(ph);
+      p.headPitch = -6 + 4 * std::sin(2 * ph);
+      p.lean = -2;
+      break;
+    case Motion::LookShade:
+      p = StandPose();
+      p.arm[1] = 78, p.elbow[1] = 115, p.abd[1] = 28;
+      p.headYaw = 22 * std::sin(ph);
+      p.headPitch = -8;
+      p.twist = 6 * std::sin(ph);
+      break;
+    case Motion::Talk:
+      p = StandPose();
+      p.arm[1] = 18 + 14 * std::sin(ph), p.elbow[1] = 65 + 25 * std::sin(2 * ph), p.abd[1] = 14;
+      p.arm[0] = 8 + 10 * std::sin(ph + 1.7f), p.elbow[0] = 55 + 20 * std::sin(2 * ph + 1), p.abd[0] = 14;
+      p.headPitch = 7 * std::sin(2 * ph);
+      p.headYaw = 10 * std::sin(ph);
+      p.twist = 5 * std::sin(ph);
+      break;
+    case Motion::Scratch:
+      p = StandPose();
+      p.arm[1] = 150, p.elbow[1] = 62 + 18 * std::sin(2 * ph), p.abd[1] = 44;
+      p.headRoll = -10, p.headPitch = 6;
+      break;
+    case Motion::Sit: {
+      const float k = Envelope(t, 0.0f, 0.3f, 0.75f, 1.0f);
+      p = Blend(StandPose(), SitPose(), k);
+      p.headYaw = 25 * std::sin(ph * 2) * k;
+      break;
+    }
+    case Motion::Stretch: {
+      const float k = Envelope(t, 0.0f, 0.35f, 0.65f, 1.0f);
+      HumanPose up = StandPose();
+      for (int s = 0; s < 2; ++s) up.arm[s] = 172, up.elbow[s] = 10, up.abd[s] = 18;
+      up.lean = -10, up.headPitch = -18;
+      p = Blend(StandPose(), up, k);
+      break;
+    }
+    case Motion::Wave:
+      p = StandPose();
+      p.arm[1] = 150, p.abd[1] = 28 + 14 * std::sin(ph * 2), p.elbow[1] = 20 + 22 * std::sin(ph * 2);
+      p.headPitch = -5;
+      break;
+    case Motion::Pray:
+      p = StandPose();
+      p.thigh[0] = p.thigh[1] = 4;
+      p.knee[0] = p.knee[1] = 92;
+      p.spread[0] = p.spread[1] = 4;
+      p.lean = 8 + 6 * std::sin(ph);
+      for (int s = 0; s < 2; ++s) p.arm[s] = 45, p.elbow[s] = 95, p.abd[s] = -28;
+      p.headPitch = 22 + 6 * std::sin(ph);
+      break;
+    case Motion::Sleep:
+      p = StandPose();
+      p.thigh[0] = 8, p.thigh[1] = -4, p.knee[0] = 18, p.knee[1] = 4;
+      for (int s = 0; s < 2; ++s) p.arm[s] = 160, p.elbow[s] = 130, p.abd[s] = 55;  // hands under the head
+      p.lie = 1;
+      p.breathe = 2.5f * std::sin(ph);
+      p.headPitch = -10;
+      break;
+    case Motion::Hammer: {
+      p = StandPose();
+      p.lean = 22;
+      p.thigh[0] = 20, p.knee[0] = 30, p.thigh[1] = -8;
+      // Raise (frames 0-4), strike (5), recoil (6-7).
+      const float k = t < 0.6f ? Ease(t / 0.6f) : 1 - Ease((t - 0.6f) / 0.12f);
+      const float up = t < 0.6f ? k : std::max(0.0f, k);
+      p.arm[1] = Mix(35, 150, up), p.elbow[1] = Mix(20, 70, up), p.abd[1] = 8;
+      p.prop = Prop::Hammer, p.propAngle = p.arm[1] + p.elbow[1] + 80;
+      p.arm[0] = 50, p.elbow[0] = 30, p.abd[0] = -6;
+      p.headPitch = 18;
+      break;
+    }
+    case Motion::Chop: {
+      p = StandPose();
+      p.thigh[0] = 16, p.knee[0] = 14, p.thigh[1] = -12;
+      const float k = t < 0.55f ? Ease(t / 0.55f) : 1 - Ease((t - 0.55f) / 0.15f);
+      const float up = std::clamp(k, 0.0f, 1.0f);
+      for (int s = 0; s < 2; ++s) p.arm[s] = Mix(62, 170, up), p.elbow[s] = Mix(8, 40, up), p.abd[s] = -22;
+      p.prop = Prop::Axe, p.propTwoHands = true, p.propAngle = p.arm[1] + p.elbow[1] + Mix(30, 50, up);
+      p.lean = Mix(22, -6, up);
+      p.twist = Mix(-8, 10, up);
+      break;
+    }
+    case Motion::Dig: {
+      p = StandPose();
+      p.thigh[0] = 22, p.knee[0] = 30, p.thigh[1] = -10, p.knee[1] = 12;
+      // Push the blade in (0-0.35), lever the earth up (0.35-0.7), swing it aside (0.7-1).
+      const float push = Envelope(t, 0.0f, 0.3f, 0.4f, 0.75f);
+      const float lift = Envelope(t, 0.35f, 0.65f, 0.75f, 1.0f);
+      p.lean = 18 + 18 * push - 10 * lift;
+      for (int s = 0; s < 2; ++s) {
+        p.arm[s] = 40 - 15 * push + 50 * lift;
+        p.elbow[s] = 30 + 20 * push - 10 * lift;
+        p.abd[s] = -16;
+      }
+      p.prop = Prop::Shovel, p.propTwoHands = true, p.propAngle = 28 - 10 * push + 60 * lift;
+      p.headPitch = 14;
+      break;
+    }
+    case Motion::Heave: {
+      // Bends down to the basket, lifts it onto the head, and stands ready to go.
+      HumanPose down = StandPose();
+      down.lean = 48, down.thigh[0] = 30, down.knee[0] = 55, down.thigh[1] = 20, down.knee[1] = 45;
+      for (int s = 0; s < 2; ++s) down.arm[s] = 48, down.elbow[s] = 5, down.abd[s] = 34;
+      HumanPose top = HumanMotion(f, Motion::WalkLoad, 0.25f, 1);
+      top.thigh[0] = 2, top.thigh[1] = -2, top.knee[0] = top.knee[1] = 4;
+      const float k1 = Ease(t / 0.3f), k2 = Ease((t - 0.45f) / 0.4f);
+      p = t < 0.45f ? Blend(StandPose(), down, k1) : Blend(down, top, k2);
+      p.prop = Prop::Basket;
+      const Vec3 ground = V(9.5f, 0, -kThigh - kShin + 2.6f);
+      const Vec3 head = V(0.6f, 0, kTorso + 10.6f);
+      // The basket stays in front of the feet until the hands come up with it.
+      if (t < 0.45f) {
+        p.basket = ground + V(-9.5f, 0, 0) * 0;  // placed relative to the torso below
+        p.basket = V(8.0f, 0, -6.0f);
+      } else {
+        p.basket = V(8.0f, 0, -6.0f) + (head - V(8.0f, 0, -6.0f)) * k2;
+      }
+      (void)ground;
+      break;
+    }
+    case Motion::Jump: {
+      p = StandPose();
+      const float crouch = Envelope(t, 0.0f, 0.2f, 0.25f, 0.4f) + Envelope(t, 0.75f, 0.85f, 0.88f, 1.0f);
+      const float air = Envelope(t, 0.3f, 0.5f, 0.55f, 0.78f);
+      for (int s = 0; s < 2; ++s) {
+        p.thigh[s] = 35 * crouch + 10 * air, p.knee[s] = 70 * crouch + 25 * air;
+        p.arm[s] = Mix(-20, 160, air), p.elbow[s] = 15, p.abd[s] = 25;
+      }
+      p.lean = 18 * crouch;
+      p.lift = 6 * air;
+      break;
+    }
+    case Motion::Twirl:
+      p = StandPose();
+      for (int s = 0; s < 2; ++s) p.arm[s] = 70, p.abd[s] = 70, p.elbow[s] = 10;
+      p.spin = 360 * t;
+      p.thigh[0] = 8 * std::sin(ph * 2), p.thigh[1] = -8 * std::sin(ph * 2);
+      break;
+    case Motion::Crawl: {
+      p.lean = 72;
+      p.thigh[0] = 4 + 18 * std::sin(ph), p.thigh[1] = 4 - 18 * std::sin(ph);
+      p.knee[0] = p.knee[1] = 95;
+      p.spread[0] = p.spread[1] = 10;
+      p.arm[0] = -62 + 18 * std::sin(ph + kPi), p.arm[1] = -62 + 18 * std::sin(ph);
+      p.elbow[0] = p.elbow[1] = 5, p.abd[0] = p.abd[1] = 10;
+      p.headPitch = -45;
+      break;
+    }
+    case Motion::BabySit:
+      p = BabySitPose();
+      p.headYaw = 35 * std::sin(ph);
+      p.arm[0] = 30 + 20 * std::sin(ph), p.arm[1] = 30 - 20 * std::sin(ph);
+      break;
+    case Motion::BabyClap:
+      p = BabySitPose();
+      for (int s = 0; s < 2; ++s) p.arm[s] = 70, p.elbow[s] = 40, p.abd[s] = -10 + 30 * std::fabs(std::sin(ph * 2));
+      p.headPitch = -10;
+      break;
+    case Motion::BabyCry:
+      p = BabySitPose();
+      p.headPitch = -22 + 6 * std::sin(ph * 3);
+      for (int s = 0; s < 2; ++s) p.arm[s] = 90 + 50 * std::sin(ph * 2 + s * kPi), p.abd[s] = 30;
+      p.thigh[0] = 80 + 10 * std::sin(ph * 2), p.thigh[1] = 80 - 10 * std::sin(ph * 2);
+      break;
+    default:
+      p = StandPose();
+      break;
+  }
+  return p;
+}
+
+// ---- animals ---------------------------------------------------------------------------------------------
+
+void DrawSheep(ShapeRenderer& r, const FigureRender& w) {
+  const bool nude = w.figure == Figure::SheepNude;
+  const float ph = 2 * kPi * w.phase;
+  float legSwing = 0, headPitch = 0, headYaw = 0, bob = 0, mouth = 0;
+  switch (w.motion) {
+    case Motion::Walk:
+      legSwing = 24 * w.stride * std::sin(ph);
+      bob = 0.5f * std::fabs(std::cos(ph));
+      headPitch = 4 * std::sin(2 * ph);
+      break;
+    case Motion::Graze:
+      headPitch = 58 + 6 * std::sin(ph * 2);
+      headYaw = 10 * std::sin(ph);
+      break;
+    case Motion::LookUp:
+      headPitch = -12 + 6 * std::sin(ph);
+      headYaw = 40 * std::sin(ph);
+      break;
+    case Motion::Bleat:
+      headPitch = -28 * Envelope(w.phase, 0.05f, 0.25f, 0.6f, 0.85f);
+      mouth = Envelope(w.phase, 0.15f, 0.3f, 0.55f, 0.7f);
+      break;
+    default:
+      break;
+  }
+  r.SetTransform(Transform::RotateZ(w.facing));
+  const float bodyZ = 9.0f + bob;
+  const int fleece = kWool;
+  const Vec3 br = nude ? V(6.8f, 3.7f, 3.9f) : V(7.8f, 5.0f, 5.0f);
+  // Legs: diagonal pairs swing together.
+  for (int i = 0; i < 4; ++i) {
+    const float fx = i < 2 ? 4.6f : -4.4f;
+    const float sy = (i % 2 == 0) ? 2.3f : -2.3f;
+    const float sw = ((i == 0 || i == 3) ? 1.0f : -1.0f) * legSwing;
+    const Vec3 top = V(fx, sy, bodyZ - 2.0f);
+    const Vec3 foot = top + LimbDir(sw, 0, 1) * (bodyZ - 2.0f);
+    r.Pole(top, foot, 1.0f, kFur, 5);
+    r.Ellipsoid(foot + V(0.3f, 0, 0.3f), V(1.1f, 0.9f, 0.6f), kDark, 2, 5);
+  }
+  r.Ellipsoid(V(0, 0, bodyZ + 0.5f), br, fleece, 7, 12);
+  if (!nude) {
+    // Lumps of fleece break up the outline.
+    r.Ellipsoid(V(3.5f, 0, bodyZ + 3.2f), V(3.6f, 3.8f, 2.8f), fleece, 4, 8);
+    r.Ellipsoid(V(-3.8f, 0, bodyZ + 3.0f), V(3.8f, 3.9f, 2.9f), fleece, 4, 8);
+    r.Ellipsoid(V(-7.4f, 0, bodyZ + 1.6f), V(1.6f, 1.5f, 1.6f), fleece, 3, 6);
+  } else {
+    r.Ellipsoid(V(-6.7f, 0, bodyZ + 1.2f), V(1.3f, 0.9f, 1.0f), fleece, 3, 6);
+  }
+  // Neck and head.
+  const Transform head = Transform::RotateY(headPitch)
+                             .Then(Transform::RotateZ(headYaw))
+                             .Then(Transform::Translate(V(br.x - 0.6f, 0, bodyZ + 2.2f)))
+                             .Then(Transform::RotateZ(w.facing));
+  r.SetTransform(head);
+  r.Pole(V(-1.0f, 0, -0.5f), V(2.6f, 0, 1.0f), 1.9f, nude ? fleece : kFur, 6);
+  r.Ellipsoid(V(3.6f, 0, 0.8f), V(2.8f, 1.8f, 2.0f), kFur, 5, 8);
+  r.Ellipsoid(V(5.4f, 0, 0.0f - mouth * 0.5f), V(1.2f, 1.3f, 1.0f), kFur, 3, 6);
+  for (float side : {-1.0f, 1.0f}) r.Ellipsoid(V(2.6f, side * 2.3f, 1.8f), V(1.0f, 1.4f, 0.5f), kFur, 3, 6);
+  if (!nude) r.Ellipsoid(V(2.6f, 0, 2.4f), V(1.8f, 1.6f, 1.2f), fleece, 3, 6);
+  r.SetTransform(Transform::RotateZ(w.facing));
+}
+
+void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
+  const float ph = 2 * kPi * w.phase;
+  float lift = 0, pitch = 0, headPitch = 0, stretch = 0, ear = 0, upright = 0;
+  switch (w.motion) {
+    case Motion::Hop: {
+      const float air = std::max(0.0f, std::sin(ph));
+      lift = 5.0f * air * w.stride;
+      stretch = air;
+      pitch = -14 * std::cos(ph);
+      break;
+    }
+    case Motion::Nibble:
+      headPitch = 30 + 8 * std::sin(ph * 3);
+      ear = 10 * std::sin(ph);
+      break;
+    case Motion::SitUp:
+      upright = Envelope(w.phase, 0.05f, 0.3f, 0.7f, 0.95f);
+      ear = 12 * std::sin(ph * 2) * upright;
+      headPitch = -10 * upright;
+      break;
+    default:
+      break;
+  }
+  const Transform body = Transform::RotateY(pitch - 55 * upright)
+                             .Then(Transform::Translate(V(0, 0, 3.6f + lift + 1.6f * upright)))
+                             .Then(Transform::RotateZ(w.facing));
+  r.SetTransform(body);
+  r.Ellipsoid(V(0, 0, 0), V(4.0f + stretch, 2.5f, 2.8f), kFur, 6, 10);
+  r.Ellipsoid(V(-1.8f, 1.7f, -0.8f), V(2.3f, 0.9f, 2.0f), kFur, 4, 6);
+  r.Ellipsoid(V(-1.8f, -1.7f, -0.8f), V(2.3f, 0.9f, 2.0f), kFur, 4, 6);
+  r.Ellipsoid(V(-4.2f - stretch, 0, 0.6f), V(1.2f, 1.2f, 1.2f), kWhite, 3, 6);
+  // Hind feet and forelegs.
+  const float reach = stretch * 2.5f;
+  for (float side : {-1.0f, 1.0f}) {
+    r.Ellipsoid(V(-2.2f - reach, side * 1.6f, -2.6f + 0.2f * reach), V(2.0f, 0.8f, 0.6f), kFur, 3, 6);
+    r.Pole(V(2.4f, side * 1.2f, -1.0f), V(2.8f + reach, side * 1.2f, -3.2f + upright * 1.5f), 0.6f, kFur, 4);
+  }
+  const Transform head = Transform::RotateY(headPitch + 55 * upright)
+                             .Then(Transform::Translate(V(3.6f + stretch, 0, 2.2f)))
+                             .Then(body);
+  r.SetTransform(head);
+  r.Ellipsoid(V(0.6f, 0, 0.3f), V(2.1f, 1.7f, 1.8f), kFur, 5, 8);
+  r.Ellipsoid(V(2.5f, 0, -0.2f), V(0.6f, 0.6f, 0.5f), kWhite, 2, 5);
+  for (float side : {-1.0f, 1.0f}) {
+    const Transform e = Transform::RotateY(-28 + ear * side).Then(Transform::Translate(V(-0.4f, side * 0.8f, 1.6f))).Then(head);
+    r.SetTransform(e);
+    r.Ellipsoid(V(0, 0, 2.4f), V(0.8f, 0.5f, 2.6f), kFur, 4, 6);
+  }
+  r.SetTransform(Transform::RotateZ(w.facing));
+}
+
+// The stork flies at a height above its anchor; the bundle hangs from its beak.
+constexpr float kStorkHeight = 34.0f;
+
+void DrawStork(ShapeRenderer& r, const FigureRender& w) {
+  const float ph = 2 * kPi * w.phase;
+  const float flap = std::sin(ph);                    // -1 down .. 1 up
+  const float bob = -1.2f * std::sin(ph + 0.8f);      // the body rises on the down stroke
+  const Transform body = Transform::Translate(V(0, 0, kStorkHeight + bob)).Then(Transform::RotateZ(w.facing));
+  r.SetTransform(body);
+  r.Ellipsoid(V(0, 0, 0), V(6.5f, 3.0f, 3.1f), kWhite, 6, 10);
+  r.Ellipsoid(V(-6.5f, 0, 0.2f), V(3.2f, 2.4f, 0.9f), kWhite, 3, 6);
+  r.Pole(V(5.0f, 0, 0.6f), V(10.0f, 0, 2.2f), 1.2f, kWhite, 6);
+  r.Ellipsoid(V(11.0f, 0, 2.4f), V(1.8f, 1.5f, 1.6f), kWhite, 4, 6);
+  r.Pole(V(12.4f, 0, 2.2f), V(19.5f, 0, 0.6f), 0.55f, kBeak, 4);
+  for (float side : {-1.0f, 1.0f}) r.Pole(V(-4.0f, side * 0.9f, -1.4f), V(-14.0f, side * 0.9f, -2.6f), 0.45f, kBeak, 4);
+  // Wings: an inner white panel and black flight feathers, both hinged at the body.
+  for (float side : {-1.0f, 1.0f}) {
+    const float a1 = Rad(38.0f * flap), a2 = Rad(58.0f * flap);
+    const Vec3 root0 = V(-3.5f, side * 2.4f, 1.0f), root1 = V(3.5f, side * 2.4f, 1.0f);
+    const float in = 10.0f, out = 10.0f;
+    const Vec3 m0 = root0 + V(-0.5f, side * in * std::cos(a1), in * std::sin(a1));
+    const Vec3 m1 = root1 + V(-1.5f, side * in * std::cos(a1), in * std::sin(a1));
+    const Vec3 t0 = m0 + V(-2.5f, side * out * std::cos(a2), out * std::sin(a2));
+    const Vec3 t1 = m1 + V(-2.0f, side * out * std::cos(a2), out * std::sin(a2));
+    r.Quad(root0, root1, m1, m0, kWhite);
+    r.Quad(m0, m1, t1, t0, kDark);
+  }
+  if (w.motion == Motion::FlyCarry) {
+    const Vec3 tip = V(17.5f, 0, 0.9f);
+    r.Pole(tip, V(16.2f, 0.8f, -7.0f), 0.3f, kApron, 3);
+    r.Pole(tip, V(16.2f, -0.8f, -7.0f), 0.3f, kApron, 3);
+    r.Ellipsoid(V(16.0f, 0, -10.0f), V(3.0f, 2.6f, 3.2f), kApron, 5, 8);
+    r.Ellipsoid(V(16.4f, 0, -7.0f), V(1.8f, 1.8f, 1.7f), kSkin, 4, 6);
+  }
+  r.SetTransform(Transform::RotateZ(w.facing));
+}
+
+}  // namespace
+
+float FacingOfDirection(int direction) {
+  const float diag = std::atan2(1.0f / std::sin(Rad(38.0f)), 1.0f) * 180.0f / kPi;
+  switch (direction) {
+    case 0: return 0;
+    case 1: return -diag;
+    case 2: return 180 + diag;
+    case 3: return 180;
+    case 4: return 180 - diag;
+    case 5: return diag;
+    case 10: return 90;
+    case 11: return 270;
+    default: return 0;
+  }
+}
+
+float StrideOfDirection(int direction) {
+  switch (direction) {
+    case 0:
+    case 3: return 1.0f;
+    case 10:
+    case 11: return 1.25f;
+    default: return 1.35f;
+  }
+}
+
+void DrawFigure(ShapeRenderer& r, const FigureRender& what) {
+  AddMaterials(r);
+  switch (what.figure) {
+    case Figure::Sheep:
+    case Figure::SheepNude:
+      DrawSheep(r, what);
+      return;
+    case Figure::Rabbit:
+      DrawRabbit(r, what);
+      return;
+    case Figure::Stork:
+      DrawStork(r, what);
+      return;
+    default:
+      DrawHuman(r, what.figure, HumanMotion(what.figure, what.motion, what.phase, what.stride), what);
+      return;
+  }
+}
+
+void PaintEyes(const ShapeRenderer& r, const FigureRender& what, Sprite& picture) {
+  switch (what.figure) {
+    case Figure::Man:
+    case Figure::Woman:
+    case Figure::Boy:
+    case Figure::Girl:
+    case Figure::Baby:
+      break;
+    default:
+      return;
+  }
+  const Build b = BuildOf(what.figure, what.motion);
+  const HumanPose p = HumanMotion(what.figure, what.motion, what.phase, what.stride);
+  const HumanFrames fr = ComputeFrames(b, p, what.facing);
+  ShapeRenderer probe(r.Width(), r.Height(), picture.originX, picture.originY);
+  probe.SetTransform(fr.head);
+  const float k = b.head;
+  const Vec3 toCamera = Normalize(V(0, -std::cos(Rad(38.0f)), std::sin(Rad(38.0f))));
+  for (float side : {-1.0f, 1.0f}) {
+    const Vec3 eye = V(3.2f * k, side * 1.45f * k, 0.5f * k);
+    const Vec3 normal = Normalize(fr.head.ApplyDir(V(0.85f, side * 0.45f, 0.1f)));
+    if (Dot(normal, toCamera) < 0.12f) continue;
+    float sx, sy, depth;
+    probe.Project(eye, sx, sy, depth);
+    const int x = int(std::floor(sx)), y = int(std::floor(sy));
+    if (!picture.Inside(x, y) || r.MaterialAt(x, y) != kFace) continue;
+    picture.Set(x, y, CreatureColour(kSlotFixed, kFixedEye));
+  }
+}
+
+}  // namespace tlworld
