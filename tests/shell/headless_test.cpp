@@ -1,0 +1,208 @@
+// The headless saver end to end on a synthetic world, and its command line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/headless_run.h"
+#include "tests/common/synthetic_world.h"
+#include "tests/common/temp_dir.h"
+
+namespace {
+
+struct Recording {
+  std::vector<uint64_t> hashes;  // FNV-1a of indices and colours per frame
+  std::vector<uint64_t> ticks;
+  HeadlessSummary summary;
+};
+
+// A 64-bit hash, eight bytes at a time (long runs hash millions of pixels per frame).
+uint64_t Hash(const uint8_t* data, size_t size, uint64_t h) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    h = (h ^ word) * 0x100000001b3ull;
+    h ^= h >> 29;
+  }
+  for (; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
+  return h;
+}
+
+Recording RunRecorded(const HeadlessOptions& options) {
+  Recording r;
+  r.summary = RunHeadless(options, [&](const HeadlessFrame& f) {
+    uint64_t h = Hash(f.indices, size_t(f.width) * f.height, 1469598103934665603ull);
+    r.hashes.push_back(Hash(f.colours, 768, h));
+    r.ticks.push_back(f.tick);
+    return true;
+  });
+  return r;
+}
+
+class HeadlessRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tl_test::SyntheticWorldOptions world;
+    world.withLogo = true;
+    tl_test::WriteSyntheticWorld(dir.Path().string(), world);
+    options.dataDir = dir.Path().string();
+    options.width = 640;
+    options.height = 480;
+    options.fps = 25;
+    options.seed = 99;
+  }
+  tl_test::TempDir dir;
+  HeadlessOptions options;
+};
+
+TEST_F(HeadlessRun, SameSeedGivesTheSameFramesThroughAPhaseSwitch) {
+  // 10 s intro + 180 s scenes + wind-down: the text page has come by 215 s.
+  options.seconds = 215;
+  options.progress = false;
+  const auto cwd = std::filesystem::current_path();
+  Recording a = RunRecorded(options);
+  EXPECT_EQ(std::filesystem::current_path(), cwd);  // the run goes back where it started
+  ASSERT_TRUE(a.summary.started) << a.summary.stopReason;
+  EXPECT_TRUE(a.summary.stopReason.empty()) << a.summary.stopReason;
+  EXPECT_EQ(a.summary.ticks, 5375u);  // 215 s at 40 ms
+  EXPECT_EQ(a.hashes.size(), a.summary.ticks);
+  EXPECT_EQ(a.summary.framesPresented, a.summary.ticks);
+  EXPECT_TRUE(a.summary.introOver);
+  EXPECT_GE(a.summary.phaseSwitches, 1u) << FormatHeadlessSummary(a.summary);
+  uint32_t scenes = 0;
+  for (uint32_t n : a.summary.scenesStarted) scenes += n;
+  EXPECT_GT(scenes, 1u);
+  EXPECT_GT(a.summary.soundCuesRequested, 0u);  // at least "dummy"
+  EXPECT_EQ(a.summary.soundCuesRequested,
+            a.summary.soundsPlayed + a.summary.soundsDropped + a.summary.soundsMissing);
+
+  Recording b = RunRecorded(options);
+  EXPECT_EQ(a.hashes, b.hashes);
+  EXPECT_EQ(FormatHeadlessSummary(a.summary), FormatHeadlessSummary(b.summary));
+
+  // Another seed: other scenes from the first frames after the intro on.
+  options.seed = 100;
+  options.seconds = 0;
+  options.frames = 400;
+  Recording c = RunRecorded(options);
+  ASSERT_EQ(c.hashes.size(), 400u);
+  EXPECT_FALSE(std::equal(c.hashes.begin(), c.hashes.end(), a.hashes.begin()));
+}
+
+TEST_F(HeadlessRun, SoundOffRequestsNothingAndFramesCount) {
+  options.frames = 30;
+  options.sound = false;
+  Recording r = RunRecorded(options);
+  EXPECT_EQ(r.summary.ticks, 30u);
+  EXPECT_EQ(r.summary.simulatedMs, 1200u);
+  EXPECT_EQ(r.summary.soundCuesRequested, 0u);
+  EXPECT_EQ(r.ticks.front(), 0u);
+  EXPECT_EQ(r.ticks.back(), 29u);
+}
+
+TEST_F(HeadlessRun, BadDataDirectoriesStopBeforeTheFirstFrame) {
+  options.frames = 5;
+  options.dataDir = (dir.Path() / "nowhere").string();
+  Recording r = RunRecorded(options);
+  EXPECT_FALSE(r.summary.started);
+  EXPECT_NE(r.summary.stopReason.find("does not exist"), std::string::npos);
+  EXPECT_TRUE(r.hashes.empty());
+
+  // Without a "shadow" remap table the saver quits after its first frame.
+  dir.WriteText("Data_V/VE_Graphics/remaptables/remaptables.ini",
+                "[RemapTable]\nName = \"Identity\"\nFileName = \"identity.bmp\"\n");
+  options.dataDir = dir.Path().string();
+  r = RunRecorded(options);
+  EXPECT_TRUE(r.summary.started);
+  EXPECT_EQ(r.summary.ticks, 1u);
+  EXPECT_NE(r.summary.stopReason.find("shadow"), std::string::npos);
+}
+
+TEST_F(HeadlessRun, AnOutputFailureStopsTheRun) {
+  options.frames = 10;
+  HeadlessSummary s = RunHeadless(options, [](const HeadlessFrame& f) { return f.tick < 3; });
+  EXPECT_EQ(s.ticks, 4u);
+  EXPECT_EQ(s.stopReason, "writing the output failed");
+}
+
+int Parse(std::vector<const char*> args, HeadlessOptions& options, std::string& error) {
+  args.insert(args.begin(), "tillands");
+  return ParseHeadlessArguments(int(args.size()), args.data(), options, error, "/default/world");
+}
+
+TEST(HeadlessArguments, DefaultsAndValues) {
+  HeadlessOptions o;
+  std::string error;
+  ASSERT_EQ(Parse({"--headless", "--seed", "7"}, o, error), 0) << error;
+  EXPECT_EQ(o.dataDir, "/default/world");
+  EXPECT_EQ(o.width, 1280);
+  EXPECT_EQ(o.height, 720);
+  EXPECT_EQ(o.fps, 12);
+  EXPECT_EQ(o.TickMs(), 83u);
+  EXPECT_EQ(o.TickCount(), 723u);  // 60 s / 83 ms, rounded
+  EXPECT_EQ(o.seed, 7u);
+  EXPECT_TRUE(o.sound);
+  EXPECT_TRUE(o.progress);
+
+  ASSERT_EQ(Parse({"--headless", "--data",       "w",     "--size",  "640x480", "--frames", "12",  "--fps",
+                   "1000",       "--animations", "500",   "--sound", "off",     "--png",    "out", "--every",
+                   "3",          "--gif",        "a.gif", "--raw",   "--quiet"},
+                  o, error),
+            0)
+      << error;
+  EXPECT_EQ(o.dataDir, "w");
+  EXPECT_EQ(o.width, 640);
+  EXPECT_EQ(o.TickCount(), 12u);
+  EXPECT_EQ(o.TickMs(), 1u);
+  EXPECT_EQ(o.animations, 500u);
+  EXPECT_FALSE(o.sound);
+  EXPECT_TRUE(std::filesystem::path(o.pngDir).is_absolute());  // fixed before the saver changes directory
+  EXPECT_TRUE(std::filesystem::path(o.gifFile).is_absolute());
+  EXPECT_EQ(o.every, 3u);
+  EXPECT_TRUE(o.raw);
+  EXPECT_FALSE(o.progress);
+
+  EXPECT_EQ(Parse({"--help"}, o, error), 2);
+  EXPECT_NE(error.find("usage: tillands --headless"), std::string::npos);
+}
+
+TEST(HeadlessArguments, BadInputIsNamed) {
+  const std::vector<std::vector<const char*>> bad = {
+      {},
+      {"--headless", "--size", "100"},
+      {"--headless", "--size", "10x10"},
+      {"--headless", "--size", "9000x100"},
+      {"--headless", "--size", "-5x100"},
+      {"--headless", "--fps", "0"},
+      {"--headless", "--fps", "1001"},
+      {"--headless", "--fps", "12fps"},
+      {"--headless", "--seconds", "0"},
+      {"--headless", "--seconds", "nan"},
+      {"--headless", "--frames", "0"},
+      {"--headless", "--frames", "5", "--seconds", "5"},
+      {"--headless", "--seed", "-1"},
+      {"--headless", "--seed", "4294967296"},
+      {"--headless", "--sound", "loud"},
+      {"--headless", "--every", "0"},
+      {"--headless", "--png"},
+      {"--headless", "--bogus"},
+      {"--headless", "--data", ""},
+  };
+  for (const auto& args : bad) {
+    HeadlessOptions o;
+    std::string error;
+    EXPECT_EQ(Parse(args, o, error), 1) << (args.size() > 1 ? args[1] : "(none)");
+    EXPECT_FALSE(error.empty());
+  }
+  HeadlessOptions o;
+  std::string error;
+  Parse({"--headless", "--fps", "0"}, o, error);
+  EXPECT_NE(error.find("--fps"), std::string::npos);
+}
+
+}  // namespace
