@@ -321,7 +321,7 @@ void DrawCornerLogo(SaverApplication& app, uint16_t bob, bool right) {
 
 void RunPhaseClock(SaverApplication& app) {
   const uint32_t now = SaverNow(app);
-  if (!app.windingDown && DeadlinePassed(now, app.phaseDeadline)) {
+  if (!app.windingDown && static_cast<int32_t>(now - app.phaseDeadline) >= 0) {
     for (const ActorSlot& actor : app.actors) {
       if (actor.activity == kActMonumentFadingIn) return;  // let the monument finish dissolving in
     }
