@@ -73,6 +73,11 @@ ColorMapObject* MakeColourMap(const uint8_t* rgb768) {
   return GifMakeMapObject(256, colours);
 }
 
+int WriteToFile(GifFileType* gif, const GifByteType* bytes, int count) {
+  return static_cast<int>(
+      std::fwrite(bytes, 1, static_cast<size_t>(count), static_cast<std::FILE*>(gif->UserData)));
+}
+
 std::string GifMessage(int code) {
   const char* text = GifErrorString(code);
   return text ? text : "unknown GIF error";
@@ -87,12 +92,20 @@ AnimatedGif::~AnimatedGif() {
 
 bool AnimatedGif::Open(const std::string& path, uint16_t width, uint16_t height, const uint8_t* rgb768,
                        std::string& error) {
+  // Through our own FILE so the file gets the usual permissions (giflib's own open makes it 0600).
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
   int code = 0;
-  GifFileType* gif = EGifOpenFileName(path.c_str(), false, &code);
+  GifFileType* gif = EGifOpen(file, WriteToFile, &code);
   if (!gif) {
+    std::fclose(file);
     error = "cannot create " + path + ": " + GifMessage(code);
     return false;
   }
+  file_ = file;
   gif_ = gif;
   width_ = width;
   height_ = height;
@@ -141,9 +154,13 @@ bool AnimatedGif::Close(std::string& error) {
   auto* gif = static_cast<GifFileType*>(gif_);
   if (!gif) return true;
   gif_ = nullptr;
+  std::FILE* file = static_cast<std::FILE*>(file_);
+  file_ = nullptr;
   int code = 0;
-  if (EGifCloseFile(gif, &code) != GIF_OK) {
-    error = "cannot finish GIF file: " + GifMessage(code);
+  const bool closed = EGifCloseFile(gif, &code) == GIF_OK;
+  const bool flushed = std::fclose(file) == 0;
+  if (!closed || !flushed) {
+    error = "cannot finish GIF file: " + (closed ? std::string(std::strerror(errno)) : GifMessage(code));
     return false;
   }
   return true;

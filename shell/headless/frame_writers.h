@@ -26,7 +26,8 @@ class AnimatedGif {
   bool Close(std::string& error);
 
  private:
-  void* gif_ = nullptr;  // GifFileType
+  void* gif_ = nullptr;   // GifFileType
+  void* file_ = nullptr;  // FILE written through the GIF's output function
   uint16_t width_ = 0;
   uint16_t height_ = 0;
   uint8_t globalPalette_[768] = {};

@@ -59,6 +59,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (!options.gifFile.empty()) {
+    const std::filesystem::path parent = std::filesystem::path(options.gifFile).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  }
   const int gifDelay = std::max(2, int((100u * options.every + options.fps / 2) / options.fps));
   AnimatedGif gif;
   bool gifOpen = false;
