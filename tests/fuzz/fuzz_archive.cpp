@@ -35,6 +35,8 @@ void ReadMember(const char* name) {
 
 }  // namespace
 
+// Member names that miss are resolved by scanning the current directory case-insensitively, so the
+// harness runs fastest from a small directory (the build tree), not from a crowded /tmp.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   XB_SetFatalMode(XB_FatalMode::Throw);
   g_path = "/tmp/fuzz_archive_" + std::to_string(::getpid()) + ".dat";
