@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "shell/resources/palette_resource.h"
+#include "tools/world/creature_world.h"
+#include "tools/world/scenery_files.h"
 
 namespace tlworld {
 
@@ -70,6 +72,12 @@ void WorldOutput::Finish() {
 }
 
 WorldOutput BuildWorld() {
+  // The parts register themselves from files of a static library; naming one function of each file
+  // here makes the linker keep those files (and so their registrations) in every program.
+  static void (*volatile const keep[])(WorldOutput&) = {&BuildCreatures};
+  static SceneryLibraries (*volatile const keepScenery)() = &BuildSceneryLibraries;
+  (void)keep;
+  (void)keepScenery;
   std::vector<WorldPart*> parts = Parts();
   std::sort(parts.begin(), parts.end(), [](const WorldPart* a, const WorldPart* b) {
     if (a->order != b->order) return a->order < b->order;
