@@ -97,10 +97,10 @@ std::string XB_INI_FILE_READER::MakeCachePath(const char* path) {
 
 XB_INI_FILE_READER::XB_INI_FILE_READER(const char* path, bool writeCache) {
   CopyCut(path_, path ? path : "", sizeof(path_));
-  std::string cachePath = MakeCachePath(path_);
+  cachePath_ = MakeCachePath(path_);
 
   if (!XB_FILE::Exists(path_)) {
-    L_LoadCache(cachePath.c_str());
+    L_LoadCache(cachePath_.c_str());
     return;
   }
   // A file that starts with the stream header of a string array is itself a compiled cache. Files
@@ -117,7 +117,7 @@ XB_INI_FILE_READER::XB_INI_FILE_READER(const char* path, bool writeCache) {
     }
   }
   char resolved[XB_MAX_PATH] = {};
-  if (XB_FILE::ResolvePath(path_, resolved)) cachePath = MakeCachePath(resolved);
+  if (XB_FILE::ResolvePath(path_, resolved)) cachePath_ = MakeCachePath(resolved);
 
   lines_ = std::make_unique<XB_STORABLE_STRING_ARRAY>(1);
   {
@@ -125,7 +125,12 @@ XB_INI_FILE_READER::XB_INI_FILE_READER(const char* path, bool writeCache) {
     L_DoLoadIniFile(path_, &defines);
   }
   includeStack_.clear();
-  if (writeCache) SaveObjectToFile(*lines_, cachePath.c_str(), false);
+  if (writeCache) SaveCache();
+}
+
+bool XB_INI_FILE_READER::SaveCache() {
+  if (!lines_) return false;
+  return SaveObjectToFile(*lines_, cachePath_.c_str(), false);
 }
 
 XB_INI_FILE_READER::~XB_INI_FILE_READER() {

@@ -87,6 +87,10 @@ class XB_INI_FILE_READER {
   // The cache path that belongs to a description path: its extension replaced by ".cif" (drive,
   // directory and file name kept; ".cif" is appended when the name has no extension).
   static std::string MakeCachePath(const char* path);
+  // Writes the stored lines as the compiled cache beside the text (the path construction derived);
+  // false when there is nothing to write or the file cannot be created.
+  bool SaveCache();
+  const std::string& GetCachePath() const { return cachePath_; }
   // True when the stored lines came from a compiled cache rather than from text.
   bool LoadedFromCache() const { return fromCache_; }
 
@@ -102,6 +106,7 @@ class XB_INI_FILE_READER {
   uint32_t L_LineCount() const;
 
   char path_[XB_MAX_PATH] = {};
+  std::string cachePath_;
   std::unique_ptr<XB_STORABLE_STRING_ARRAY> lines_;
   uint32_t currentLine_ = 0;
   uint32_t currentKind_ = 0;

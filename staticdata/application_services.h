@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/xb_error.h"
+
 class XB_PALETTE;
 
 struct VE_APPLICATION_SERVICES {
@@ -40,7 +42,7 @@ int PortableRand();
 
 // Formats into a 1000-byte buffer (longer text is cut) and hands it to the warning sink, then
 // returns so the caller can go on with its fallback value.
-void ShowWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void ShowWarning(const char* format, ...) XB_PRINTF_CHECK(1, 2);
 // Warnings shown since start-up or the last reset (`data check` fails when any was shown).
 uint32_t ShownWarningCount();
 void ResetShownWarningCount();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "base/xb_error.h"
 #include "staticdata/ve_descriptions.h"
 
 class XB_BOB_MANAGER;
@@ -83,7 +84,7 @@ class VE_STATIC_DATA_MANAGER {
   // buffer that the next call overwrites.
   static const char* MakeDataPath(const char* path);
   // Same as the free ShowWarning of application_services.h.
-  static void ShowWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  static void ShowWarning(const char* format, ...) XB_PRINTF_CHECK(1, 2);
 
   // --- Members, in the order of the manager's record ---
   uint32_t remapTableCount = 0;
