@@ -94,16 +94,4 @@ TEST(DisplaySurface, SystemPaletteTakesTheTwentyStaticPlacesOfTheLogicalPalette)
   }
 }
 
-TEST(DisplaySurface, ReleaseIsFinalAndRepeatable) {
-  auto surface = MemoryDisplaySurface::Create({0, 0, 8, 8}, 8, 1);
-  surface->SetPalette(kPaletteResource);
-  surface->Release();
-  EXPECT_TRUE(surface->Released());
-  EXPECT_FALSE(surface->HasPalette());
-  EXPECT_EQ(surface->Pixels(), nullptr);
-  EXPECT_FALSE(surface->Present());
-  EXPECT_FALSE(surface->SetPalette(kPaletteResource));
-  surface->Release();
-}
-
 }  // namespace

@@ -123,10 +123,13 @@ TEST(SaverWindow, ReleaseFollowsTheFixedOrderAndStopsTheTimerFirst) {
   for (uint8_t& c : dark) c = static_cast<uint8_t>(c / 2);
   f.dir.Write("Data_V/VE_Graphics/Palette_Font_Foreground.pcx", MakePcx8(tl_test::SyntheticPaletteRgb()));
   f.dir.Write("Data_V/VE_Graphics/Palette_Font_Background.pcx", MakePcx8(dark));
+  // A LOGOTEXT of 150 characters, 5 pixels each in this font, is cut to the 126 that fit 630 pixels.
+  f.dir.WriteText("Logo.txt", "[LOGOTEXT]\nTEXT = \"" + std::string(150, 'x') + "\"\n");
   f.host->timerIdOffset = 6;
   ASSERT_TRUE(f.Create());
   ASSERT_NE(f.app().logoPicture, nullptr);
   ASSERT_NE(f.app().font, nullptr);
+  EXPECT_EQ(std::string(f.app().logoText), std::string(126, 'x'));
   ASSERT_NE(f.app().fontForegroundRemap, nullptr);
   ASSERT_NE(f.app().fontBackgroundRemap, nullptr);
   f.host->log.clear();

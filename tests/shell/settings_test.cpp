@@ -1,7 +1,6 @@
 // Settings: defaults, clamps, the sound rule, the two keys written by OK, and the INI file store.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "shell/settings.h"
@@ -16,12 +15,6 @@ SaverSettings Load(MemorySettingsStore& store) {
   SaverSettings s;
   LoadSettings(s, store);
   return s;
-}
-
-TEST(Settings, KeyPathsAreBuiltFromTheirParts) {
-  EXPECT_EQ(MakeSettingsKeyPath("Control Panel\\Desktop", "Tillands Bildschirmschoner"), kSettingsKeyPath);
-  EXPECT_STREQ(kSettingsKeyPath, "Control Panel\\Desktop\\ScreenSaver.Tillands Bildschirmschoner");
-  EXPECT_EQ(std::string(".DEFAULT\\") + kSettingsKeyPath, kDefaultUserSettingsKeyPath);
 }
 
 TEST(Settings, NoKeyGivesDefaultsWithSoundOffAndOkCreatesBothKeys) {
@@ -174,22 +167,6 @@ TEST(IniSettingsStore, RoundTripsBothKeysAndKeepsForeignValues) {
   ASSERT_NE(reopened.OpenKey(kUsers, kDefaultUserSettingsKeyPath), nullptr);
   // Opening for reading never writes.
   EXPECT_FALSE(key->WriteNumber("FrameRate", 1));
-}
-
-TEST(IniSettingsStore, DefaultPathFollowsXdg) {
-  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-  std::string saved = oldXdg ? oldXdg : "";
-  setenv("XDG_CONFIG_HOME", "/tmp/xdgtest", 1);
-  EXPECT_EQ(IniSettingsStore::DefaultPath(), "/tmp/xdgtest/tillands/settings.ini");
-  setenv("XDG_CONFIG_HOME", "", 1);
-  const char* home = std::getenv("HOME");
-  if (home && *home) {
-    EXPECT_EQ(IniSettingsStore::DefaultPath(), std::string(home) + "/.config/tillands/settings.ini");
-  }
-  if (oldXdg)
-    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
