@@ -205,8 +205,12 @@ XB_REMAP_TABLE::XB_REMAP_TABLE(const uint8_t* bytes) : table_(new uint8_t[256]) 
   for (int i = 0; i < 256; ++i) table_[i] = bytes ? bytes[i] : static_cast<uint8_t>(i);
 }
 
-XB_REMAP_TABLE::XB_REMAP_TABLE(XB_FILE& file, uint16_t /*version*/) : table_(new uint8_t[256]) {
-  file.Read(table_, 256);
+XB_REMAP_TABLE::XB_REMAP_TABLE(XB_FILE& file, uint16_t /*version*/) : table_(nullptr) {
+  // Read first: a short stream ends in a fatal error that may unwind, and must not leak the table.
+  uint8_t bytes[256];
+  file.Read(bytes, sizeof(bytes));
+  table_ = new uint8_t[256];
+  std::memcpy(table_, bytes, sizeof(bytes));
 }
 
 XB_REMAP_TABLE::~XB_REMAP_TABLE() {
