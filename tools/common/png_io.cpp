@@ -128,11 +128,11 @@ bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
       png_set_gray_to_rgb(png);
     if (depth < 8) png_set_expand(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-    png_read_update_info(png, info);
-    out.kind = png_get_channels(png, info) == 4 ? PngImage::Kind::Rgba : PngImage::Kind::Rgb;
   }
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
+  if (out.kind != PngImage::Kind::Paletted && out.kind != PngImage::Kind::Grey)
+    out.kind = png_get_channels(png, info) == 4 ? PngImage::Kind::Rgba : PngImage::Kind::Rgb;
   const size_t rowBytes = png_get_rowbytes(png, info);
   if (rowBytes != static_cast<size_t>(out.width) * static_cast<size_t>(out.BytesPerPixel())) {
     png_destroy_read_struct(&png, &info, nullptr);
