@@ -1,5 +1,6 @@
 #include "scene/frame_update.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/xb_bitmap.h"
@@ -68,8 +69,15 @@ void DrawBackground(SaverApplication& app) {
   const XB_BITMAP& tile = *app.backgroundTile;
   const int32_t tw = tile.GetWidth(), th = tile.GetHeight();
   if (tw <= 0 || th <= 0) return;
-  for (int32_t j = 0; j <= (H(app) - 1) / th; ++j) {
-    for (int32_t i = 0; i <= (W(app) - 1) / tw; ++i) tile.BlitTo(frame, tw * i, th * j);
+  // The tiles of the top band are blitted one by one; every band below is the same picture, so it is
+  // copied from the top band in one block (the frame's rows are contiguous). Same pixels as blitting
+  // every tile, with a few calls instead of thousands of short row copies.
+  for (int32_t i = 0; i <= (W(app) - 1) / tw; ++i) tile.BlitTo(frame, tw * i, 0);
+  const int32_t height = frame.GetHeight();
+  const int32_t band = std::min(th, height);
+  for (int32_t y = th; y < height; y += th) {
+    const int32_t rows = std::min(band, height - y);
+    std::memcpy(frame.Row(y), frame.Row(0), static_cast<size_t>(rows) * frame.GetPitchInBytes());
   }
 }
 

@@ -85,14 +85,19 @@ TEST(FrameUpdate, IntroWithoutLogoEndsWithTheFirstFrame) {
 }
 
 TEST(FrameUpdate, ScenePhaseTilesTheBackground) {
-  SceneWorld world(Screen(640, 480));
+  SceneWorld world(Screen(650, 470));  // not a multiple of the 32 x 32 tile
   SaverApplication& app = world.app();
   world.BeginScenes();
+  world.ClearPool();
   UpdateFrame(app);
-  const uint8_t* p = app.frameBitmap->GetPixels();
-  EXPECT_EQ(p[0], 100);
-  EXPECT_EQ(p[8], 103);
-  EXPECT_EQ(p[32], 100) << "the tile repeats";
+  XB_BITMAP reference(650, 470, 0);
+  for (int j = 0; j <= 469 / 32; ++j) {
+    for (int i = 0; i <= 649 / 32; ++i) app.backgroundTile->BlitTo(reference, 32 * i, 32 * j);
+  }
+  // Everything above the right-hand logo is background.
+  EXPECT_EQ(std::memcmp(reference.GetPixels(), app.frameBitmap->GetPixels(), 650 * 420), 0);
+  EXPECT_EQ(app.frameBitmap->GetPixels()[0], 100);
+  EXPECT_EQ(app.frameBitmap->GetPixels()[8], 103);
 }
 
 TEST(PhaseClock, ScenePhaseWindsDownIntoTextPhaseAndBack) {
