@@ -214,9 +214,8 @@ ShapeRenderer::ShapeRenderer(int width, int height, int anchorX, int anchorY, Vi
   view_.toLight = Normalize(view_.toLight);
   depth_.assign(size_t(width) * height, 1e30f);
   material_.assign(size_t(width) * height, 0);
-  light_.assign(size_t(width) * height, 0.0f);
+  normal_.assign(size_t(width) * height, Vec3{0, 0, 1});
   surfaceZ_.assign(size_t(width) * height, 0.0f);
-  shadow_.assign(size_t(width) * height, 0);
 }
 
 int ShapeRenderer::AddMaterial(const Material& m) {
@@ -250,7 +249,7 @@ void ShapeRenderer::Triangle(Vec3 a, Vec3 b, Vec3 c, int material, bool castShad
   Vec3 toCamera = {0, -cosE_, sinE_};
   if (Dot(n, toCamera) < 0) n = n * -1.0f;
   Raster(wa, wb, wc, n, n, n, material);
-  if (castShadow) RasterShadow(wa, wb, wc);
+  if (castShadow) shadowTriangles_.push_back({wa, wb, wc});
 }
 
 void ShapeRenderer::SmoothTriangle(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, int material,
@@ -258,7 +257,7 @@ void ShapeRenderer::SmoothTriangle(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec
   Vec3 wa = transform_.Apply(a), wb = transform_.Apply(b), wc = transform_.Apply(c);
   Raster(wa, wb, wc, Normalize(transform_.ApplyDir(na)), Normalize(transform_.ApplyDir(nb)),
          Normalize(transform_.ApplyDir(nc)), material);
-  if (castShadow) RasterShadow(wa, wb, wc);
+  if (castShadow) shadowTriangles_.push_back({wa, wb, wc});
 }
 
 void ShapeRenderer::Quad(Vec3 a, Vec3 b, Vec3 c, Vec3 d, int material, bool castShadow) {
@@ -295,13 +294,13 @@ void ShapeRenderer::Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, in
       if (d >= depth_[i]) continue;
       depth_[i] = d;
       material_[i] = uint8_t(material);
-      light_[i] = Shade(Normalize(na * w0 + nb * w1 + nc * w2));
+      normal_[i] = na * w0 + nb * w1 + nc * w2;
       surfaceZ_[i] = w0 * a.z + w1 * b.z + w2 * c.z;
     }
 }
 
 // Projects a triangle along the sunlight onto the ground and marks the pixels it covers.
-void ShapeRenderer::RasterShadow(Vec3 a, Vec3 b, Vec3 c) {
+void ShapeRenderer::RasterShadow(Vec3 a, Vec3 b, Vec3 c, std::vector<uint8_t>& shadow) const {
   Vec3 L = view_.shadowDir;
   auto ground = [&](Vec3 p, float& x, float& y) {
     float t = p.z / -L.z;  // distance along the ray down to z = 0
@@ -324,7 +323,7 @@ void ShapeRenderer::RasterShadow(Vec3 a, Vec3 b, Vec3 c) {
       float w0 = ((bx - px) * (cy - py) - (by - py) * (cx - px)) * inv;
       float w1 = ((cx - px) * (ay - py) - (cy - py) * (ax - px)) * inv;
       if (w0 < -1e-4f || w1 < -1e-4f || 1.0f - w0 - w1 < -1e-4f) continue;
-      shadow_[size_t(y) * width_ + x] = 1;
+      shadow[size_t(y) * width_ + x] = 1;
     }
 }
 
@@ -436,6 +435,17 @@ void ShapeRenderer::Plank(Vec3 a, Vec3 b, float width, float thickness, int mate
   Quad(c[4], c[5], c[6], c[7], material);
 }
 
+float ShapeRenderer::LightAt(int x, int y) const {
+  size_t i = size_t(y) * width_ + x;
+  if (!lightSet_.empty() && lightSet_[i] >= 0) return lightSet_[i];
+  return Shade(Normalize(normal_[i]));
+}
+
+void ShapeRenderer::SetLight(int x, int y, float v) {
+  if (lightSet_.empty()) lightSet_.assign(normal_.size(), -1.0f);
+  lightSet_[size_t(y) * width_ + x] = std::max(0.0f, v);
+}
+
 Sprite ShapeRenderer::Picture() const {
   Sprite out(width_, height_, anchorX_, anchorY_);
   auto mat = [this](int x, int y) -> int {
@@ -443,11 +453,13 @@ Sprite ShapeRenderer::Picture() const {
     return material_[size_t(y) * width_ + x];
   };
   auto depth = [this](int x, int y) { return depth_[size_t(y) * width_ + x]; };
-  auto outlineOf = [this](int m) {
-    const Ramp& r = materials_[size_t(m - 1)].ramp;
-    if (r.outline) return r.outline;
-    return Darker(r.shades.empty() ? uint8_t(1) : r.shades[0], 0.45f);
-  };
+  // Outline colours per material, matched to the palette once (not per pixel).
+  std::vector<uint8_t> outlines(materials_.size());
+  for (size_t i = 0; i < materials_.size(); ++i) {
+    const Ramp& r = materials_[i].ramp;
+    outlines[i] = r.outline ? r.outline : Darker(r.shades.empty() ? uint8_t(1) : r.shades[0], 0.45f);
+  }
+  auto outlineOf = [&outlines](int m) { return outlines[size_t(m - 1)]; };
   static const int dx[4] = {-1, 1, 0, 0}, dy[4] = {0, 0, -1, 1};
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x) {
@@ -464,7 +476,7 @@ Sprite ShapeRenderer::Picture() const {
         continue;
       }
       const Material& material = materials_[size_t(m - 1)];
-      float v = light_[size_t(y) * width_ + x];
+      float v = LightAt(x, y);
       if (material.noise > 0)
         v += (FractalNoise(float(x) / material.noiseScale, float(y) / material.noiseScale,
                            uint32_t(m) * 7919u, 2) -
@@ -491,7 +503,7 @@ Sprite ShapeRenderer::Coverage() const {
 
 Sprite ShapeRenderer::Shadow() const {
   Sprite out(width_, height_, anchorX_, anchorY_);
-  out.pixels = shadow_;
+  for (const auto& t : shadowTriangles_) RasterShadow(t[0], t[1], t[2], out.pixels);
   return out;
 }
 

@@ -158,17 +158,17 @@ class ShapeRenderer {
   int Width() const { return width_; }
   int Height() const { return height_; }
   int MaterialAt(int x, int y) const { return material_[size_t(y) * width_ + x]; }
-  float LightAt(int x, int y) const { return light_[size_t(y) * width_ + x]; }
+  float LightAt(int x, int y) const;
   // World height (z) of the surface seen at the pixel; for level masks that grow from the ground.
   float HeightAt(int x, int y) const { return surfaceZ_[size_t(y) * width_ + x]; }
-  void SetLight(int x, int y, float v) { light_[size_t(y) * width_ + x] = v; }
+  void SetLight(int x, int y, float v);
 
   // Screen position (relative to the canvas) of a model point under the current transform.
   void Project(Vec3 world, float& sx, float& sy, float& depth) const;
 
  private:
   void Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, int material);
-  void RasterShadow(Vec3 a, Vec3 b, Vec3 c);
+  void RasterShadow(Vec3 a, Vec3 b, Vec3 c, std::vector<uint8_t>& shadow) const;
   float Shade(Vec3 normal) const;
 
   int width_, height_, anchorX_, anchorY_;
@@ -178,9 +178,11 @@ class ShapeRenderer {
   std::vector<Material> materials_;
   std::vector<float> depth_;
   std::vector<uint8_t> material_;
-  std::vector<float> light_;
+  std::vector<Vec3> normal_;     // interpolated surface normal (not normalised) per pixel
+  std::vector<float> lightSet_;  // light values set by SetLight (negative = computed from the normal)
+  // Triangles that cast shadows, in world coordinates; rasterised only when Shadow() is asked for.
+  std::vector<std::array<Vec3, 3>> shadowTriangles_;
   std::vector<float> surfaceZ_;
-  std::vector<uint8_t> shadow_;
 };
 
 // Deterministic hash noise in [0, 1) for integer lattice points.
