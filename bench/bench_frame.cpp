@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A scratch directory of this run under the system's temporary folder.
+const std::string& BenchDirName() {
+  static const std::string name = "tl_bench_frame_" + std::to_string(std::random_device{}());
+  return name;
+}
+
 // The data directory, written once and made the current directory for the whole run.
 void EnterWorld() {
   static bool done = false;
   if (done) return;
   done = true;
   RegisterGraphicsStorables();
-  const fs::path dir = fs::temp_directory_path() / ("tl_bench_frame_" + std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() / BenchDirName();
   tl_test::WriteSyntheticWorld(dir.string(), {});
   fs::current_path(dir);
   VE_APPLICATION_SERVICES services;
@@ -50,7 +57,7 @@ void EnterWorld() {
     DestroyStaticData();
     std::error_code ec;
     fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(fs::temp_directory_path() / ("tl_bench_frame_" + std::to_string(::getpid())), ec);
+    fs::remove_all(fs::temp_directory_path() / BenchDirName(), ec);
   });
 }
 
