@@ -98,10 +98,15 @@ int main(int argc, char** argv) {
     summary.stopReason = "writing the GIF failed";
   if (options.raw) std::fflush(stdout);
 
+  if (!summary.started) {
+    // Nothing ran: the reason is all there is to say.
+    std::fprintf(stderr, "tillands: %s\n", summary.stopReason.c_str());
+    return 1;
+  }
   std::fputs(FormatHeadlessSummary(summary).c_str(), stderr);
   if (!options.pngDir.empty() || !options.gifFile.empty() || options.raw)
     std::fprintf(stderr, "  frames written: %llu (every %u)\n", (unsigned long long)written, options.every);
   if (!outputError.empty()) std::fprintf(stderr, "tillands: %s\n", outputError.c_str());
-  if (!summary.started || !outputError.empty()) return 1;
+  if (!outputError.empty()) return 1;
   return 0;
 }
