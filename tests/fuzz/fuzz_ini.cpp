@@ -1,0 +1,78 @@
+// Fuzzes the INI description parser with arbitrary bytes as "fuzz.ini" (which may include itself or
+// "other.ini"), walks every query over the result, and checks that the compiled cache reads back to
+// exactly the same stored lines.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/xb_ini_file_reader.h"
+#include "base/xb_string_array.h"
+#include "tests/fuzz/fuzz_static_data_env.h"
+
+namespace {
+
+std::vector<std::string> Lines(const XB_INI_FILE_READER& reader) {
+  std::vector<std::string> out;
+  const XB_STORABLE_STRING_ARRAY* lines = reader.GetLines();
+  for (uint32_t i = 0; lines && i < lines->Slots(); ++i) {
+    const char* s = lines->GetString(i);
+    out.emplace_back(s ? s : "<empty>");
+  }
+  return out;
+}
+
+void Walk(XB_INI_FILE_READER& reader) {
+  const XB_STORABLE_STRING_ARRAY* lines = reader.GetLines();
+  const char* first = lines ? lines->GetString(0) : nullptr;
+  std::string section = first && first[0] == XB_INI_SECTION_LINE ? first + 1 : "AnimationType";
+  (void)reader.CountSections(section.c_str());
+  int sections = 0;
+  for (const char* s = reader.FindSection(section.c_str()); s && sections < 64;
+       s = reader.FindNextSection(section.c_str()), ++sections) {
+    (void)reader.CountKeys("Event");
+    int keys = 0;
+    while (reader.NextKey() && keys++ < 256) {
+      char buffer[8];
+      for (int v = 0; v < 16; ++v) {
+        int type = reader.GetValueType();
+        if (type == XB_INI_VALUE_NONE) break;
+        if (type == XB_INI_VALUE_STRING)
+          (void)reader.CopyStringValue(buffer, sizeof(buffer));
+        else
+          (void)reader.GetIntValue();
+      }
+      (void)reader.GetStringValue();
+    }
+    (void)reader.FindKey("Name");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz_env::Enter("fuzz_ini");
+  fuzz_env::WriteText("other.ini", "#define SPEED 6\n[Other]\nSpeed = #SPEED\n");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (!fuzz_env::WriteFile("fuzz.ini", data, size)) return 0;
+  std::filesystem::remove(fuzz_env::Root() + "/fuzz.cif");
+  try {
+    std::vector<std::string> parsed;
+    {
+      XB_INI_FILE_READER reader("fuzz.ini", false);
+      parsed = Lines(reader);
+      Walk(reader);
+      if (reader.LoadedFromCache()) return 0;  // the input itself was a compiled cache
+      if (!reader.SaveCache()) return 0;
+    }
+    std::filesystem::remove(fuzz_env::Root() + "/fuzz.ini");
+    XB_INI_FILE_READER cached("fuzz.ini", false);
+    if (Lines(cached) != parsed) std::abort();  // the cache must hold exactly what was parsed
+    Walk(cached);
+  } catch (const XB_FATAL_EXCEPTION&) {
+  }
+  return 0;
+}
