@@ -157,23 +157,6 @@ TEST_F(ActivitiesTest, ChooserStartsEveryKindOfSceneOverTime) {
   EXPECT_FALSE(kinds.count(kSceneBigLogo));
 }
 
-TEST_F(ActivitiesTest, KindTablesCoverEveryCode) {
-  int walk = 0, anim = 0, drawnCreature = 0;
-  for (int32_t code = 1; code <= kLastActivity; ++code) {
-    walk += FrameKindOf(code) == FrameKind::kWalk;
-    anim += FrameKindOf(code) == FrameKind::kAnim;
-    drawnCreature += DrawKindOf(code) == DrawKind::kCreature;
-    if (FrameKindOf(code) == FrameKind::kWalk || FrameKindOf(code) == FrameKind::kAnim) {
-      EXPECT_EQ(DrawKindOf(code), DrawKind::kCreature) << code;
-    }
-  }
-  EXPECT_EQ(walk, 15);
-  EXPECT_EQ(anim, 10);
-  EXPECT_EQ(drawnCreature, 26);  // every walking and animated creature, and the stork
-  EXPECT_EQ(DrawKindOf(kActStork), DrawKind::kCreature);
-  EXPECT_EQ(DrawKindOf(kActWaitingWalker), DrawKind::kNotDrawn);
-}
-
 class SoundTest : public ::testing::Test {
  protected:
   SoundTest() : app(world.app()) {}

@@ -83,24 +83,6 @@ TEST_F(PoolTest, DrawOrderSortsByTruncatedYWithStableTiesAndStorkLast) {
   EXPECT_EQ(order, (std::vector<int>{20, 9, 5, 149, 3, 0, 12}));
 }
 
-TEST_F(PoolTest, FullPoolOfEqualYKeepsEverySlotOnce) {
-  for (int i = 0; i < kActorCount; ++i) {
-    app->actors[i].activity = kActWalker;
-    app->actors[i].y = static_cast<float>((i * 37) % 11);
-  }
-  BuildDrawOrder(*app);
-  std::vector<int> seen(kActorCount, 0);
-  int previousY = -1;
-  for (int p = 0; p < kActorCount; ++p) {
-    ASSERT_NE(app->drawOrder[p], 0);
-    const int slot = app->drawOrder[p] - 1;
-    ++seen[slot];
-    EXPECT_GE(Trunc(app->actors[slot].y), previousY);
-    previousY = Trunc(app->actors[slot].y);
-  }
-  for (int count : seen) EXPECT_EQ(count, 1);
-}
-
 TEST_F(PoolTest, RandomRangeWrapsLikeUnsignedArithmetic) {
   app->random.Seed(1);
   for (int i = 0; i < 200; ++i) {

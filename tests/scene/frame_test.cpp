@@ -62,18 +62,6 @@ void InstallLogo(SaverApplication& app) {
   app.logoPicture = new XB_PICTURE("logo.bmp", bmp.data(), static_cast<uint32_t>(bmp.size()));
 }
 
-TEST(FrameUpdate, NothingHappensWithoutDisplayFrameOrTile) {
-  SceneWorld world(Screen(640, 480));
-  SaverApplication& app = world.app();
-  DisplaySurface* display = app.display;
-  app.display = nullptr;
-  app.frameBitmap->Fill(77);
-  UpdateFrame(app);
-  EXPECT_EQ(CountColour(app, 77), 640 * 480);
-  EXPECT_EQ(app.frameCounter, 0u);
-  app.display = display;
-}
-
 TEST(FrameUpdate, IntroWithoutLogoEndsWithTheFirstFrame) {
   SceneWorld world(Screen(640, 480));
   SaverApplication& app = world.app();

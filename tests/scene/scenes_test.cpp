@@ -102,13 +102,6 @@ TEST_F(ScenesTest, LargeBuildingNeedsThreeWorkersOfItsOwnPlot) {
   EXPECT_EQ(building->x, 300.0f);
 }
 
-TEST_F(ScenesTest, LargeBuildingChainStartsWithThreeWorkers) {
-  ASSERT_TRUE(StartLargeBuilding(app));
-  EXPECT_EQ(world.Count(kActLargeWorkerWalking), 3);
-  ASSERT_TRUE(RunUntil([&] { return world.Count(kActLargeBuildingStanding) > 0; }, 3000));
-  EXPECT_EQ(world.Count(kActLargeVisitorWalking), 4);
-}
-
 TEST_F(ScenesTest, BuildingStartersRefuseWithoutPlotOrSlots) {
   for (SiteRecord& site : app.sites) site.occupied = site.active;
   EXPECT_FALSE(StartSmallBuilding(app));

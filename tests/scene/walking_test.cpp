@@ -72,15 +72,6 @@ TEST(WalkGeometry, CornerEndsTheAxisLegLevelWithTheDiagonal) {
   EXPECT_EQ(a.cornerY, 170.0f + 100.0f);
 }
 
-TEST(WalkGeometry, StepsUseTheWalkSpeedOverNine) {
-  float sx = 7, sy = 7;
-  EXPECT_TRUE(DirectionStep(kDirNW, 2.0f, sx, sy));
-  EXPECT_EQ(sx, -2.0f);
-  EXPECT_EQ(sy, -2.0f);
-  EXPECT_FALSE(DirectionStep(7, 2.0f, sx, sy));
-  EXPECT_EQ(sx, -2.0f) << "codes without a step leave it unchanged";
-}
-
 class WalkingTest : public ::testing::Test {
  protected:
   SceneWorld world;
@@ -202,21 +193,6 @@ TEST_F(WalkingTest, StandingRepeatsTheIdleAnimationAWholeNumberOfTimes) {
   }
 }
 
-TEST_F(WalkingTest, StandingSetsTheAnimationOfTheActivity) {
-  ActorSlot& a = world.NewActor();
-  StartStanding(app, a, 10, 10, 1000, "woman_01", kActSmallVisitorStanding, kDirNE);
-  EXPECT_EQ(a.animationCode, 1008);
-  StartStanding(app, a, 10, 10, 1000, "civilian", kActSmallWorkerWorking, kDirNE);
-  EXPECT_EQ(a.animationCode, 2001);
-  StartStanding(app, a, 10, 10, 1000, "civilian", kActFamilyMeeting, kDirNE);
-  EXPECT_EQ(a.animationCode, 1007);
-  StartStanding(app, a, 10, 10, 1000, "civilian", kActWoodcutterChopping, kDirE);
-  EXPECT_EQ(a.animationCode, 2000);
-  EXPECT_EQ(a.deadline, world.clock.NowMs() + 1000);
-  EXPECT_EQ(StartStanding(app, a, 1, 1, 1, nullptr, kActIdle, kDirE), kActIdle);
-  EXPECT_EQ(a.x, 10.0f) << "no name: nothing changes";
-}
-
 TEST_F(WalkingTest, FrameRateZeroNeverDivides) {
   app.frameRate = 0;
   ActorSlot& a = world.NewActor();
@@ -251,10 +227,6 @@ TEST_F(WalkingTest, PlacementAvoidsSitesAndStaysOnScreen) {
 TEST_F(WalkingTest, SiteLayoutFollowsTheScreenHeight) {
   EXPECT_EQ(PlotCountForHeight(599), 1);
   EXPECT_EQ(PlotCountForHeight(600), 2);
-  EXPECT_EQ(PlotCountForHeight(767), 2);
-  EXPECT_EQ(PlotCountForHeight(1023), 3);
-  EXPECT_EQ(PlotCountForHeight(1199), 4);
-  EXPECT_EQ(PlotCountForHeight(1200), 5);
   app.screenHeight = 1200;
   app.screenWidth = 1600;
   for (int round = 0; round < 20; ++round) {
