@@ -59,13 +59,13 @@ XB_BITMAP::XB_BITMAP(XB_FILE& file, uint16_t /*version*/) {
   (void)x;
   (void)y;
   if (!XB_BitmapSizeAllowed(width, height, format))
-    XB_FatalError("XB_BITMAP - file %s - corrupt data: bitmap size %d x %d is out of range", file.Path(),
-                  width, height);
+    XB_FatalError("XB_BITMAP - file %s - corrupt data: bitmap size %d x %d is out of range",
+                  XB_CutPath(file.Path(), 80).c_str(), width, height);
   std::unique_ptr<XB_STORABLE_BUFFER> buffer(LoadObjectOfClass<XB_STORABLE_BUFFER>(file, "XB_BITMAP"));
   uint64_t needed = static_cast<uint64_t>(width) * height * BytesPerPixelOf(NormalFormat(format));
   if (!buffer || buffer->Size() < needed)
     XB_FatalError("XB_BITMAP - file %s - corrupt data: %d x %d pixels need %llu bytes, buffer holds %u",
-                  file.Path(), width, height, static_cast<unsigned long long>(needed),
+                  XB_CutPath(file.Path(), 80).c_str(), width, height, static_cast<unsigned long long>(needed),
                   buffer ? buffer->Size() : 0u);
   buffer_ = buffer.release();
   pixels_ = buffer_->Data();

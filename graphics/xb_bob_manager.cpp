@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 
 #include "base/xb_error.h"
@@ -102,8 +103,10 @@ int64_t RowExtent(const uint8_t* bytes, uint32_t size, uint32_t offset, uint16_t
 }
 }  // namespace
 
-void XB_BOB_MANAGER::Validate(const char* what) {
-  if (!what) what = "(memory)";
+void XB_BOB_MANAGER::Validate(const char* source) {
+  // Messages are bounded: a long path keeps its end (the file name).
+  const std::string cut = XB_CutPath(source ? source : "(memory)", 80);
+  const char* what = cut.c_str();
   if (count_ == 0) return;
   if (!bobTableBuffer_ || !pixelBuffer_ || !rowBuffer_)
     XB_FatalError("XB_BOB_MANAGER - file %s - corrupt data: library parts missing", what);

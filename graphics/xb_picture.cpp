@@ -39,13 +39,14 @@ uint32_t U32(const uint8_t* p) {
 }
 
 [[noreturn]] void Corrupt(const char* name, const char* what) {
-  XB_FatalError("XB_PICTURE - file %s - corrupt data: %s", name, what);
+  XB_FatalError("XB_PICTURE - file %s - corrupt data: %s", XB_CutPath(name, 80).c_str(), what);
 }
 
 void CheckSize(const char* name, int64_t width, int64_t height, uint16_t format) {
   if (width <= 0 || height <= 0 || !XB_BitmapSizeAllowed(width, height, format))
-    XB_FatalError("XB_PICTURE - file %s - corrupt data: picture size %lld x %lld is out of range", name,
-                  static_cast<long long>(width), static_cast<long long>(height));
+    XB_FatalError("XB_PICTURE - file %s - corrupt data: picture size %lld x %lld is out of range",
+                  XB_CutPath(name, 80).c_str(), static_cast<long long>(width),
+                  static_cast<long long>(height));
 }
 
 void DecodePcx(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*& bitmap,
