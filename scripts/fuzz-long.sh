@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF >/dev/null
-cmake --build build/fuzz -j"$(nproc)"
+cmake --build build/fuzz -j"$(nproc)" --target fuzzers
 FUZZ_SECONDS=${FUZZ_SECONDS:-600} bash scripts/fuzz.sh build/fuzz

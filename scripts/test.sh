@@ -22,7 +22,7 @@ cmake --build build/mingw -j"$JOBS" || status=1
 echo "== fuzz harnesses (${FUZZ_SECONDS}s each)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz "${GEN[@]}" -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz -j"$JOBS" || status=1
+cmake --build build/fuzz -j"$JOBS" --target fuzzers || status=1
 FUZZ_SECONDS=$FUZZ_SECONDS bash scripts/fuzz.sh build/fuzz || status=1
 
 echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
