@@ -175,73 +175,141 @@ void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, 
   }
 }
 
+namespace {
+
+// The cache is read into memory at once and parsed there: one read instead of one per field, and
+// every count and length is checked against the bytes that are left before it is used.
+class CacheReader {
+ public:
+  CacheReader(const uint8_t* data, size_t size, const char* path) : p_(data), left_(size), path_(path) {}
+  void Need(uint64_t count) {
+    if (count > left_)
+      XB_FatalError(
+          "VE_STATIC_DATA_MANAGER::l_ReadAnimationCache - file %s - corrupt data: needs %llu bytes, %llu "
+          "left",
+          XB_CutPath(path_).c_str(), static_cast<unsigned long long>(count),
+          static_cast<unsigned long long>(left_));
+  }
+  uint8_t U8() {
+    Need(1);
+    --left_;
+    return *p_++;
+  }
+  uint16_t U16() {
+    Need(2);
+    uint16_t v = static_cast<uint16_t>(p_[0] | p_[1] << 8);
+    p_ += 2;
+    left_ -= 2;
+    return v;
+  }
+  uint32_t U32() {
+    Need(4);
+    uint32_t v = uint32_t{p_[0]} | uint32_t{p_[1]} << 8 | uint32_t{p_[2]} << 16 | uint32_t{p_[3]} << 24;
+    p_ += 4;
+    left_ -= 4;
+    return v;
+  }
+  void Bytes(void* out, size_t count) {
+    Need(count);
+    std::memcpy(out, p_, count);
+    p_ += count;
+    left_ -= count;
+  }
+
+ private:
+  const uint8_t* p_;
+  size_t left_;
+  const char* path_;
+};
+
+// Little-endian writer into memory; the cache is written with one call.
+struct CacheWriter {
+  std::vector<uint8_t> bytes;
+  void U8(uint8_t v) { bytes.push_back(v); }
+  void U16(uint16_t v) {
+    bytes.push_back(static_cast<uint8_t>(v));
+    bytes.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  void U32(uint32_t v) {
+    U16(static_cast<uint16_t>(v));
+    U16(static_cast<uint16_t>(v >> 16));
+  }
+  void Bytes(const void* data, size_t count) {
+    const uint8_t* b = static_cast<const uint8_t*>(data);
+    bytes.insert(bytes.end(), b, b + count);
+  }
+};
+
+}  // namespace
+
 bool VE_STATIC_DATA_MANAGER::l_ReadAnimationCache() {
   const std::string path = MakeDataPath(VE_ANIMATIONS_CDF);
   if (!XB_FILE::Exists(path.c_str())) return false;
-  const char* what = "VE_STATIC_DATA_MANAGER::l_ReadAnimationCache";
-  XB_FILE file(path.c_str(), true);
-  file.RequireRemaining(4, what);
-  uint32_t count = file.ReadU32();
-  file.RequireRemaining(static_cast<uint64_t>(count) * kMinRecordBytes, what);
+  std::vector<uint8_t> bytes;
+  {
+    XB_FILE file(path.c_str(), true);
+    int32_t size = file.Size();
+    bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    if (!bytes.empty()) file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    file.Close();
+  }
+  CacheReader in(bytes.data(), bytes.size(), path.c_str());
+  uint32_t count = in.U32();
+  in.Need(static_cast<uint64_t>(count) * kMinRecordBytes);
   animations = new VE_ANIMATION_DESCRIPTION[count]();
   animationCount = count;
   g_animationTable = animations;
 
   for (uint32_t i = 0; i < count; ++i) {
     VE_ANIMATION_DESCRIPTION& a = animations[i];
-    file.RequireRemaining(kHeadBytes, what);
-    file.Read(a.name, sizeof(a.name));
+    in.Need(kHeadBytes);
+    in.Bytes(a.name, sizeof(a.name));
     a.name[sizeof(a.name) - 1] = 0;
-    a.mode = file.ReadU16();
-    a.speed = file.ReadU16();
-    a.ticksPerFrame = file.ReadU16();
+    a.mode = in.U16();
+    a.speed = in.U16();
+    a.ticksPerFrame = in.U16();
     if (a.ticksPerFrame == 0) a.ticksPerFrame = 1;  // a frame must end some time
-    a.frameCount = file.ReadU16();
-    a.replays = file.ReadU8();
-    a.zero = file.ReadU8();
-    uint16_t eventCount = file.ReadU16();
-    a.startDirection = file.ReadU8();
-    a.endDirection = file.ReadU8();
-    a.shadowBobOffset = file.ReadU16();
-    a.carryGoodColours1 = file.ReadU16();
-    a.carryGoodColours2 = file.ReadU16();
+    a.frameCount = in.U16();
+    a.replays = in.U8();
+    a.zero = in.U8();
+    uint16_t eventCount = in.U16();
+    a.startDirection = in.U8();
+    a.endDirection = in.U8();
+    a.shadowBobOffset = in.U16();
+    a.carryGoodColours1 = in.U16();
+    a.carryGoodColours2 = in.U16();
 
     for (int layer = 0; layer < VE_LAYER_COUNT; ++layer) {
-      file.RequireRemaining(1, what);
-      if (!file.ReadU8()) continue;
-      file.RequireRemaining(1, what);
-      uint32_t length = file.ReadU8();
-      file.RequireRemaining(length + 1, what);
+      if (!in.U8()) continue;
+      uint32_t length = in.U8();
       char name[256 + 1];
-      file.Read(name, length + 1);
+      in.Bytes(name, length + 1);
       name[length] = 0;
       a.layers[layer] = GetOrLoadBobLibrary(name);
     }
-    file.RequireRemaining(static_cast<uint64_t>(a.frameCount) * 2, what);
+    in.Need(static_cast<uint64_t>(a.frameCount) * 2);
     if (a.frameCount) {
       a.frames = new uint16_t[a.frameCount];
-      for (uint32_t f = 0; f < a.frameCount; ++f) a.frames[f] = file.ReadU16();
+      for (uint32_t f = 0; f < a.frameCount; ++f) a.frames[f] = in.U16();
     }
-    file.RequireRemaining(static_cast<uint64_t>(eventCount) * 6 + 1, what);
+    in.Need(static_cast<uint64_t>(eventCount) * 6 + 1);
     if (eventCount) {
       a.events = new VE_ANIMATION_EVENT[eventCount]();
       a.eventCount = eventCount;
       for (uint32_t e = 0; e < eventCount; ++e) {
-        a.events[e].frame = file.ReadU16();
-        a.events[e].code = file.ReadU16();
-        a.events[e].value = file.ReadU16();
+        a.events[e].frame = in.U16();
+        a.events[e].code = in.U16();
+        a.events[e].value = in.U16();
       }
     }
-    if (file.ReadU8()) {
-      file.RequireRemaining(1, what);
-      uint32_t length = file.ReadU8();
-      file.RequireRemaining(length, what);
+    if (in.U8()) {
+      uint32_t length = in.U8();
+      in.Need(length);
       a.eventSound = new char[length + 1];
-      file.Read(a.eventSound, length);
+      in.Bytes(a.eventSound, length);
       a.eventSound[length] = 0;
     }
   }
-  file.Close();
   return true;
 }
 
@@ -251,51 +319,53 @@ void VE_STATIC_DATA_MANAGER::l_WriteAnimationCache() {
   size_t length = std::strlen(resolved);
   if (length < 3) return;
   std::memcpy(resolved + length - 3, "CDF", 3);
-  // As with the other caches, a directory that cannot be written only loses the speed-up.
-  XB_FILE file(resolved);
-  if (!file.OpenForWriting(false)) return;
-  file.WriteU32(animationCount);
+  CacheWriter out;
+  out.U32(animationCount);
   for (uint32_t i = 0; i < animationCount; ++i) {
     const VE_ANIMATION_DESCRIPTION& a = animations[i];
-    file.Write(a.name, sizeof(a.name));
-    file.WriteU16(a.mode);
-    file.WriteU16(a.speed);
-    file.WriteU16(a.ticksPerFrame);
-    file.WriteU16(a.frameCount);
-    file.WriteU8(a.replays);
-    file.WriteU8(a.zero);
-    file.WriteU16(a.eventCount);
-    file.WriteU8(a.startDirection);
-    file.WriteU8(a.endDirection);
-    file.WriteU16(a.shadowBobOffset);
-    file.WriteU16(a.carryGoodColours1);
-    file.WriteU16(a.carryGoodColours2);
+    out.Bytes(a.name, sizeof(a.name));
+    out.U16(a.mode);
+    out.U16(a.speed);
+    out.U16(a.ticksPerFrame);
+    out.U16(a.frameCount);
+    out.U8(a.replays);
+    out.U8(a.zero);
+    out.U16(a.eventCount);
+    out.U8(a.startDirection);
+    out.U8(a.endDirection);
+    out.U16(a.shadowBobOffset);
+    out.U16(a.carryGoodColours1);
+    out.U16(a.carryGoodColours2);
     for (int layer = 0; layer < VE_LAYER_COUNT; ++layer) {
       const char* name = FindBobLibraryName(a.layers[layer]);
       if (!name) {
-        file.WriteU8(0);
+        out.U8(0);
         continue;
       }
       uint8_t n = static_cast<uint8_t>(std::strlen(name));  // registry names hold at most 49
-      file.WriteU8(1);
-      file.WriteU8(n);
-      file.Write(name, n + 1u);
+      out.U8(1);
+      out.U8(n);
+      out.Bytes(name, n + 1u);
     }
-    for (uint32_t f = 0; f < a.frameCount; ++f) file.WriteU16(a.frames[f]);
+    for (uint32_t f = 0; f < a.frameCount; ++f) out.U16(a.frames[f]);
     for (uint32_t e = 0; e < a.eventCount; ++e) {
-      file.WriteU16(a.events[e].frame);
-      file.WriteU16(a.events[e].code);
-      file.WriteU16(a.events[e].value);
+      out.U16(a.events[e].frame);
+      out.U16(a.events[e].code);
+      out.U16(a.events[e].value);
     }
     if (a.eventSound) {
       uint8_t n = static_cast<uint8_t>(std::strlen(a.eventSound));  // cut to 255 when read
-      file.WriteU8(1);
-      file.WriteU8(n);
-      file.Write(a.eventSound, n);
+      out.U8(1);
+      out.U8(n);
+      out.Bytes(a.eventSound, n);
     } else {
-      file.WriteU8(0);
+      out.U8(0);
     }
   }
+  // As with the other caches, a directory that cannot be written only loses the speed-up.
+  XB_FILE file(resolved);
+  if (!file.OpenForWriting(false)) return;
+  file.Write(out.bytes.data(), static_cast<uint32_t>(out.bytes.size()));
   file.Close();
 }
 
