@@ -160,7 +160,7 @@ void Fill(const char* name, Sound& out) {
       double t = out.T(i), chirp = std::fmod(t, 0.22), v = 0;
       if (chirp < 0.11) {
         double pulse = std::fmod(chirp, 0.0275);
-        v = std::sin(kTau * 4600 * t) * std::sin(kTau * 9200 * t * 0.5) * Env(pulse, 0.003, 0.02, 0.008);
+        v = std::sin(kTau * 4600 * t) * (0.75 + 0.25 * std::sin(kTau * 230 * t)) * Env(pulse, 0.003, 0.02, 0.008);
       }
       out.s[i] = v;
     }
