@@ -937,11 +937,32 @@ Sprite LogoPicture() {
 }
 
 Sprite PreviewScene(int width, int height) {
+  // A small composition of its own: the vignette's objects are too large for the preview monitor.
   Sprite s(width, height, 0, 0);
-  Sprite v = Vignette(width, height);
-  Place(s, v, 0, 0);
-  Sprite title = Lettering("Tillands", 22, GoldRamp(), kInk);
-  Place(s, title, (width - title.width) / 2, 2);
+  Sprite grass = GrassTile();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) s.Set(x, y, grass.At((x + 150) % kTileSize, (y + 100) % kTileSize));
+  auto shadowed = [&s](const ShadowedSprite& o, int x, int y) {
+    for (int yy = 0; yy < o.shadow.height; ++yy)
+      for (int xx = 0; xx < o.shadow.width; ++xx)
+        if (o.shadow.At(xx, yy)) {
+          int X = x - o.shadow.originX + xx, Y = y - o.shadow.originY + yy;
+          if (s.At(X, Y)) s.Set(X, Y, Darker(s.At(X, Y), 0.6f));
+        }
+    Place(s, o.picture, x, y);
+  };
+  // Everything at a smaller scale than in the world, so that the scene fits the little monitor.
+  ShadowedSprite house = RenderModel(
+      140, 120, 70, 90, [](ShapeRenderer& r) { SmallHouseModel(r, 3); },
+      Transform::Scale(0.75f, 0.75f, 0.75f).Then(Transform::RotateZ(28.0f)));
+  ShadowedSprite fir = RenderModel(80, 100, 40, 90, [](ShapeRenderer& r) { FirModel(r, 0.8f); });
+  ShadowedSprite tree = RenderModel(80, 100, 40, 90, [](ShapeRenderer& r) { DeciduousModel(r, 0.7f, 5); });
+  shadowed(fir, width / 7, height * 3 / 4 - 4);
+  shadowed(house, width / 2 + 4, height - 24);
+  shadowed(tree, width - 22, height * 3 / 4 + 4);
+  for (int i = 0; i < 4; ++i) shadowed(Flower(i * 3 % 11), 12 + i * 10, height - 4 - (i % 2) * 5);
+  Sprite title = Lettering("Tillands", 18, GoldRamp(), kInk);
+  Place(s, title, (width - title.width) / 2, 1);
   return s;
 }
 
