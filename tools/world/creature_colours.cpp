@@ -83,7 +83,9 @@ const RampDef kRamps[] = {
 
 constexpr int kRampsPerTable = 16;
 
-Rgb ToRgb(Rgb c) { return c; }
+Rgb ToRgb(Rgb c) {
+  return c;
+}
 
 std::array<Rgb, 16> MakeRampColours(const RampDef& d) {
   std::array<Rgb, 16> out{};
@@ -112,7 +114,9 @@ const std::map<std::string, std::array<Rgb, 16>>& RampTable() {
   return *table;
 }
 
-std::array<Rgb, 16> Ramp16(const std::string& name) { return RampTable().at(name); }
+std::array<Rgb, 16> Ramp16(const std::string& name) {
+  return RampTable().at(name);
+}
 
 // Slot 0: a few fixed colours and a dark grey ramp (the stork's black flight feathers).
 std::array<Rgb, 16> FixedSlot() {
@@ -138,15 +142,17 @@ struct BaseDef {
 
 const BaseDef kBases[] = {
     {"civilian",
-     {nullptr, "skin_light", "hair_brown", "cloth_linen", "cloth_brown", "cloth_blue", "cloth_linen", "cloth_khaki",
-      "metal_iron", "wood", "leather", "uniform_red", "wool_white", "fur_brown", "feather_white", "beak_red"}},
+     {nullptr, "skin_light", "hair_brown", "cloth_linen", "cloth_brown", "cloth_blue", "cloth_linen",
+      "cloth_khaki", "metal_iron", "wood", "leather", "uniform_red", "wool_white", "fur_brown",
+      "feather_white", "beak_red"}},
     {"soldier",
      {nullptr, "skin_light", "hair_brown", "cloth_linen", "cloth_charcoal", "cloth_blue", "cloth_linen",
-      "cloth_ochre", "metal_steel", "wood", "leather", "uniform_red", "wool_white", "fur_brown", "feather_white",
-      "beak_red"}},
+      "cloth_ochre", "metal_steel", "wood", "leather", "uniform_red", "wool_white", "fur_brown",
+      "feather_white", "beak_red"}},
     {"animals",
-     {nullptr, "skin_light", "hair_brown", "cloth_linen", "cloth_brown", "cloth_blue", "baby_white", "cloth_khaki",
-      "metal_iron", "wood", "leather", "baby_white", "wool_white", "fur_brown", "feather_white", "beak_red"}},
+     {nullptr, "skin_light", "hair_brown", "cloth_linen", "cloth_brown", "cloth_blue", "baby_white",
+      "cloth_khaki", "metal_iron", "wood", "leather", "baby_white", "wool_white", "fur_brown",
+      "feather_white", "beak_red"}},
 };
 
 std::string Lower(std::string s) {
@@ -235,8 +241,8 @@ std::string SlotLine(int slot, const std::vector<Choice>& choices) {
 // The skin and hair mixes are the same for every set; the clothes follow each set's own colours.
 const std::vector<Choice> kSkin = {
     {"skin_pale", 20}, {"skin_light", 40}, {"skin_tan", 25}, {"skin_brown", 10}, {"skin_dark", 5}};
-const std::vector<Choice> kHair = {{"hair_blond", 18},    {"hair_lightbrown", 22}, {"hair_brown", 28},
-                                   {"hair_black", 16},    {"hair_red", 8},         {"hair_grey", 8}};
+const std::vector<Choice> kHair = {{"hair_blond", 18}, {"hair_lightbrown", 22}, {"hair_brown", 28},
+                                   {"hair_black", 16}, {"hair_red", 8},         {"hair_grey", 8}};
 
 // Ten colour schemes: a main colour and an accent, like the players' colours of the game.
 struct Scheme {
@@ -244,9 +250,9 @@ struct Scheme {
   const char* accent;
 };
 const Scheme kSchemes[10] = {
-    {"cloth_red", "cloth_ochre"},     {"cloth_blue", "cloth_linen"},      {"cloth_green", "cloth_brown"},
-    {"cloth_ochre", "cloth_darkred"}, {"cloth_teal", "cloth_khaki"},      {"cloth_darkred", "cloth_grey"},
-    {"cloth_navy", "cloth_lightblue"}, {"cloth_orange", "cloth_darkgreen"}, {"cloth_pink", "cloth_navy"},
+    {"cloth_red", "cloth_ochre"},        {"cloth_blue", "cloth_linen"},       {"cloth_green", "cloth_brown"},
+    {"cloth_ochre", "cloth_darkred"},    {"cloth_teal", "cloth_khaki"},       {"cloth_darkred", "cloth_grey"},
+    {"cloth_navy", "cloth_lightblue"},   {"cloth_orange", "cloth_darkgreen"}, {"cloth_pink", "cloth_navy"},
     {"cloth_darkgreen", "cloth_yellow"},
 };
 
@@ -262,8 +268,11 @@ std::string CreatureRandomRemapsIni() {
     out += SlotLine(kSlotSkin, kSkin);
     out += SlotLine(kSlotHair, kHair);
     out += SlotLine(kSlotShirt, {{s.main, 45}, {s.accent, 20}, {"cloth_linen", 20}, {"cloth_grey", 15}});
-    out += SlotLine(kSlotTrousers, {{"cloth_brown", 35}, {"cloth_navy", 20}, {"cloth_charcoal", 15},
-                                    {"cloth_khaki", 20}, {s.accent, 10}});
+    out += SlotLine(kSlotTrousers, {{"cloth_brown", 35},
+                                    {"cloth_navy", 20},
+                                    {"cloth_charcoal", 15},
+                                    {"cloth_khaki", 20},
+                                    {s.accent, 10}});
     out += SlotLine(kSlotHat, {{s.main, 50}, {"cloth_khaki", 25}, {"cloth_brown", 25}});
     out += "\n[RemapRandom]\nName = \"Player_" + std::to_string(n) + "_Color_Woman\"\n";
     out += SlotLine(kSlotSkin, kSkin);

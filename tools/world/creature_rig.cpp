@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "tools/world/creature_colours.h"
 
@@ -9,12 +10,25 @@ namespace tlworld {
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-float Rad(float d) { return d * kPi / 180.0f; }
-float Mix(float a, float b, float t) { return a + (b - a) * t; }
+float Rad(float d) {
+  return d * kPi / 180.0f;
+}
+float Mix(float a, float b, float t) {
+  return a + (b - a) * t;
+}
 // Smooth 0..1 ease.
 float Ease(float t) {
   t = std::clamp(t, 0.0f, 1.0f);
   return t * t * (3 - 2 * t);
+}
+// Cyclic key values, one per frame of an animation of keys.size() frames, blended in between.
+float Keys(float t, std::initializer_list<float> keys) {
+  const int n = int(keys.size());
+  const float pos = t * float(n);
+  const int i = int(std::floor(pos));
+  const float f = pos - float(i);
+  const float* k = keys.begin();
+  return Mix(k[((i % n) + n) % n], k[(((i + 1) % n) + n) % n], f);
 }
 // 0 -> 1 -> 0 over [a, d] with plateaus: rises on [a, b], holds, falls on [c, d].
 float Envelope(float t, float a, float b, float c, float d) {
@@ -51,22 +65,23 @@ enum Mat : int {
 Ramp SlotRamp(int slot) {
   Ramp r;
   // Dark to light shades of the slot; shade 0 (the brightest) is the highlight.
-  for (int shade : {12, 9, 6, 4, 2, 0}) r.shades.push_back(CreatureColour(slot, shade));
+  for (int shade : {13, 11, 9, 7, 5, 3}) r.shades.push_back(CreatureColour(slot, shade));
   r.outline = CreatureColour(slot, 15);
   return r;
 }
 
 void AddMaterials(ShapeRenderer& r) {
-  const int slots[] = {kSlotSkin,    kSlotSkin,    kSlotHair,   kSlotShirt, kSlotTrousers, kSlotDress, kSlotApron,
-                       kSlotHat,     kSlotMetal,   kSlotWood,   kSlotLeather, kSlotUniform, kSlotWool, kSlotFur,
-                       kSlotFeather, kSlotBeak};
+  const int slots[] = {kSlotSkin,  kSlotSkin, kSlotHair,    kSlotShirt, kSlotTrousers, kSlotDress,
+                       kSlotApron, kSlotHat,  kSlotMetal,   kSlotWood,  kSlotLeather,  kSlotUniform,
+                       kSlotWool,  kSlotFur,  kSlotFeather, kSlotBeak};
   for (int slot : slots) r.AddMaterial(SlotRamp(slot));
   Ramp dark;
   for (int shade : {15, 13, 11, 9}) dark.shades.push_back(CreatureColour(kSlotFixed, shade));
   dark.outline = CreatureColour(kSlotFixed, kFixedOutline);
   r.AddMaterial(dark);
   Ramp white;
-  white.shades = {CreatureColour(kSlotFeather, 5), CreatureColour(kSlotFeather, 2), CreatureColour(kSlotFixed, kFixedWhite)};
+  white.shades = {CreatureColour(kSlotFeather, 5), CreatureColour(kSlotFeather, 2),
+                  CreatureColour(kSlotFixed, kFixedWhite)};
   white.outline = CreatureColour(kSlotFeather, 13);
   r.AddMaterial(white);
   // Clay and earth: the darker half of the fur ramp.
@@ -78,7 +93,9 @@ void AddMaterials(ShapeRenderer& r) {
 
 // ---- small vector helpers ------------------------------------------------------------------------------
 
-Vec3 V(float x, float y, float z) { return Vec3{x, y, z}; }
+Vec3 V(float x, float y, float z) {
+  return Vec3{x, y, z};
+}
 // Direction in the sagittal plane of a limb: angle 0 points down, 90 forward, 180 up; `abduct` tilts
 // it sideways towards `side` (+1 left, -1 right).
 Vec3 LimbDir(float angle, float abduct, float side) {
@@ -87,7 +104,8 @@ Vec3 LimbDir(float angle, float abduct, float side) {
   return V(d.x * std::cos(a) - d.z * std::sin(a), d.y, d.x * std::sin(a) + d.z * std::cos(a));
 }
 
-// ---- human rig ---------------------------------------------------------------------------------------------
+// ---- human rig
+// ---------------------------------------------------------------------------------------------
 
 enum class Prop { None, Hammer, Axe, Shovel, Spear, Staff, Log, Basket };
 
@@ -101,9 +119,8 @@ struct HumanPose {
   float spin = 0;           // extra turn of the whole figure (degrees)
   float breathe = 0;
   Prop prop = Prop::None;
-  float propAngle = 0;   // direction of the tool in the sagittal plane (0 down, 90 forward, 180 up)
+  float propAngle = 0;  // direction of the tool in the sagittal plane (0 down, 90 forward, 180 up)
   bool propTwoHands = false;
-  Vec3 basket{0, 0, 0};  // where a carried basket sits (torso frame), when prop is Basket
 };
 
 HumanPose Blend(const HumanPose& a, const HumanPose& b, float t) {
@@ -120,16 +137,15 @@ HumanPose Blend(const HumanPose& a, const HumanPose& b, float t) {
   p.sit = Mix(a.sit, b.sit, t), p.sitZ = Mix(a.sitZ, b.sitZ, t), p.lift = Mix(a.lift, b.lift, t);
   p.lie = Mix(a.lie, b.lie, t), p.spin = Mix(a.spin, b.spin, t), p.breathe = Mix(a.breathe, b.breathe, t);
   p.propAngle = Mix(a.propAngle, b.propAngle, t);
-  p.basket = a.basket + (b.basket - a.basket) * t;
   return p;
 }
 
 struct Build {
-  float s = 1;          // body scale
-  float head = 1;       // head scale
+  float s = 1;     // body scale
+  float head = 1;  // head scale
   float shoulder = 5.0f, hip = 2.3f;
   bool dress = false, apron = false, baby = false;
-  int top = kShirt;     // material of torso and sleeves
+  int top = kShirt;  // material of torso and sleeves
 };
 
 Build BuildOf(Figure f, Motion m) {
@@ -151,6 +167,9 @@ Build BuildOf(Figure f, Motion m) {
       break;
   }
   if (m == Motion::March) b.top = kUniform;
+  // The rig is drawn a little larger than its unit sizes so grown-ups stand about 40 pixels tall.
+  b.s *= 1.14f;
+  b.head *= 1.12f;
   return b;
 }
 
@@ -164,7 +183,9 @@ struct HumanFrames {
   Vec3 pelvis;
 };
 
-float HeadRadiusZ(const Build& b) { return 4.3f * b.head; }
+float HeadRadiusZ(const Build& b) {
+  return 4.3f * b.head;
+}
 
 HumanFrames ComputeFrames(const Build& b, const HumanPose& p, float facing) {
   const float s = b.s;
@@ -255,7 +276,8 @@ void DrawHead(ShapeRenderer& r, Figure f, const Build& b, int variant) {
   const float earSize = (f == Figure::Boy && variant == 1) ? 1.4f : 1.0f;
   if (!woman)
     for (float side : {-1.0f, 1.0f})
-      r.Ellipsoid(V(0, side * (radii.y - 0.1f) * k, -0.3f * k), V(0.7f, 0.5f, 1.1f) * (k * earSize), kFace, 3, 6);
+      r.Ellipsoid(V(0, side * (radii.y - 0.1f) * k, -0.3f * k), V(0.7f, 0.5f, 1.1f) * (k * earSize), kFace, 3,
+                  6);
   if (woman || child) return;
   switch (variant) {
     case 1:  // full beard
@@ -285,7 +307,8 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
     case Layer::Hair: {
       r.Ellipsoid(V(-0.55f, 0, 0.9f) * k, V(4.05f, 3.85f, 4.0f) * k, kHair, 6, 10);
       const bool woman = f == Figure::Woman || f == Figure::Girl;
-      if (woman && extra.variant == 0) r.Ellipsoid(V(-3.6f, 0, 1.6f) * k, V(1.9f, 1.9f, 1.9f) * k, kHair, 4, 8);
+      if (woman && extra.variant == 0)
+        r.Ellipsoid(V(-3.6f, 0, 1.6f) * k, V(1.9f, 1.9f, 1.9f) * k, kHair, 4, 8);
       if (woman && extra.variant == 1) {
         r.Ellipsoid(V(-2.1f, 0, -2.6f) * k, V(2.3f, 3.7f, 5.2f) * k, kHair, 5, 8);
       }
@@ -348,7 +371,8 @@ void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRende
     r.Cylinder(V(0, 0, -10.5f * s), 5.8f * s, 12.5f * s, kDress, 12, 3.6f * s);
     if (b.apron) r.Plank(V(3.6f * s, 0, 1.0f * s), V(5.6f * s, 0, -8.8f * s), 5.2f * s, 0.35f, kApron);
   }
-  r.Pole(V(0, 0, (kTorso - 0.6f) * s), V(0.2f * s, 0, (kTorso + 1.8f) * s), 1.4f * std::max(s, 0.8f), kSkin, 6);
+  r.Pole(V(0, 0, (kTorso - 0.6f) * s), V(0.2f * s, 0, (kTorso + 1.8f) * s), 1.4f * std::max(s, 0.8f), kSkin,
+         6);
   Vec3 hands[2];
   for (int side = 0; side < 2; ++side) {
     const float sg = side == 0 ? 1.0f : -1.0f;
@@ -365,7 +389,8 @@ void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRende
     r.Ellipsoid(hands[side], V(1.3f, 1.2f, 1.3f) * std::max(s, 0.7f), kSkin, 3, 6);
   }
   if (p.prop == Prop::Basket) {
-    const Vec3 c = p.basket;
+    // The basket rests in both hands: on the head when they are raised, at the knees when lifting.
+    const Vec3 c = (hands[0] + hands[1]) * 0.5f + V(0, 0, -1.6f * s);
     r.Cylinder(c, 3.3f * s, 3.4f * s, kLeather, 10, 3.9f * s, kClay);
     r.Ellipsoid(c + V(0, 0, 3.4f * s), V(3.0f, 3.0f, 1.4f) * s, kClay, 3, 8);
   } else if (p.prop == Prop::Log) {
@@ -467,9 +492,8 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       break;
     case Motion::WalkLoad:
       p = WalkPose(t, stride, 16);
-      for (int s = 0; s < 2; ++s) p.arm[s] = 150, p.elbow[s] = 25, p.abd[s] = 34;
+      for (int s = 0; s < 2; ++s) p.arm[s] = 162, p.elbow[s] = 18, p.abd[s] = 16;
       p.prop = Prop::Basket;
-      p.basket = V(0.6f, 0, kTorso + 10.6f);
       p.lean = 1;
       break;
     case Motion::Stand:
@@ -543,11 +567,10 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       p = StandPose();
       p.lean = 22;
       p.thigh[0] = 20, p.knee[0] = 30, p.thigh[1] = -8;
-      // Raise (frames 0-4), strike (5), recoil (6-7).
-      const float k = t < 0.6f ? Ease(t / 0.6f) : 1 - Ease((t - 0.6f) / 0.12f);
-      const float up = t < 0.6f ? k : std::max(0.0f, k);
+      // Raise (frames 0-4), strike (frame 5), recoil (6-7).
+      const float up = Keys(t, {0.05f, 0.3f, 0.6f, 0.85f, 1.0f, 0.0f, 0.12f, 0.04f});
       p.arm[1] = Mix(35, 150, up), p.elbow[1] = Mix(20, 70, up), p.abd[1] = 8;
-      p.prop = Prop::Hammer, p.propAngle = p.arm[1] + p.elbow[1] + 80;
+      p.prop = Prop::Hammer, p.propAngle = p.arm[1] + p.elbow[1] + 5;
       p.arm[0] = 50, p.elbow[0] = 30, p.abd[0] = -6;
       p.headPitch = 18;
       break;
@@ -555,8 +578,7 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
     case Motion::Chop: {
       p = StandPose();
       p.thigh[0] = 16, p.knee[0] = 14, p.thigh[1] = -12;
-      const float k = t < 0.55f ? Ease(t / 0.55f) : 1 - Ease((t - 0.55f) / 0.15f);
-      const float up = std::clamp(k, 0.0f, 1.0f);
+      const float up = Keys(t, {0.08f, 0.35f, 0.65f, 0.9f, 1.0f, 0.0f, 0.1f, 0.04f});
       for (int s = 0; s < 2; ++s) p.arm[s] = Mix(62, 170, up), p.elbow[s] = Mix(8, 40, up), p.abd[s] = -22;
       p.prop = Prop::Axe, p.propTwoHands = true, p.propAngle = p.arm[1] + p.elbow[1] + Mix(30, 50, up);
       p.lean = Mix(22, -6, up);
@@ -589,16 +611,6 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       const float k1 = Ease(t / 0.3f), k2 = Ease((t - 0.45f) / 0.4f);
       p = t < 0.45f ? Blend(StandPose(), down, k1) : Blend(down, top, k2);
       p.prop = Prop::Basket;
-      const Vec3 ground = V(9.5f, 0, -kThigh - kShin + 2.6f);
-      const Vec3 head = V(0.6f, 0, kTorso + 10.6f);
-      // The basket stays in front of the feet until the hands come up with it.
-      if (t < 0.45f) {
-        p.basket = ground + V(-9.5f, 0, 0) * 0;  // placed relative to the torso below
-        p.basket = V(8.0f, 0, -6.0f);
-      } else {
-        p.basket = V(8.0f, 0, -6.0f) + (head - V(8.0f, 0, -6.0f)) * k2;
-      }
-      (void)ground;
       break;
     }
     case Motion::Jump: {
@@ -620,13 +632,14 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       p.thigh[0] = 8 * std::sin(ph * 2), p.thigh[1] = -8 * std::sin(ph * 2);
       break;
     case Motion::Crawl: {
-      p.lean = 72;
-      p.thigh[0] = 4 + 18 * std::sin(ph), p.thigh[1] = 4 - 18 * std::sin(ph);
-      p.knee[0] = p.knee[1] = 95;
-      p.spread[0] = p.spread[1] = 10;
-      p.arm[0] = -62 + 18 * std::sin(ph + kPi), p.arm[1] = -62 + 18 * std::sin(ph);
-      p.elbow[0] = p.elbow[1] = 5, p.abd[0] = p.abd[1] = 10;
-      p.headPitch = -45;
+      // On all fours: the torso leans far forward, the arms reach down to the ground.
+      p.lean = 70;
+      p.thigh[0] = 6 + 16 * std::sin(ph), p.thigh[1] = 6 - 16 * std::sin(ph);
+      p.knee[0] = p.knee[1] = 92;
+      p.spread[0] = p.spread[1] = 12;
+      p.arm[0] = 66 - 16 * std::sin(ph), p.arm[1] = 66 + 16 * std::sin(ph);
+      p.elbow[0] = p.elbow[1] = 4, p.abd[0] = p.abd[1] = 6;
+      p.headPitch = -58;
       break;
     }
     case Motion::BabySit:
@@ -636,7 +649,8 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       break;
     case Motion::BabyClap:
       p = BabySitPose();
-      for (int s = 0; s < 2; ++s) p.arm[s] = 70, p.elbow[s] = 40, p.abd[s] = -10 + 30 * std::fabs(std::sin(ph * 2));
+      for (int s = 0; s < 2; ++s)
+        p.arm[s] = 70, p.elbow[s] = 40, p.abd[s] = -10 + 30 * std::fabs(std::sin(ph * 2));
       p.headPitch = -10;
       break;
     case Motion::BabyCry:
@@ -760,7 +774,9 @@ void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
   r.Ellipsoid(V(0.6f, 0, 0.3f), V(2.1f, 1.7f, 1.8f), kFur, 5, 8);
   r.Ellipsoid(V(2.5f, 0, -0.2f), V(0.6f, 0.6f, 0.5f), kWhite, 2, 5);
   for (float side : {-1.0f, 1.0f}) {
-    const Transform e = Transform::RotateY(-28 + ear * side).Then(Transform::Translate(V(-0.4f, side * 0.8f, 1.6f))).Then(head);
+    const Transform e = Transform::RotateY(-28 + ear * side)
+                            .Then(Transform::Translate(V(-0.4f, side * 0.8f, 1.6f)))
+                            .Then(head);
     r.SetTransform(e);
     r.Ellipsoid(V(0, 0, 2.4f), V(0.8f, 0.5f, 2.6f), kFur, 4, 6);
   }
@@ -772,16 +788,19 @@ constexpr float kStorkHeight = 34.0f;
 
 void DrawStork(ShapeRenderer& r, const FigureRender& w) {
   const float ph = 2 * kPi * w.phase;
-  const float flap = std::sin(ph);                    // -1 down .. 1 up
-  const float bob = -1.2f * std::sin(ph + 0.8f);      // the body rises on the down stroke
-  const Transform body = Transform::Translate(V(0, 0, kStorkHeight + bob)).Then(Transform::RotateZ(w.facing));
+  const float flap = std::sin(ph);                // -1 down .. 1 up
+  const float bob = -1.2f * std::sin(ph + 0.8f);  // the body rises on the down stroke
+  const Transform body = Transform::Scale(1.3f, 1.3f, 1.3f)
+                             .Then(Transform::Translate(V(0, 0, kStorkHeight + bob)))
+                             .Then(Transform::RotateZ(w.facing));
   r.SetTransform(body);
   r.Ellipsoid(V(0, 0, 0), V(6.5f, 3.0f, 3.1f), kWhite, 6, 10);
   r.Ellipsoid(V(-6.5f, 0, 0.2f), V(3.2f, 2.4f, 0.9f), kWhite, 3, 6);
   r.Pole(V(5.0f, 0, 0.6f), V(10.0f, 0, 2.2f), 1.2f, kWhite, 6);
   r.Ellipsoid(V(11.0f, 0, 2.4f), V(1.8f, 1.5f, 1.6f), kWhite, 4, 6);
   r.Pole(V(12.4f, 0, 2.2f), V(19.5f, 0, 0.6f), 0.55f, kBeak, 4);
-  for (float side : {-1.0f, 1.0f}) r.Pole(V(-4.0f, side * 0.9f, -1.4f), V(-14.0f, side * 0.9f, -2.6f), 0.45f, kBeak, 4);
+  for (float side : {-1.0f, 1.0f})
+    r.Pole(V(-4.0f, side * 0.9f, -1.4f), V(-14.0f, side * 0.9f, -2.6f), 0.45f, kBeak, 4);
   // Wings: an inner white panel and black flight feathers, both hinged at the body.
   for (float side : {-1.0f, 1.0f}) {
     const float a1 = Rad(38.0f * flap), a2 = Rad(58.0f * flap);
@@ -809,25 +828,37 @@ void DrawStork(ShapeRenderer& r, const FigureRender& w) {
 float FacingOfDirection(int direction) {
   const float diag = std::atan2(1.0f / std::sin(Rad(38.0f)), 1.0f) * 180.0f / kPi;
   switch (direction) {
-    case 0: return 0;
-    case 1: return -diag;
-    case 2: return 180 + diag;
-    case 3: return 180;
-    case 4: return 180 - diag;
-    case 5: return diag;
-    case 10: return 90;
-    case 11: return 270;
-    default: return 0;
+    case 0:
+      return 0;
+    case 1:
+      return -diag;
+    case 2:
+      return 180 + diag;
+    case 3:
+      return 180;
+    case 4:
+      return 180 - diag;
+    case 5:
+      return diag;
+    case 10:
+      return 90;
+    case 11:
+      return 270;
+    default:
+      return 0;
   }
 }
 
 float StrideOfDirection(int direction) {
   switch (direction) {
     case 0:
-    case 3: return 1.0f;
+    case 3:
+      return 1.0f;
     case 10:
-    case 11: return 1.25f;
-    default: return 1.35f;
+    case 11:
+      return 1.25f;
+    default:
+      return 1.35f;
   }
 }
 

@@ -43,18 +43,18 @@ std::vector<LibrarySpec> MakeLibraries() {
                   {
                       Anim("walk", Motion::Walk, 8, D::SixVertical, 32),
                       Anim("march", Motion::March, 8, D::SixVertical, 34),
-                      Anim("walkstaff", Motion::WalkStaff, 8, D::SixVertical, 30),
-                      Anim("walkaxe", Motion::WalkAxe, 8, D::SixVertical, 32),
-                      Anim("walkshovel", Motion::WalkShovel, 8, D::SixVertical, 32),
-                      Anim("walklog", Motion::WalkLog, 8, D::SixVertical, 24),
-                      Anim("walkload", Motion::WalkLoad, 8, D::SixVertical, 24),
+                      Anim("walkstaff", Motion::WalkStaff, 8, D::Six, 30),
+                      Anim("walkaxe", Motion::WalkAxe, 8, D::Six, 32),
+                      Anim("walkshovel", Motion::WalkShovel, 8, D::Six, 32),
+                      Anim("walklog", Motion::WalkLog, 8, D::Six, 24),
+                      Anim("walkload", Motion::WalkLoad, 8, D::Six, 24),
                       Anim("look", Motion::LookAround, 16, D::Six),
                       Anim("shade", Motion::LookShade, 12, D::Six),
                       Anim("talk", Motion::Talk, 12, D::Six),
                       Anim("hammer", Motion::Hammer, 8, D::Six, 0, "hammer", {5}),
-                      Anim("chop", Motion::Chop, 8, D::Six, 0, "axeonwood", {5}),
-                      Anim("dig", Motion::Dig, 12, D::Six, 0, "dighole", {3}),
-                      Anim("heave", Motion::Heave, 24, D::Six),
+                      Anim("chop", Motion::Chop, 8, D::East, 0, "axeonwood", {5}),
+                      Anim("dig", Motion::Dig, 12, D::NorthEast, 0, "dighole", {3}),
+                      Anim("heave", Motion::Heave, 24, D::NorthEast),
                       Anim("stand", Motion::Stand, 12, D::SouthWest),
                       Anim("scratch", Motion::Scratch, 12, D::SouthWest),
                       Anim("sit", Motion::Sit, 24, D::SouthWest),
@@ -123,6 +123,7 @@ std::vector<LibrarySpec> MakeLibraries() {
                   {
                       Anim("hop", Motion::Hop, 8, D::Six, 30),
                       Anim("nibble", Motion::Nibble, 12, D::SouthWest),
+                      Anim("bounce", Motion::Hop, 8, D::SouthWest),
                       Anim("situp", Motion::SitUp, 16, D::SouthWest),
                   }});
   libs.push_back({"stork", Figure::Stork, false, {Anim("fly", Motion::FlyCarry, kStorkFrames, D::West, 90)}});
@@ -132,18 +133,20 @@ std::vector<LibrarySpec> MakeLibraries() {
 CreatureSpec Creature(const char* name, const char* group, const char* library, int type, int job,
                       const char* remap) {
   CreatureSpec c;
-  c.name = name, c.group = group, c.library = library, c.masterType = type, c.masterJob = job, c.remapName = remap;
+  c.name = name, c.group = group, c.library = library, c.masterType = type, c.masterJob = job,
+  c.remapName = remap;
   return c;
 }
 
 std::vector<CreatureSpec> MakeRoster() {
   std::vector<CreatureSpec> v;
-  const std::vector<std::pair<int, std::string>> manIdles = {{1000, "stand"}, {1001, "scratch"}, {1003, "stretch"}};
+  const std::vector<std::pair<int, std::string>> manIdles = {
+      {1000, "stand"}, {1001, "scratch"}, {1003, "stretch"}};
 
   CreatureSpec c = Creature("civilian", "Men", "man", 0x04, -1, "civilian");
   c.walks = {{1000, "walk"}};
-  c.anims = {{1000, "stand"}, {1001, "scratch"}, {1002, "sit"}, {1003, "stretch"}, {1005, "look"},
-             {1006, "wave"},  {1007, "talk"},    {1008, "shade"}, {2006, "pray"},   {2007, "sleep"}};
+  c.anims = {{1000, "stand"}, {1001, "scratch"}, {1002, "sit"},   {1003, "stretch"}, {1005, "look"},
+             {1006, "wave"},  {1007, "talk"},    {1008, "shade"}, {2006, "pray"},    {2007, "sleep"}};
   v.push_back(c);
 
   c = Creature("woman_01", "Women", "woman", 0x08, -1, "civilian");
@@ -218,12 +221,13 @@ std::vector<CreatureSpec> MakeRoster() {
   c = Creature("rabbit", "Animals", "rabbit", 0x20, -1, "animals");
   c.ownColours = {"13, 4, \"fur_brown\", 45, \"fur_grey\", 25, \"fur_sand\", 20, \"fur_white\", 10"};
   c.walks = {{1000, "hop"}};
-  c.anims = {{1000, "nibble"}, {1001, "situp"}};
+  c.anims = {{1000, "nibble"}, {1001, "situp"}, {2000, "bounce"}};
   v.push_back(c);
 
   const std::string faces = "13, 3, \"fur_dark\", 40, \"fur_sand\", 30, \"fur_white\", 30";
   c = Creature("sheep", "Animals", "sheep", 0x20, -1, "animals");
-  c.ownColours = {"12, 4, \"wool_white\", 60, \"wool_cream\", 25, \"wool_grey\", 10, \"wool_brown\", 5", faces};
+  c.ownColours = {"12, 4, \"wool_white\", 60, \"wool_cream\", 25, \"wool_grey\", 10, \"wool_brown\", 5",
+                  faces};
   c.walks = {{1000, "walk"}};
   c.anims = {{1000, "graze"}, {1001, "lookup"}, {2000, "bleat"}};
   v.push_back(c);
@@ -243,7 +247,9 @@ std::vector<CreatureSpec> MakeRoster() {
 // ---- bob numbering -------------------------------------------------------------------------------------
 
 // Distinct pictures of an animation in one direction, and which picture each frame shows.
-int UniqueBobs(const AnimSpec& a) { return a.motion == Motion::FlyCarry ? 2 * kStorkCycle : a.frames; }
+int UniqueBobs(const AnimSpec& a) {
+  return a.motion == Motion::FlyCarry ? 2 * kStorkCycle : a.frames;
+}
 int PictureOfFrame(const AnimSpec& a, int frame) {
   if (a.motion != Motion::FlyCarry) return frame;
   return (frame < kStorkDropFrame ? 0 : kStorkCycle) + frame % kStorkCycle;
@@ -270,10 +276,15 @@ std::string AnimName(const std::string& lib, const std::string& tag, int directi
   return lib + "_" + tag + "_" + DirectionSuffix(direction);
 }
 
-// ---- layers ------------------------------------------------------------------------------------------------
+// ---- layers
+// ------------------------------------------------------------------------------------------------
 
-bool IsManType(int type) { return (type & 0x04) && !(type & 0x30); }
-bool IsWomanType(int type) { return (type & 0x08) && !(type & 0x30) && !(type & 0x04); }
+bool IsManType(int type) {
+  return (type & 0x04) && !(type & 0x30);
+}
+bool IsWomanType(int type) {
+  return (type & 0x08) && !(type & 0x30) && !(type & 0x04);
+}
 
 // The layer libraries a creature can show, as ChooseOutfit picks them.
 std::vector<std::pair<std::string, LayerChoice>> LayersOf(const CreatureSpec& c) {
@@ -323,15 +334,21 @@ struct Canvas {
 Canvas CanvasOf(Figure f) {
   switch (f) {
     case Figure::Boy:
-    case Figure::Girl: return {64, 64, 32, 50};
-    case Figure::Baby: return {40, 36, 20, 26};
+    case Figure::Girl:
+      return {64, 64, 32, 50};
+    case Figure::Baby:
+      return {40, 36, 20, 26};
     case Figure::Sheep:
-    case Figure::SheepNude: return {52, 44, 26, 32};
-    case Figure::Rabbit: return {36, 36, 18, 26};
+    case Figure::SheepNude:
+      return {52, 44, 26, 32};
+    case Figure::Rabbit:
+      return {36, 36, 18, 26};
     // The stork is drawn so that its bundle hangs where the baby lands (5 left of and 15 below the
     // stork's position); its shadow falls on the ground further below.
-    case Figure::Stork: return {96, 88, 48, 70, 11, 28};
-    default: return {84, 84, 42, 66};
+    case Figure::Stork:
+      return {96, 88, 48, 70, 11, 28};
+    default:
+      return {84, 84, 42, 66};
   }
 }
 
@@ -358,21 +375,27 @@ void Finish(Sprite& s, const Canvas& cv) {
   s.Crop();
 }
 
-// ---- description texts ---------------------------------------------------------------------------------------
+// ---- description texts
+// ---------------------------------------------------------------------------------------
 
-std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+std::string Quote(const std::string& s) {
+  return "\"" + s + "\"";
+}
 
 std::string NumberLines(const char* key, const std::vector<int>& values) {
   std::string out;
   for (size_t i = 0; i < values.size(); i += 16) {
     out += std::string(key) + " = ";
-    for (size_t k = i; k < std::min(values.size(), i + 16); ++k) out += (k > i ? ", " : "") + std::to_string(values[k]);
+    for (size_t k = i; k < std::min(values.size(), i + 16); ++k)
+      out += (k > i ? ", " : "") + std::to_string(values[k]);
     out += "\n";
   }
   return out;
 }
 
-bool HasLayers(const LibrarySpec& lib) { return lib.layered; }
+bool HasLayers(const LibrarySpec& lib) {
+  return lib.layered;
+}
 
 std::vector<uint8_t> BmdBytes(const BobLibraryBuilder& builder) {
   static std::atomic<int> counter{0};
@@ -402,7 +425,9 @@ void AddSprite(BobLibraryBuilder& b, uint32_t number, const Sprite& s, bool shad
     b.AddPacked(number, bm, 0, -s.originX, -s.originY);
 }
 
-void BuildCreaturesPart(WorldOutput& out) { BuildCreatures(out); }
+void BuildCreaturesPart(WorldOutput& out) {
+  BuildCreatures(out);
+}
 
 }  // namespace
 
@@ -432,25 +457,42 @@ const AnimSpec* FindCreatureAnim(const LibrarySpec& library, const std::string& 
 
 std::vector<int> DirectionsOf(AnimDirs dirs) {
   switch (dirs) {
-    case AnimDirs::Six: return {0, 1, 2, 3, 4, 5};
-    case AnimDirs::SixVertical: return {0, 1, 2, 3, 4, 5, 10, 11};
-    case AnimDirs::SouthWest: return {2};
-    case AnimDirs::West: return {3};
+    case AnimDirs::Six:
+      return {0, 1, 2, 3, 4, 5};
+    case AnimDirs::SixVertical:
+      return {0, 1, 2, 3, 4, 5, 10, 11};
+    case AnimDirs::SouthWest:
+      return {2};
+    case AnimDirs::East:
+      return {0};
+    case AnimDirs::NorthEast:
+      return {5};
+    case AnimDirs::West:
+      return {3};
   }
   return {};
 }
 
 const char* DirectionSuffix(int direction) {
   switch (direction) {
-    case 0: return "e";
-    case 1: return "se";
-    case 2: return "sw";
-    case 3: return "w";
-    case 4: return "nw";
-    case 5: return "ne";
-    case 10: return "n";
-    case 11: return "s";
-    default: return "x";
+    case 0:
+      return "e";
+    case 1:
+      return "se";
+    case 2:
+      return "sw";
+    case 3:
+      return "w";
+    case 4:
+      return "nw";
+    case 5:
+      return "ne";
+    case 10:
+      return "n";
+    case 11:
+      return "s";
+    default:
+      return "x";
   }
 }
 
@@ -608,7 +650,7 @@ void BuildCreatures(WorldOutput& out) {
 }
 
 bool WriteCreatureSheet(const LibrarySpec& lib, const std::vector<CreatureBob>& bobs, const std::string& path,
-                        int columns, int firstBob, int count) {
+                        int columns, int firstBob, int count, int scale) {
   const Canvas cv = CanvasOf(lib.figure);
   if (count < 0) count = int(bobs.size()) - firstBob;
   count = std::max(0, std::min(count, int(bobs.size()) - firstBob));
@@ -653,7 +695,12 @@ bool WriteCreatureSheet(const LibrarySpec& lib, const std::vector<CreatureBob>& 
     for (const auto& [name, s] : b.layers)
       if (!drewHair && name.find("_hairs_") != std::string::npos) blit(s, cx, cy, false), drewHair = true;
   }
-  return WriteIndexedPng(path, width, height, pixels, palette);
+  scale = std::max(1, scale);
+  std::vector<uint8_t> big(size_t(width) * scale * height * scale);
+  for (int y = 0; y < height * scale; ++y)
+    for (int x = 0; x < width * scale; ++x)
+      big[size_t(y) * width * scale + x] = pixels[size_t(y / scale) * width + x / scale];
+  return WriteIndexedPng(path, width * scale, height * scale, big, palette);
 }
 
 }  // namespace tlworld

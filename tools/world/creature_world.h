@@ -25,6 +25,8 @@ enum class AnimDirs {
   Six,          // E, SE, SW, W, NW, NE (an AnimationX entry)
   SixVertical,  // the six and N, S (walking)
   SouthWest,    // one animation for every direction (an Animation entry; idles start facing SW)
+  East,         // one animation facing E (the woodcutter at his tree)
+  NorthEast,    // one animation facing NE (the clay pit)
   West,         // the stork's flight
 };
 
@@ -33,8 +35,8 @@ struct AnimSpec {
   Motion motion = Motion::Stand;
   int frames = 8;
   AnimDirs dirs = AnimDirs::Six;
-  int walkSpeed = 0;      // > 0: a walk, with a [WalkDataType] "<library>_<tag>"
-  std::string sound;      // WAVE cue played by the events below
+  int walkSpeed = 0;  // > 0: a walk, with a [WalkDataType] "<library>_<tag>"
+  std::string sound;  // WAVE cue played by the events below
   std::vector<int> soundFrames;
 };
 
@@ -52,7 +54,7 @@ struct CreatureSpec {
   int masterType = 0;
   int masterJob = -1;  // -1: no MasterJob key
   std::string remapName;
-  std::vector<std::string> ownColours;  // RemapRandom slot lines (values only)
+  std::vector<std::string> ownColours;             // RemapRandom slot lines (values only)
   std::vector<std::pair<int, std::string>> walks;  // walk kind -> walk animation tag
   std::vector<std::pair<int, std::string>> anims;  // animation code -> animation tag
 };
@@ -86,7 +88,8 @@ void BuildCreatures(WorldOutput& out);
 
 // A contact sheet of a library's bobs (body and first head and hair layers drawn over each other,
 // coloured with the "civilian" base colours), for looking at the art. False on failure.
-bool WriteCreatureSheet(const LibrarySpec& library, const std::vector<CreatureBob>& bobs, const std::string& path,
-                        int columns, int firstBob = 0, int count = -1);
+bool WriteCreatureSheet(const LibrarySpec& library, const std::vector<CreatureBob>& bobs,
+                        const std::string& path, int columns, int firstBob = 0, int count = -1,
+                        int scale = 1);
 
 }  // namespace tlworld
