@@ -410,23 +410,25 @@ Sprite GrassTile() {
   for (int y = 0; y < N; ++y)
     for (int x = 0; x < N; ++x) {
       float big = FractalNoise(float(x) / 64.0f, float(y) / 64.0f, 11, 3, N / 64);
+      float huge = FractalNoise(float(x) / 128.0f, float(y) / 128.0f, 16, 2, N / 128);
       float fine = FractalNoise(float(x) / 8.0f, float(y) / 8.0f, 12, 2, N / 8);
-      light[size_t(y) * N + x] = 0.30f + 0.55f * big + 0.25f * (fine - 0.5f);
+      light[size_t(y) * N + x] = 0.22f + 0.35f * big + 0.35f * huge + 0.25f * (fine - 0.5f);
     }
-  // A winding path along x and a smaller one along y, both periodic.
+  // Two winding paths that cross, one along x and one along y, both periodic over the tile, with
+  // ragged edges and a width that changes along the way.
+  const float F = 2 * kPi / float(N);
   for (int y = 0; y < N; ++y)
     for (int x = 0; x < N; ++x) {
-      float cy = 150 + 26 * std::sin(2 * kPi * float(x) / float(N)) +
-                 9 * std::sin(4 * kPi * float(x) / float(N) + 1);
-      float cx = 70 + 18 * std::sin(2 * kPi * float(y) / float(N) + 2);
+      float cy = 0.58f * N + 0.09f * N * std::sin(F * x) + 0.03f * N * std::sin(3 * F * x + 1) +
+                 0.012f * N * std::sin(7 * F * x + 2);
+      float cx = 0.30f * N + 0.07f * N * std::sin(F * y + 2) + 0.025f * N * std::sin(2 * F * y + 0.5f) +
+                 0.01f * N * std::sin(5 * F * y);
       float dy = std::fabs(float(y) - cy), dx = std::fabs(float(x) - cx);
       dy = std::min(dy, float(N) - dy);
       dx = std::min(dx, float(N) - dx);
-      float edge = (FractalNoise(float(x) / 5.0f, float(y) / 5.0f, 13, 2, N / 5 > 0 ? 0 : 0) - 0.5f) * 3.0f;
-      float p = 0;
-      if (dy < 5.5f + edge) p = 1;
-      if (y < 150 - 8 && dx < 3.5f + edge * 0.7f && float(y) > 40 + 6 * std::sin(float(x))) p = 1;
-      path[size_t(y) * N + x] = p;
+      float edge = (FractalNoise(float(x) / 4.0f, float(y) / 4.0f, 13, 2, N / 4) - 0.5f) * 3.0f;
+      float widthX = 5.0f + 1.5f * std::sin(2 * F * x + 0.7f), widthY = 3.8f + 1.2f * std::sin(3 * F * y);
+      path[size_t(y) * N + x] = (dy < widthX + edge || dx < widthY + edge * 0.7f) ? 1.0f : 0.0f;
     }
   for (int y = 0; y < N; ++y)
     for (int x = 0; x < N; ++x) {
@@ -442,7 +444,7 @@ Sprite GrassTile() {
       }
     }
   // Grass tufts: short strokes, light tip over a dark base, only on grass.
-  for (int i = 0; i < 900; ++i) {
+  for (int i = 0; i < 900 * (N / 256) * (N / 256); ++i) {
     int x = int(Hash2(i, 1, 21) * N), y = int(Hash2(i, 2, 21) * N);
     if (path[size_t(y) * N + x] > 0) continue;
     float v = light[size_t(y) * N + x];
@@ -451,7 +453,7 @@ Sprite GrassTile() {
     if (i % 3 == 0) tile.Set(wrap(x + 1), wrap(y - 1), ShadeOf(grass, Clamp01(v + 0.45f), x, y, 0.0f));
   }
   // Pebbles, mostly on the path.
-  for (int i = 0; i < 140; ++i) {
+  for (int i = 0; i < 140 * (N / 256) * (N / 256); ++i) {
     int x = int(Hash2(i, 3, 22) * N), y = int(Hash2(i, 4, 22) * N);
     bool onPath = path[size_t(y) * N + x] > 0;
     if (!onPath && i % 4 != 0) continue;
@@ -467,7 +469,7 @@ Sprite GrassTile() {
   }
   // Little flower clumps in the grass.
   const uint8_t blooms[][2] = {{48, 2}, {2, 5}, {166, 210}, {218, 220}, {162, 165}, {50, 3}};
-  for (int c = 0; c < 26; ++c) {
+  for (int c = 0; c < 26 * (N / 256) * (N / 256); ++c) {
     int cx = int(Hash2(c, 6, 23) * N), cy = int(Hash2(c, 7, 23) * N);
     const uint8_t* col = blooms[c % 6];
     for (int k = 0; k < 7; ++k) {

@@ -32,7 +32,7 @@ struct ShadowedSprite {
   Sprite shadow;
 };
 
-inline constexpr int kTileSize = 256;
+inline constexpr int kTileSize = 512;
 
 Sprite GrassTile();
 // Corner logos: 1 lower left, 2 lower right on screens up to 800 wide, 3 lower right on wider ones.
