@@ -160,7 +160,8 @@ void Fill(const char* name, Sound& out) {
       double t = out.T(i), chirp = std::fmod(t, 0.22), v = 0;
       if (chirp < 0.11) {
         double pulse = std::fmod(chirp, 0.0275);
-        v = std::sin(kTau * 4600 * t) * (0.75 + 0.25 * std::sin(kTau * 230 * t)) * Env(pulse, 0.003, 0.02, 0.008);
+        v = std::sin(kTau * 4600 * t) * (0.75 + 0.25 * std::sin(kTau * 230 * t)) *
+            Env(pulse, 0.003, 0.02, 0.008);
       }
       out.s[i] = v;
     }
@@ -355,7 +356,11 @@ std::vector<uint8_t> SynthesizeWave(const WaveSpec& spec) {
   const uint32_t bytesPerSample = spec.bits / 8u;
   const uint32_t dataBytes = n * bytesPerSample;
   std::vector<uint8_t> out;
-  auto put = [&out](const char* tag) { out.insert(out.end(), tag, tag + 4); };
+  out.reserve(44 + dataBytes + 1);
+  // Byte by byte: GCC 12 misreads a 4-byte range insert into a fresh vector as an overflow.
+  auto put = [&out](const char* tag) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(tag[i]));
+  };
   auto u32 = [&out](uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
   };
