@@ -775,7 +775,9 @@ MaskedSprite ClayPit() {
 // ------------------------------------------------------------------------------------------------
 
 MaskedSprite Monument(int which) {
-  ShapeRenderer r(220, 230, 110, 200);
+  ShapeRenderer r(320, 300, 160, 250);
+  const float k = which == 0 ? 1.15f : 1.4f;
+  const Transform scale = Transform::Scale(k, k, k);
   int stone = r.AddMaterial(StoneRamp(), 0.12f, 1.8f);
   int dark = r.AddMaterial(RampOf({60, 58, 56, 54, 52}), 0.12f, 1.5f);
   int gold = r.AddMaterial(GoldRamp(), 0.0f, 1.0f);
@@ -783,7 +785,7 @@ MaskedSprite Monument(int which) {
   float top;
   if (which == 0) {
     // An obelisk on a stepped plinth, crowned with gold.
-    r.SetTransform(Transform::RotateZ(20));
+    r.SetTransform(Transform::RotateZ(20).Then(scale));
     r.Box({-40, -40, 0}, {40, 40, 8}, dark, stone);
     r.Box({-30, -30, 8}, {30, 30, 16}, dark, stone);
     r.Box({-20, -20, 16}, {20, 20, 24}, dark, stone);
@@ -796,19 +798,20 @@ MaskedSprite Monument(int which) {
     }
     r.Cone({0, 0, 136}, 6, 14, gold, 4);
     top = 150;
-    r.SetTransform(Transform());
+    r.SetTransform(scale);
     for (float x : {-52.0f, 50.0f}) r.Ellipsoid({x, -30, 6}, {12, 9, 9}, leaf, 6, 10);
   } else {
     // A ring of standing stones around a round altar with a golden bowl.
+    r.SetTransform(scale);
     r.Cylinder({0, 0, 0}, 46, 4, dark, 24, -1, stone);
     for (int i = 0; i < 7; ++i) {
       float a = 2 * kPi * float(i) / 7 + 0.3f;
       float x = std::cos(a) * 38, y = std::sin(a) * 30, h = 34 + 10 * Hash2(i, 1, 91);
-      r.SetTransform(Transform::RotateZ(a * 57.3f).Then(Transform::Translate({x, y, 0})));
+      r.SetTransform(Transform::RotateZ(a * 57.3f).Then(Transform::Translate({x, y, 0})).Then(scale));
       r.Box({-5, -3.5f, 0}, {5, 3.5f, h}, stone);
       r.Box({-5.5f, -4, h}, {5.5f, 4, h + 2}, dark);
     }
-    r.SetTransform(Transform());
+    r.SetTransform(scale);
     r.Cylinder({0, 0, 4}, 11, 18, stone, 16, 8);
     r.Cylinder({0, 0, 22}, 12, 4, gold, 16, 14, gold);
     top = 60;
@@ -816,7 +819,7 @@ MaskedSprite Monument(int which) {
   Sprite pic = r.Picture();
   MaskedSprite m;
   m.picture = pic;
-  m.mask = GrowthMask(r, pic, 0, top, 1, 254, 92 + uint32_t(which));
+  m.mask = GrowthMask(r, pic, 0, top * k, 1, 254, 92 + uint32_t(which));
   CropPair(m);
   return m;
 }
