@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -133,20 +134,57 @@ bool AnimatedGif::AddFrame(const uint8_t* indices, const uint8_t* rgb768, int de
     error = "GIF file is not open";
     return false;
   }
+  const size_t size = size_t(width_) * height_;
+  // After the first frame only the rectangle that changed is stored, and inside it the unchanged
+  // pixels become the transparent index 255, which compresses to almost nothing. That needs a frame
+  // without index 255 of its own and the same colours as the frame before; otherwise (or when
+  // nothing changed) the frame is stored whole. Either way the picture shown is the exact indices.
+  const bool sameColours = !previous_.empty() && std::memcmp(rgb768, previousColours_, 768) == 0;
+  int32_t left = width_, top = height_, right = -1, bottom = -1;
+  bool delta = sameColours && std::find(indices, indices + size, uint8_t(255)) == indices + size;
+  if (delta) {
+    for (int32_t y = 0; y < height_; ++y) {
+      const uint8_t* a = indices + size_t(y) * width_;
+      const uint8_t* b = previous_.data() + size_t(y) * width_;
+      if (std::memcmp(a, b, width_) == 0) continue;
+      int32_t x0 = 0, x1 = width_ - 1;
+      while (a[x0] == b[x0]) ++x0;
+      while (a[x1] == b[x1]) --x1;
+      left = std::min(left, x0);
+      right = std::max(right, x1);
+      top = std::min(top, y);
+      bottom = y;
+    }
+    delta = right >= 0;
+  }
+  if (!delta) left = top = 0, right = width_ - 1, bottom = height_ - 1;
+  const int32_t w = right - left + 1, h = bottom - top + 1;
+
   GraphicsControlBlock control{};
-  control.DisposalMode = DISPOSAL_UNSPECIFIED;
+  control.DisposalMode = DISPOSE_DO_NOT;
   control.DelayTime = delayHundredths;
-  control.TransparentColor = NO_TRANSPARENT_COLOR;
+  control.TransparentColor = delta ? 255 : NO_TRANSPARENT_COLOR;
   GifByteType extension[4];
   const size_t length = EGifGCBToExtension(&control, extension);
   ColorMapObject* local = nullptr;
   if (std::memcmp(rgb768, globalPalette_, sizeof globalPalette_) != 0) local = MakeColourMap(rgb768);
   bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(length), extension) == GIF_OK &&
-            EGifPutImageDesc(gif, 0, 0, width_, height_, false, local) == GIF_OK;
+            EGifPutImageDesc(gif, left, top, w, h, false, local) == GIF_OK;
   GifFreeMapObject(local);
-  for (uint16_t y = 0; ok && y < height_; ++y)
-    ok = EGifPutLine(gif, const_cast<GifPixelType*>(indices + size_t(y) * width_), width_) == GIF_OK;
+  std::vector<uint8_t> line(static_cast<size_t>(w));
+  for (int32_t y = top; ok && y <= bottom; ++y) {
+    const uint8_t* a = indices + size_t(y) * width_ + left;
+    if (delta) {
+      const uint8_t* b = previous_.data() + size_t(y) * width_ + left;
+      for (int32_t x = 0; x < w; ++x) line[size_t(x)] = a[x] == b[x] ? 255 : a[x];
+    } else {
+      std::memcpy(line.data(), a, size_t(w));
+    }
+    ok = EGifPutLine(gif, line.data(), w) == GIF_OK;
+  }
   if (!ok) error = "cannot write GIF frame: " + GifMessage(gif->Error);
+  previous_.assign(indices, indices + size);
+  std::memcpy(previousColours_, rgb768, 768);
   return ok;
 }
 

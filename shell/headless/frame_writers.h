@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // One paletted PNG (8 bits per pixel, 256 palette entries). False with `error` set on failure.
 bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
@@ -13,6 +14,7 @@ bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t 
 
 // An animated GIF that loops forever; every frame carries its own palette when it differs from the
 // global one (the saver's palette never changes, so in practice there is only the global one).
+// Frames after the first store only their changed rectangle; the shown picture is always exact.
 class AnimatedGif {
  public:
   AnimatedGif() = default;
@@ -31,6 +33,8 @@ class AnimatedGif {
   uint16_t width_ = 0;
   uint16_t height_ = 0;
   uint8_t globalPalette_[768] = {};
+  std::vector<uint8_t> previous_;  // the frame before, for storing only what changed
+  uint8_t previousColours_[768] = {};
 };
 
 // One frame as width × height × 3 bytes red, green, blue.
