@@ -766,7 +766,7 @@ MaskedSprite ClayPit() {
         float dx = (float(x) - cx) / 40.0f, dy = (float(y) - cy) / 30.0f;
         return Clamp01(std::sqrt(dx * dx + dy * dy));
       },
-      0.7f);
+      0.88f);
   CropPair(m);
   return m;
 }
