@@ -125,13 +125,15 @@ void XB_BOB_MANAGER::Validate(const char* source) {
   for (uint32_t i = 0; i < count_; ++i) {
     XB_BOB_ENTRY e;
     std::memcpy(&e, bobTable_ + static_cast<uint64_t>(i) * XB_BOB_ENTRY_SIZE, sizeof(e));
-    if (e.kind != XB_BOB_PACKED && e.kind != XB_BOB_SHADOW && e.kind != XB_BOB_MASK) continue;
+    if (e.kind == XB_BOB_NONE) continue;
     const uint32_t number = firstIndex_ + i;
     if (e.width < 0 || e.height < 0 || e.width > XB_BOB_MAX_SIDE || e.height > XB_BOB_MAX_SIDE ||
         e.x < -XB_BOB_MAX_OFFSET || e.x > XB_BOB_MAX_OFFSET || e.y < -XB_BOB_MAX_OFFSET ||
         e.y > XB_BOB_MAX_OFFSET)
       XB_FatalError("XB_BOB_MANAGER - file %s - corrupt data: bob %u has a bad rectangle (%d, %d, %d, %d)",
                     what, number, e.x, e.y, e.width, e.height);
+    // Entries of unknown kinds are never drawn, but their rectangles are read (GetBobRect).
+    if (e.kind != XB_BOB_PACKED && e.kind != XB_BOB_SHADOW && e.kind != XB_BOB_MASK) continue;
     if (e.firstRow < 0 || static_cast<uint64_t>(e.firstRow) + static_cast<uint64_t>(e.height) > rowCount_)
       XB_FatalError(
           "XB_BOB_MANAGER - file %s - corrupt data: rows %d..%d of bob %u lie outside the row table (%u "
@@ -392,7 +394,8 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
   if (i >= count_) return;
   XB_BOB_ENTRY e;
   std::memcpy(&e, bobTable_ + static_cast<uint64_t>(i) * XB_BOB_ENTRY_SIZE, sizeof(e));
-  if (e.kind == XB_BOB_NONE || !bitmap.GetPixels()) return;
+  if (!bitmap.GetPixels()) return;
+  if (e.kind != XB_BOB_PACKED && e.kind != XB_BOB_SHADOW && e.kind != XB_BOB_MASK) return;
   if (mode != 0 && mode != 1) return;
   if (mode == 1 && (e.kind != XB_BOB_PACKED || !remapTable_)) return;
   Placement p;

@@ -339,7 +339,10 @@ TEST(BobValidationTest, LibrariesWhoseRowsPointOutsideTheirBuffersAreRefused) {
                         "bad rectangle");
   XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(XB_BOB_PACKED, 0x7FFFFFF0, 0, 2, 1, 0)}, good, {Row(0, 0)}),
                         "bad rectangle");
-  // Entries of kind 0 and of unknown kinds are never drawn, so their rows are not checked.
+  // Entries of kind 0 and of unknown kinds are never drawn, so their rows are not checked; the
+  // rectangle of an unknown kind is still read by GetBobRect and must be sound.
+  XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(7, -0x7FFFFFFF, 0, 2, 9, 5)}, good, {Row(0, 0)}),
+                        "bad rectangle");
   auto lenient =
       RawLibrary(0, {Entry(XB_BOB_NONE, 0, 0, 2, 9, 5), Entry(7, 0, 0, 2, 9, 5)}, good, {Row(0, 0)});
   auto b = Blank(2, 2);
