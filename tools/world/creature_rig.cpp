@@ -305,7 +305,7 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
   const float k = b.head;
   switch (extra.layer) {
     case Layer::Hair: {
-      r.Ellipsoid(V(-0.55f, 0, 0.9f) * k, V(4.05f, 3.85f, 4.0f) * k, kHair, 6, 10);
+      r.Ellipsoid(V(-0.9f, 0, 1.0f) * k, V(3.9f, 3.75f, 3.95f) * k, kHair, 6, 10);
       const bool woman = f == Figure::Woman || f == Figure::Girl;
       if (woman && extra.variant == 0)
         r.Ellipsoid(V(-3.6f, 0, 1.6f) * k, V(1.9f, 1.9f, 1.9f) * k, kHair, 4, 8);
@@ -324,16 +324,11 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
       r.Cylinder(V(0, 0, 2.4f) * k, 3.7f * k, 3.2f * k, kHat, 10, 2.7f * k);
       break;
     case Layer::Helmet: {
-      r.Ellipsoid(V(0, 0, 1.0f) * k, V(4.5f, 4.3f, 3.9f) * k, kMetal, 6, 10);
-      if (extra.variant == 0) r.Cylinder(V(0, 0, 0.4f) * k, 5.4f * k, 0.6f, kMetal, 12);
-      if (extra.variant == 1) {
-        r.Cone(V(0, 0, 3.0f) * k, 3.2f * k, 4.6f * k, kMetal, 10);
-        r.Plank(V(4.3f, 0, 1.5f) * k, V(4.5f, 0, -1.8f) * k, 0.8f, 0.6f, kMetal);
-      }
-      if (extra.variant == 2) {
-        r.Plank(V(-4.0f, 0, 4.6f) * k, V(3.2f, 0, 5.4f) * k, 1.1f, 2.6f * k, kHat);
-        r.Cylinder(V(0, 0, 0.4f) * k, 4.9f * k, 0.6f, kMetal, 12);
-      }
+      // A dome over the skull that leaves the eyes free, with a rim, a point or a crest.
+      r.Ellipsoid(V(0, 0, 2.2f) * k, V(4.15f, 3.95f, 2.7f) * k, kMetal, 6, 10);
+      r.Cylinder(V(0, 0, 1.0f) * k, (extra.variant == 0 ? 4.8f : 4.3f) * k, 0.6f, kMetal, 12);
+      if (extra.variant == 1) r.Cone(V(0, 0, 4.0f) * k, 2.6f * k, 4.0f * k, kMetal, 10);
+      if (extra.variant == 2) r.Plank(V(-4.0f, 0, 5.2f) * k, V(3.0f, 0, 5.6f) * k, 1.1f, 2.6f * k, kHat);
       break;
     }
     default:
