@@ -10,6 +10,15 @@
 #include "shell/headless_run.h"
 #include "shell/resources/resources.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#define dup _dup
+#define dup2 _dup2
+#define fdopen _fdopen
+#else
+#include <unistd.h>
+#endif
+
 #ifndef TL_DEFAULT_DATA_DIR
 #define TL_DEFAULT_DATA_DIR ""
 #endif
@@ -51,6 +60,18 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // Raw frames own the real standard output; everything else that prints there (the base library's
+  // warnings) goes to standard error instead, so it can never corrupt the frame stream.
+  std::FILE* rawOut = nullptr;
+  if (options.raw) {
+    std::fflush(stdout);
+    const int rawFd = dup(1);
+    if (rawFd < 0 || !(rawOut = fdopen(rawFd, "wb")) || dup2(2, 1) < 0) {
+      std::fprintf(stderr, "tillands: cannot set up standard output for raw frames\n");
+      return 1;
+    }
+  }
+
   std::error_code ec;
   if (!options.pngDir.empty()) {
     std::filesystem::create_directories(options.pngDir, ec);
@@ -85,7 +106,7 @@ int main(int argc, char** argv) {
       }
       if (!gif.AddFrame(frame.indices, frame.colours, gifDelay, outputError)) return false;
     }
-    if (options.raw && !WriteRawRgbFrame(stdout, frame.indices, frame.width, frame.height, frame.colours)) {
+    if (rawOut && !WriteRawRgbFrame(rawOut, frame.indices, frame.width, frame.height, frame.colours)) {
       outputError = "cannot write to standard output";
       return false;
     }
@@ -96,7 +117,8 @@ int main(int argc, char** argv) {
   HeadlessSummary summary = RunHeadless(options, onFrame);
   if (gifOpen && !gif.Close(outputError) && summary.stopReason.empty())
     summary.stopReason = "writing the GIF failed";
-  if (options.raw) std::fflush(stdout);
+  if (rawOut && std::fclose(rawOut) != 0 && outputError.empty())
+    outputError = "cannot write to standard output";
 
   if (!summary.started) {
     // Nothing ran: the reason is all there is to say.
