@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/xb_archive_writer.h"
+#include "base/xb_file.h"
 #include "graphics/bob_authoring.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_font.h"
@@ -193,6 +195,27 @@ TEST(SaverWindow, LogoTextsAndFontAreReadOnlyWithAValidLogo) {
     EXPECT_EQ(f.app().introText[0], 0);
     EXPECT_STREQ(f.app().scrollText, "ok");
   }
+}
+
+TEST(SaverWindow, PackedDataFileIsRegisteredAndReleasedWithTheWindow) {
+  SaverFixtureOptions options;
+  options.world.withLogo = true;
+  SaverFixture f(options);
+  // Logo.txt only inside data_v.dat: found there once the archive is registered.
+  const std::string text = f.dir.ReadText("Logo.txt");
+  std::filesystem::remove(f.dir.File("Logo.txt"));
+  std::string error;
+  ASSERT_TRUE(
+      XB_WriteArchive("data_v.dat", {{"Logo.txt", std::vector<uint8_t>(text.begin(), text.end())}}, &error))
+      << error;
+  ASSERT_TRUE(f.Create());
+  ASSERT_NE(f.app().archive, nullptr);
+  EXPECT_EQ(RegisteredArchive(0), f.app().archive);
+  EXPECT_STREQ(f.app().logoText, "Tillands");
+  f.host->DestroyWindow();
+  EXPECT_EQ(f.app().archive, nullptr);
+  EXPECT_EQ(RegisteredArchive(0), nullptr);  // no slot is left pointing at a deleted archive
+  EXPECT_TRUE(Contains(f.host->released, "archive"));
 }
 
 TEST(SaverWindow, PresentCopiesEveryRowIntoThePaddedSurface) {
