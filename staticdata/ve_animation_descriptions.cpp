@@ -2,6 +2,7 @@
 // binary cache z_animation_descriptions.cdf, read instead of the text whenever it exists.
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,21 @@ uint16_t TicksPerFrame(uint16_t speed) {
   return ticks ? ticks : 1;
 }
 
+// Existence of the layer libraries probed during one text load. Hundreds of sections name the same
+// body library, and each probe of a missing layer file is a failed open (on a case-sensitive file
+// system a directory scan), so each name is probed once per load.
+std::map<std::string, bool> g_layerExists;
+
+bool LayerExists(const char* name) {
+  std::string key(name);
+  for (char& c : key) c = ve::LowerAscii(c);
+  auto it = g_layerExists.find(key);
+  if (it != g_layerExists.end()) return it->second;
+  bool exists = VE_STATIC_DATA_MANAGER::BobLibraryExists(name);
+  g_layerExists.emplace(std::move(key), exists);
+  return exists;
+}
+
 char* CopyText(const char* text, size_t maxLength) {
   size_t n = std::strlen(text);
   if (n > maxLength) n = maxLength;
@@ -44,20 +60,33 @@ char* CopyText(const char* text, size_t maxLength) {
 
 void VE_STATIC_DATA_MANAGER::l_LoadAnimationDescriptions() {
   animationsFromCache = l_ReadAnimationCache();
-  if (animationsFromCache) return;
+  if (!animationsFromCache) {
+    const std::string iniPath = MakeDataPath(VE_ANIMATIONS_INI);
+    XB_INI_FILE_READER reader(iniPath.c_str(), true);
+    uint32_t count = reader.CountSections("AnimationType");
+    g_layerExists.clear();
+    animations = new VE_ANIMATION_DESCRIPTION[count]();
+    animationCount = count;
+    g_animationTable = animations;
+    uint32_t i = 0;
+    for (const char* s = reader.FindSection("AnimationType"); s && i < count;
+         s = reader.FindNextSection("AnimationType"), ++i)
+      l_ReadAnimationSection(reader, animations[i]);
+    g_layerExists.clear();
+    l_WriteAnimationCache();
+    reader.Close();
+  }
+  l_IndexAnimations();
+}
 
-  const std::string iniPath = MakeDataPath(VE_ANIMATIONS_INI);
-  XB_INI_FILE_READER reader(iniPath.c_str(), true);
-  uint32_t count = reader.CountSections("AnimationType");
-  animations = new VE_ANIMATION_DESCRIPTION[count]();
-  animationCount = count;
-  g_animationTable = animations;
-  uint32_t i = 0;
-  for (const char* s = reader.FindSection("AnimationType"); s && i < count;
-       s = reader.FindNextSection("AnimationType"), ++i)
-    l_ReadAnimationSection(reader, animations[i]);
-  l_WriteAnimationCache();
-  reader.Close();
+void VE_STATIC_DATA_MANAGER::l_IndexAnimations() {
+  animationIndex_.clear();
+  animationIndex_.reserve(animationCount);
+  for (uint32_t i = 0; i < animationCount && i < VE_NO_ID; ++i) {
+    std::string key(animations[i].name);
+    for (char& c : key) c = ve::LowerAscii(c);
+    animationIndex_.emplace(std::move(key), static_cast<uint16_t>(i));  // the first of a name stays
+  }
 }
 
 void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, VE_ANIMATION_DESCRIPTION& a) {
@@ -87,7 +116,7 @@ void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, 
       a.layers[VE_LAYER_BODY] = GetOrLoadBobLibrary(name);
       char layer[XB_INI_LINE_SIZE + 16];
       auto addLayer = [&](int slot) {
-        if (BobLibraryExists(layer)) a.layers[slot] = GetOrLoadBobLibrary(layer);
+        if (LayerExists(layer)) a.layers[slot] = GetOrLoadBobLibrary(layer);
       };
       for (int h = 0; h < VE_HEAD_LAYERS; ++h) {
         std::snprintf(layer, sizeof(layer), "%s_head_%d", name, h);
@@ -379,4 +408,5 @@ void VE_STATIC_DATA_MANAGER::l_FreeAnimations() {
   if (g_animationTable == animations) g_animationTable = nullptr;
   animations = nullptr;
   animationCount = 0;
+  animationIndex_.clear();
 }

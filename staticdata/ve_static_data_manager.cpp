@@ -108,8 +108,10 @@ void VE_STATIC_DATA_MANAGER::ShowWarning(const char* format, ...) {
 // Id lookups
 
 uint16_t VE_STATIC_DATA_MANAGER::GetAnimationDescriptionId(const char* name) const {
-  for (uint32_t i = 0; i < animationCount && i < VE_NO_ID; ++i)
-    if (ve::EqualNoCase(animations[i].name, name ? name : "")) return static_cast<uint16_t>(i);
+  std::string key(name ? name : "");
+  for (char& c : key) c = ve::LowerAscii(c);
+  auto found = animationIndex_.find(key);
+  if (found != animationIndex_.end()) return found->second;
   ShowWarning("VE_STATIC_DATA_MANAGER::GetAnimationDescriptionId: %s not found!", name ? name : "");
   return VE_NO_ID;
 }

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "base/xb_error.h"
 #include "staticdata/ve_descriptions.h"
@@ -124,6 +126,12 @@ class VE_STATIC_DATA_MANAGER {
   void l_ReadCreatureSection(XB_INI_FILE_READER& reader, VE_CREATURE_DESCRIPTION& creature, uint16_t id);
   void l_ReadSlotLine(XB_INI_FILE_READER& reader, VE_RANDOM_REMAP& set, uint16_t& filled, const char* owner);
   void l_SetRemapTable16Window(VE_REMAP_TABLE16_ENTRY& entry, bool warn);
+
+  void l_IndexAnimations();
+
+  // Lower-cased animation name -> id of the first description of that name; the walk-data and
+  // creature loaders resolve thousands of names against hundreds of descriptions.
+  std::unordered_map<std::string, uint16_t> animationIndex_;
 
   void l_FreeRemapTables();
   void l_FreeAnimations();

@@ -40,8 +40,7 @@ void VE_STATIC_DATA_MANAGER::l_ReadWalkDataSection(XB_INI_FILE_READER& reader, V
       for (uint16_t& id : w.verticalAnimations) id = nextAnimation();
     } else if (ve::EqualNoCase(key, "TurnFrames")) {
       w.hasTurnFrames = 1;
-      for (auto& library : w.turnLibraries)
-        library = GetOrLoadBobLibrary(reader.GetStringValue());
+      for (auto& library : w.turnLibraries) library = GetOrLoadBobLibrary(reader.GetStringValue());
       for (uint16_t& value : w.turnValues) value = static_cast<uint16_t>(reader.GetIntValue());
     } else if (ve::EqualNoCase(key, "WaitAnimation") || ve::EqualNoCase(key, "WaitAnimationX")) {
       bool perDirection = ve::EqualNoCase(key, "WaitAnimationX");
