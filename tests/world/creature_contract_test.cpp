@@ -342,9 +342,9 @@ TEST_F(CreatureWorld, GrownUpsAreAboutFortyPixelsTallAndChildrenSmaller) {
     return bottom - top;
   };
   EXPECT_GE(height("civilian"), 36);
-  EXPECT_LE(height("civilian"), 46);
+  EXPECT_LE(height("civilian"), 44);
   EXPECT_GE(height("woman_01"), 34);
-  EXPECT_LE(height("woman_01"), 46);
+  EXPECT_LE(height("woman_01"), 44);
   EXPECT_LT(height("girl_00"), height("woman_01"));
   EXPECT_LT(height("baby_male"), height("boy_00"));
 }

@@ -168,8 +168,8 @@ Build BuildOf(Figure f, Motion m) {
   }
   if (m == Motion::March) b.top = kUniform;
   // The rig is drawn a little larger than its unit sizes so grown-ups stand about 40 pixels tall.
-  b.s *= 1.14f;
-  b.head *= 1.12f;
+  b.s *= 1.07f;
+  b.head *= 1.08f;
   return b;
 }
 
