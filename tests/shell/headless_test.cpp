@@ -130,6 +130,27 @@ TEST_F(HeadlessRun, AnOutputFailureStopsTheRun) {
   EXPECT_EQ(s.stopReason, "writing the output failed");
 }
 
+// The demo world generated into the build tree, when this build made it.
+TEST(HeadlessDemoWorld, RunsThroughTheIntroIntoTheScenesTheSameWayTwice) {
+  const std::filesystem::path world = std::filesystem::path(TL_BINARY_DIR) / "world" / "Tillands";
+  if (!std::filesystem::is_directory(world)) GTEST_SKIP() << "no demo world in " << world;
+  HeadlessOptions options;
+  options.dataDir = world.string();
+  options.width = 640;
+  options.height = 480;
+  options.seconds = 30;
+  options.seed = 7;
+  options.progress = false;
+  Recording a = RunRecorded(options);
+  ASSERT_TRUE(a.summary.started) << a.summary.stopReason;
+  EXPECT_TRUE(a.summary.stopReason.empty()) << a.summary.stopReason;
+  EXPECT_TRUE(a.summary.introOver);
+  EXPECT_GT(a.summary.activitiesAlive, 0u);
+  EXPECT_GT(a.summary.soundCuesRequested, 0u);
+  Recording b = RunRecorded(options);
+  EXPECT_EQ(a.hashes, b.hashes);
+}
+
 int Parse(std::vector<const char*> args, HeadlessOptions& options, std::string& error) {
   args.insert(args.begin(), "tillands");
   return ParseHeadlessArguments(int(args.size()), args.data(), options, error, "/default/world");
