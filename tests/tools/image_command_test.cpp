@@ -3,7 +3,10 @@
 #include <vector>
 
 #include "tests/tools/image_tool_support.h"
+#include "tools/common/gif_writer.h"
 #include "tools/common/png_io.h"
+
+#include <gif_lib.h>
 
 namespace {
 
@@ -86,6 +89,39 @@ TEST(PngIoTest, EveryKindRoundTripsAndBadInputIsReported) {
   truncated.resize(truncated.size() / 2);
   dir.Write("cut.png", truncated);
   EXPECT_FALSE(ReadPng(dir.File("cut.png"), &back, &error));
+}
+
+TEST(GifWriterTest, FramesReadBackWithTheirPaletteAndDelay) {
+  tl_test::TempDir dir;
+  std::vector<RgbColour> palette;
+  for (int i = 0; i < 256; ++i)
+    palette.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 9});
+  GifWriter gif;
+  std::string error;
+  ASSERT_TRUE(gif.Open(dir.File("a.gif"), 3, 2, palette, 0, &error)) << error;
+  const Bytes first = {0, 1, 2, 3, 4, 5}, second = {255, 254, 0, 0, 7, 7};
+  ASSERT_TRUE(gif.AddFrame(first.data(), 10, &error)) << error;
+  ASSERT_TRUE(gif.AddFrame(second.data(), 25, &error)) << error;
+  ASSERT_TRUE(gif.Close(&error)) << error;
+
+  int code = 0;
+  GifFileType* in = DGifOpenFileName(dir.File("a.gif").c_str(), &code);
+  ASSERT_NE(in, nullptr);
+  ASSERT_EQ(DGifSlurp(in), GIF_OK);
+  ASSERT_EQ(in->ImageCount, 2);
+  EXPECT_EQ(in->SWidth, 3);
+  EXPECT_EQ(Bytes(in->SavedImages[0].RasterBits, in->SavedImages[0].RasterBits + 6), first);
+  EXPECT_EQ(Bytes(in->SavedImages[1].RasterBits, in->SavedImages[1].RasterBits + 6), second);
+  EXPECT_EQ(in->SColorMap->Colors[200].Red, 200);
+  GraphicsControlBlock control;
+  ASSERT_EQ(DGifSavedExtensionToGCB(in, 1, &control), GIF_OK);
+  EXPECT_EQ(control.DelayTime, 25);
+  DGifCloseFile(in, &code);
+
+  GifWriter closed;
+  EXPECT_FALSE(closed.AddFrame(first.data(), 1, &error));
+  EXPECT_FALSE(closed.Open(dir.File("no/such/dir/a.gif"), 3, 2, palette, 0, &error));
+  EXPECT_FALSE(closed.Open(dir.File("b.gif"), 0, 2, palette, 0, &error));
 }
 
 TEST_F(AssetToolTest, ImageWritesPalettedAndTrueColourPngs) {
