@@ -775,51 +775,57 @@ MaskedSprite ClayPit() {
 // ------------------------------------------------------------------------------------------------
 
 MaskedSprite Monument(int which) {
-  ShapeRenderer r(320, 300, 160, 250);
-  const float k = which == 0 ? 1.15f : 1.4f;
-  const Transform scale = Transform::Scale(k, k, k);
+  // Villagers gather as close as 30 pixels to the monument's foot, so both stand on a narrow base and
+  // rise high instead.
+  ShapeRenderer r(200, 300, 100, 250);
   int stone = r.AddMaterial(StoneRamp(), 0.12f, 1.8f);
   int dark = r.AddMaterial(RampOf({60, 58, 56, 54, 52}), 0.12f, 1.5f);
   int gold = r.AddMaterial(GoldRamp(), 0.0f, 1.0f);
+  int bronze = r.AddMaterial(RampOf({95, 93, 91, 89, 87, 85}), 0.04f, 1.0f);
   int leaf = r.AddMaterial(LeafRamp(), 0.3f, 1.6f);
   float top;
   if (which == 0) {
     // An obelisk on a stepped plinth, crowned with gold.
-    r.SetTransform(Transform::RotateZ(20).Then(scale));
-    r.Box({-40, -40, 0}, {40, 40, 8}, dark, stone);
-    r.Box({-30, -30, 8}, {30, 30, 16}, dark, stone);
-    r.Box({-20, -20, 16}, {20, 20, 24}, dark, stone);
-    for (int i = 0; i < 4; ++i) {
-      float w0 = 12 - float(i) * 1.5f, w1 = 12 - float(i + 1) * 1.5f, z0 = 24 + float(i) * 28, z1 = z0 + 28;
+    r.SetTransform(Transform::RotateZ(20));
+    r.Box({-24, -24, 0}, {24, 24, 7}, dark, stone);
+    r.Box({-18, -18, 7}, {18, 18, 14}, dark, stone);
+    r.Box({-13, -13, 14}, {13, 13, 22}, dark, stone);
+    for (int i = 0; i < 5; ++i) {
+      float w0 = 9 - float(i) * 1.1f, w1 = 9 - float(i + 1) * 1.1f, z0 = 22 + float(i) * 30, z1 = z0 + 30;
       Vec3 a{-w0, -w0, z0}, b{w0, -w0, z0}, c{w0, w0, z0}, d{-w0, w0, z0};
       Vec3 A{-w1, -w1, z1}, B{w1, -w1, z1}, C{w1, w1, z1}, D{-w1, w1, z1};
-      r.Quad(a, b, B, A, stone), r.Quad(b, c, C, B, stone), r.Quad(c, d, D, C, stone),
-          r.Quad(d, a, A, D, stone);
+      r.Quad(a, b, B, A, stone);
+      r.Quad(b, c, C, B, stone);
+      r.Quad(c, d, D, C, stone);
+      r.Quad(d, a, A, D, stone);
     }
-    r.Cone({0, 0, 136}, 6, 14, gold, 4);
-    top = 150;
-    r.SetTransform(scale);
-    for (float x : {-52.0f, 50.0f}) r.Ellipsoid({x, -30, 6}, {12, 9, 9}, leaf, 6, 10);
+    r.Cone({0, 0, 172}, 4.5f, 14, gold, 4);
+    r.Box({-9.5f, -9.6f, 60}, {9.5f, -9.0f, 66}, gold);  // a golden band
+    top = 186;
+    r.SetTransform(Transform());
+    for (float x : {-30.0f, 28.0f}) r.Ellipsoid({x, -14, 5}, {9, 7, 7}, leaf, 6, 10);
   } else {
-    // A ring of standing stones around a round altar with a golden bowl.
-    r.SetTransform(scale);
-    r.Cylinder({0, 0, 0}, 46, 4, dark, 24, -1, stone);
-    for (int i = 0; i < 7; ++i) {
-      float a = 2 * kPi * float(i) / 7 + 0.3f;
-      float x = std::cos(a) * 38, y = std::sin(a) * 30, h = 34 + 10 * Hash2(i, 1, 91);
-      r.SetTransform(Transform::RotateZ(a * 57.3f).Then(Transform::Translate({x, y, 0})).Then(scale));
-      r.Box({-5, -3.5f, 0}, {5, 3.5f, h}, stone);
-      r.Box({-5.5f, -4, h}, {5.5f, 4, h + 2}, dark);
-    }
-    r.SetTransform(scale);
-    r.Cylinder({0, 0, 4}, 11, 18, stone, 16, 8);
-    r.Cylinder({0, 0, 22}, 12, 4, gold, 16, 14, gold);
-    top = 60;
+    // A bronze figure on a round pedestal, holding up a golden torch.
+    r.Cylinder({0, 0, 0}, 22, 6, dark, 20, -1, stone);
+    r.Cylinder({0, 0, 6}, 15, 34, stone, 16, 13, stone);
+    r.Cylinder({0, 0, 40}, 17, 4, dark, 16, -1, stone);
+    r.SetTransform(Transform::RotateZ(-20));
+    r.Pole({-4, 0, 44}, {-4.5f, 1, 72}, 3.2f, bronze, 8);  // legs
+    r.Pole({4, 0, 44}, {4.5f, -1, 72}, 3.2f, bronze, 8);
+    r.Ellipsoid({0, 0, 86}, {9, 6, 17}, bronze, 8, 12);           // body in a cloak
+    r.Ellipsoid({0, 0, 108}, {5.5f, 5.5f, 6.5f}, bronze, 7, 10);  // head
+    r.Pole({-8, 0, 96}, {-12, -2, 78}, 2.5f, bronze, 6);          // arm down
+    r.Pole({8, 0, 97}, {13, -2, 122}, 2.5f, bronze, 6);           // arm up
+    r.Pole({13, -2, 118}, {14, -2, 132}, 1.6f, bronze, 6);        // torch
+    r.Ellipsoid({14, -2, 136}, {3.5f, 3.5f, 5.5f}, gold, 6, 8);   // flame
+    top = 142;
+    r.SetTransform(Transform());
+    for (float x : {-28.0f, 27.0f}) r.Ellipsoid({x, -10, 5}, {8, 6, 6}, leaf, 6, 10);
   }
   Sprite pic = r.Picture();
   MaskedSprite m;
   m.picture = pic;
-  m.mask = GrowthMask(r, pic, 0, top * k, 1, 254, 92 + uint32_t(which));
+  m.mask = GrowthMask(r, pic, 0, top, 1, 254, 92 + uint32_t(which));
   CropPair(m);
   return m;
 }
