@@ -796,17 +796,24 @@ void DrawStork(ShapeRenderer& r, const FigureRender& w) {
   r.Pole(V(12.4f, 0, 2.2f), V(19.5f, 0, 0.6f), 0.55f, kBeak, 4);
   for (float side : {-1.0f, 1.0f})
     r.Pole(V(-4.0f, side * 0.9f, -1.4f), V(-14.0f, side * 0.9f, -2.6f), 0.45f, kBeak, 4);
-  // Wings: an inner white panel and black flight feathers, both hinged at the body.
+  // Wings: white coverts in front, black flight feathers behind and at the tips, hinged at the body
+  // and bent at the wrist.
   for (float side : {-1.0f, 1.0f}) {
     const float a1 = Rad(38.0f * flap), a2 = Rad(58.0f * flap);
-    const Vec3 root0 = V(-3.5f, side * 2.4f, 1.0f), root1 = V(3.5f, side * 2.4f, 1.0f);
-    const float in = 10.0f, out = 10.0f;
-    const Vec3 m0 = root0 + V(-0.5f, side * in * std::cos(a1), in * std::sin(a1));
-    const Vec3 m1 = root1 + V(-1.5f, side * in * std::cos(a1), in * std::sin(a1));
-    const Vec3 t0 = m0 + V(-2.5f, side * out * std::cos(a2), out * std::sin(a2));
-    const Vec3 t1 = m1 + V(-2.0f, side * out * std::cos(a2), out * std::sin(a2));
-    r.Quad(root0, root1, m1, m0, kWhite);
-    r.Quad(m0, m1, t1, t0, kDark);
+    const float in = 10.0f, out = 11.0f;
+    auto span = [&](float x, float reach, float angle) {
+      return V(x, side * reach * std::cos(angle), reach * std::sin(angle));
+    };
+    const Vec3 base = V(0, side * 2.4f, 1.0f);
+    const Vec3 rootFront = base + V(4.0f, 0, 0), rootMid = base + V(-0.5f, 0, 0),
+               rootBack = base + V(-4.5f, 0, 0);
+    const Vec3 wristFront = base + span(3.0f, in, a1), wristMid = base + span(-1.0f, in, a1),
+               wristBack = base + span(-5.0f, in, a1);
+    const Vec3 tipFront = wristFront + span(-3.5f, out, a2),
+               tipBack = wristFront + span(-7.5f, out * 0.9f, a2);
+    r.Quad(rootFront, rootMid, wristMid, wristFront, kWhite);
+    r.Quad(rootMid, rootBack, wristBack, wristMid, kDark);
+    r.Quad(wristFront, wristBack, tipBack, tipFront, kDark);
   }
   if (w.motion == Motion::FlyCarry) {
     const Vec3 tip = V(17.5f, 0, 0.9f);
