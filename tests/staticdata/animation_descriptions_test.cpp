@@ -25,33 +25,26 @@ TEST_F(StaticDataTest, AnimationKeysFillTheDescription) {
   EXPECT_EQ(g_animationTable, data->animations);
   const VE_ANIMATION_DESCRIPTION& walk = data->animations[0];
   EXPECT_STREQ(walk.name, "man_walk_0");
-  EXPECT_EQ(walk.mode, 1);
-  EXPECT_EQ(walk.speed, 3);
-  EXPECT_EQ(walk.ticksPerFrame, 4);
+  // mode, speed, ticks per frame, frames, replays, zero, events, directions, shadow offset, colours
+  const uint16_t head[] = {1, 3, 4, 3};
+  EXPECT_EQ(0, std::memcmp(&walk.mode, head, sizeof(head)));
   EXPECT_EQ(Frames(walk), (std::vector<uint16_t>{1, 2, 3}));
-  ASSERT_EQ(walk.eventCount, 2);
-  EXPECT_EQ(walk.events[0].frame, 0);
-  EXPECT_EQ(walk.events[0].code, 101);
-  EXPECT_EQ(walk.events[0].value, 0);  // left out: 0
-  EXPECT_EQ(walk.events[1].frame, 2);
-  EXPECT_EQ(walk.events[1].value, 9);
-  EXPECT_STREQ(walk.eventSound, "step");
-  EXPECT_EQ(walk.carryGoodColours1, 0);
-  EXPECT_EQ(walk.carryGoodColours2, 1);
+  EXPECT_EQ(walk.replays, 1);
   EXPECT_EQ(walk.startDirection, 2);
   EXPECT_EQ(walk.endDirection, 100);
-  EXPECT_EQ(walk.replays, 1);
   EXPECT_EQ(walk.shadowBobOffset, 1);
+  EXPECT_EQ(walk.carryGoodColours1, 0);
+  EXPECT_EQ(walk.carryGoodColours2, 1);
+  ASSERT_EQ(walk.eventCount, 2);
+  const VE_ANIMATION_EVENT events[] = {{0, 101, 0}, {2, 101, 9}};  // a left-out value is 0
+  EXPECT_EQ(0, std::memcmp(walk.events, events, sizeof(events)));
+  EXPECT_STREQ(walk.eventSound, "step");
   // BobLibrary adds every layer library whose file exists.
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_BODY]), "man");
-  for (int i = 0; i < 6; ++i)
-    EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HEAD0 + i]),
-                 ("man_head_" + std::to_string(i)).c_str());
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HAIRS0 + 1]), "man_hairs_1");
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_CAP]), "man_cap");
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_SCOUT]), "man_scout");
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_HELMET0 + 2]), "man_helmet2");
-  EXPECT_STREQ(data->FindBobLibraryName(walk.layers[VE_LAYER_SHADOW]), "man_shadow");
+  std::string layers;
+  for (auto* l : walk.layers) layers += std::string(l ? data->FindBobLibraryName(l) : "-") + " ";
+  EXPECT_EQ(layers,
+            "man man_head_0 man_head_1 man_head_2 man_head_3 man_head_4 man_head_5 man_hairs_0 man_hairs_1 "
+            "man_cap man_scout man_helmet0 man_helmet1 man_helmet2 man_shadow ");
   // "MAN" in another description shares the one registry record of "man".
   EXPECT_EQ(data->animations[1].layers[VE_LAYER_BODY], walk.layers[VE_LAYER_BODY]);
   EXPECT_EQ(data->animations[1].carryGoodColours1, VE_NO_ID);
