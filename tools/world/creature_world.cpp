@@ -12,7 +12,6 @@
 #include "graphics/xb_bitmap.h"
 #include "tools/world/creature_colours.h"
 #include "tools/world/world_builder.h"
-#include "tools/world/world_png.h"
 
 namespace tlworld {
 namespace {
@@ -647,60 +646,6 @@ void BuildCreatures(WorldOutput& out) {
       out.AddFile(std::string(kCreatureBobsDir) + name + ".bmd", BmdBytes(builder));
     }
   }
-}
-
-bool WriteCreatureSheet(const LibrarySpec& lib, const std::vector<CreatureBob>& bobs, const std::string& path,
-                        int columns, int firstBob, int count, int scale) {
-  const Canvas cv = CanvasOf(lib.figure);
-  if (count < 0) count = int(bobs.size()) - firstBob;
-  count = std::max(0, std::min(count, int(bobs.size()) - firstBob));
-  const int rows = std::max(1, (count + columns - 1) / columns);
-  const int cw = cv.w, ch = cv.h;
-  const int width = columns * cw, height = rows * ch;
-  // Creature colours 0..255 with the civilian base colours; two extra entries for the background.
-  std::vector<uint8_t> pixels(size_t(width) * height, 0);
-  uint8_t palette[768];
-  const auto* base = CreatureTablePalette("civilian");
-  for (int i = 0; i < 256; ++i) {
-    palette[i * 3] = uint8_t((*base)[size_t(i)].r);
-    palette[i * 3 + 1] = uint8_t((*base)[size_t(i)].g);
-    palette[i * 3 + 2] = uint8_t((*base)[size_t(i)].b);
-  }
-  // Index 0 is the grass and the fixed slot's spare entry 15 the shadow on it.
-  palette[0] = 112, palette[1] = 168, palette[2] = 60;
-  palette[15 * 3] = 70, palette[15 * 3 + 1] = 110, palette[15 * 3 + 2] = 40;
-  auto blit = [&](const Sprite& s, int cx, int cy, bool shadow) {
-    for (int y = 0; y < s.height; ++y)
-      for (int x = 0; x < s.width; ++x) {
-        const uint8_t v = s.pixels[size_t(y) * s.width + x];
-        if (!v) continue;
-        const int px = cx + x - s.originX, py = cy + y - s.originY;
-        if (px < 0 || py < 0 || px >= width || py >= height) continue;
-        pixels[size_t(py) * width + px] = shadow ? 15 : v;
-      }
-  };
-  for (int i = 0; i < count; ++i) {
-    const CreatureBob& b = bobs[size_t(firstBob + i)];
-    const int cx = (i % columns) * cw + cv.ax + cv.shiftX, cy = (i / columns) * ch + cv.ay + cv.shiftY;
-    blit(b.shadow, cx, cy, true);
-    blit(b.body, cx, cy, false);
-    bool drewHair = false;
-    for (const auto& [name, s] : b.layers)
-      if (name.find("_head_0") != std::string::npos) blit(s, cx, cy, false);
-    for (const auto& [name, s] : b.layers) {
-      const bool hat = name.find("_cap") != std::string::npos || name.find("_scout") != std::string::npos ||
-                       name.find("_helmet") != std::string::npos;
-      if (hat && !drewHair) blit(s, cx, cy, false), drewHair = true;
-    }
-    for (const auto& [name, s] : b.layers)
-      if (!drewHair && name.find("_hairs_") != std::string::npos) blit(s, cx, cy, false), drewHair = true;
-  }
-  scale = std::max(1, scale);
-  std::vector<uint8_t> big(size_t(width) * scale * height * scale);
-  for (int y = 0; y < height * scale; ++y)
-    for (int x = 0; x < width * scale; ++x)
-      big[size_t(y) * width * scale + x] = pixels[size_t(y / scale) * width + x / scale];
-  return WriteIndexedPng(path, width * scale, height * scale, big, palette);
 }
 
 }  // namespace tlworld

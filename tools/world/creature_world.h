@@ -86,10 +86,4 @@ std::vector<CreatureBob> RenderCreatureLibrary(const LibrarySpec& library);
 // Adds everything creature-related to the world.
 void BuildCreatures(WorldOutput& out);
 
-// A contact sheet of a library's bobs (body and first head and hair layers drawn over each other,
-// coloured with the "civilian" base colours), for looking at the art. False on failure.
-bool WriteCreatureSheet(const LibrarySpec& library, const std::vector<CreatureBob>& bobs,
-                        const std::string& path, int columns, int firstBob = 0, int count = -1,
-                        int scale = 1);
-
 }  // namespace tlworld
