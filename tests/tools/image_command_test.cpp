@@ -11,7 +11,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using asset_test::AssetToolTest;
+class ImageCommandTest : public asset_test::AssetToolTest {};
 
 void Put16(Bytes& b, uint16_t v) {
   b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
@@ -124,7 +124,7 @@ TEST(GifWriterTest, FramesReadBackWithTheirPaletteAndDelay) {
   EXPECT_FALSE(closed.Open(dir.File("b.gif"), 0, 2, palette, 0, &error));
 }
 
-TEST_F(AssetToolTest, ImageWritesPalettedAndTrueColourPngs) {
+TEST_F(ImageCommandTest, ImageWritesPalettedAndTrueColourPngs) {
   dir.Write("Logo.PCX", Pcx3x2());
   asset_test::Result r = Run("image Logo.PCX logo.png");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -145,7 +145,7 @@ TEST_F(AssetToolTest, ImageWritesPalettedAndTrueColourPngs) {
   EXPECT_EQ(png.pixels, (Bytes{30, 20, 10, 60, 50, 40, 3, 2, 1, 6, 5, 4}));
 }
 
-TEST_F(AssetToolTest, ImageReportsBadInputAndUsage) {
+TEST_F(ImageCommandTest, ImageReportsBadInputAndUsage) {
   EXPECT_EQ(Run("image --help").status, 0);
   EXPECT_NE(Run("image --help").out.find("usage: tillands-assets image"), std::string::npos);
   EXPECT_EQ(Run("image only-one-arg").status, 1);
