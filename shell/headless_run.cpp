@@ -14,7 +14,7 @@
 #include "graphics/graphics_storables.h"
 #include "scene/frame_update.h"
 #include "scene/sound_cue.h"
-#include "scene/walking.h"
+#include "shell/run_application.h"
 #include "shell/saver_window.h"
 #include "shell/settings.h"
 #include "shell/settings_store.h"
@@ -197,10 +197,27 @@ constexpr uint32_t kHeadlessClockStart = 100000;
 
 // The window that is not there: a memory display surface, a timer that is a number, and the
 // destruction and quit requests turned into flags the run loop reads.
-class HeadlessHost final : public SaverWindowHost, public SaverStartHost {
+class HeadlessHost final : public SaverWindowHost, public SaverPlatform {
  public:
-  HeadlessHost(SaverApplication& app, SimulatedSoundSink& sound, uint32_t seed)
-      : app_(app), sound_(sound), seed_(seed) {}
+  HeadlessHost(SaverApplication& app, SettingsStore& store, SimulatedSoundSink& sound,
+               const HeadlessOptions& options, std::function<void()> messageLoop)
+      : app_(app), store_(store), sound_(sound), options_(options), messageLoop_(std::move(messageLoop)) {}
+
+  // The platform's half of the program's course.
+  SettingsStore& Settings() override { return store_; }
+  void ReadScreenMetrics(SaverApplication& app) override {
+    app.screenWidth = options_.width;
+    app.screenHeight = options_.height;
+    app.screenBitsPerPixel = 8;
+  }
+  void RunSettingsDialog(SaverApplication&) override {}
+  void RunPreview(SaverApplication&, int64_t) override {}
+  void CreateSaverWindow(SaverApplication&) override {
+    // The window exists while its creation message runs (a failed one destroys it there).
+    windowAlive_ = true;
+    SaverWindowEvent(app_, *this, SaverEvent{SaverEventKind::Create});
+  }
+  void RunSaverMessageLoop(SaverApplication&) override { messageLoop_(); }
 
   uint16_t StartFrameTimer(uint16_t id, uint32_t /*periodMs*/) override {
     timerRunning_ = true;
@@ -212,7 +229,7 @@ class HeadlessHost final : public SaverWindowHost, public SaverStartHost {
     surface_ = MemoryDisplaySurface::Create(rect, bitsPerPixel, fill).release();
     return surface_;
   }
-  uint32_t RandomSeed(uint32_t /*now*/) override { return seed_; }
+  uint32_t RandomSeed(uint32_t /*now*/) override { return options_.seed; }
   void StopAllSounds() override { sound_.StopAll(); }
   void DestroyWindow() override {
     if (!windowAlive_) return;
@@ -228,11 +245,6 @@ class HeadlessHost final : public SaverWindowHost, public SaverStartHost {
     std::fprintf(stderr, "%s: %s\n", caption, text);
   }
 
-  // Creation: the window exists while its creation message runs (a failed one destroys it there).
-  void CreateWindow() {
-    windowAlive_ = true;
-    SaverWindowEvent(app_, *this, SaverEvent{SaverEventKind::Create});
-  }
   bool WindowAlive() const { return windowAlive_; }
   bool QuitPosted() const { return quitPosted_; }
   int QuitCode() const { return quitCode_; }
@@ -241,8 +253,10 @@ class HeadlessHost final : public SaverWindowHost, public SaverStartHost {
 
  private:
   SaverApplication& app_;
+  SettingsStore& store_;
   SimulatedSoundSink& sound_;
-  uint32_t seed_;
+  const HeadlessOptions& options_;
+  std::function<void()> messageLoop_;
   MemoryDisplaySurface* surface_ = nullptr;
   bool timerRunning_ = false;
   bool windowAlive_ = false;
@@ -276,9 +290,6 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
   SaverApplication* app = CreateSaverApplication(nullptr);
   app->clock = &clock;
   app->soundSink = &sound;
-  app->screenWidth = options.width;
-  app->screenHeight = options.height;
-  app->screenBitsPerPixel = 8;
 
   VE_APPLICATION_SERVICES services;
   services.palette = [] { return g_application ? g_application->palette : nullptr; };
@@ -286,49 +297,53 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
   services.warning = &PrintWarning;
   SetApplicationServices(services);
 
-  LoadSettings(*app, store);
-  HeadlessHost host(*app, sound, options.seed);
-  if (!std::filesystem::is_directory(options.dataDir, ec)) {
-    summary.stopReason = "data directory '" + options.dataDir + "' does not exist";
-  } else if (StartSaverMode(*app, store, host)) {
-    host.CreateWindow();
-    if (!host.WindowAlive()) {
-      summary.stopReason = "the saver window could not be initialised (display, palette or bob libraries)";
-    } else {
-      summary.started = true;
-      LayOutSites(*app);
-    }
-  } else {
-    summary.stopReason = "no data directory";
-  }
-
   const uint64_t tickCount = options.TickCount();
   const uint32_t tickMs = options.TickMs();
   const uint64_t progressStep = tickCount >= 200 ? (tickCount + 19) / 20 : 0;  // every 5 %
-  for (uint64_t tick = 0; summary.started && tick < tickCount; ++tick) {
-    if (host.QuitPosted() || app->quitRequested || !host.WindowAlive()) break;
-    clock.Advance(tickMs);
-    SaverWindowEvent(*app, host, SaverEvent{SaverEventKind::Timer, app->timerId});
-    ++summary.ticks;
-    MemoryDisplaySurface* surface = host.Surface();
-    if (surface && surface->PresentCount() > summary.framesPresented) {
-      summary.framesPresented = surface->PresentCount();
-      HeadlessFrame frame;
-      frame.tick = tick;
-      frame.timeMs = clock.NowMs() - kHeadlessClockStart;
-      frame.width = surface->Width();
-      frame.height = surface->Height();
-      frame.indices = surface->PresentedIndices().data();
-      frame.colours = surface->PresentedColours();
-      if (onFrame && !onFrame(frame)) {
-        summary.stopReason = "writing the output failed";
-        break;
-      }
+  HeadlessHost* hostPointer = nullptr;
+  bool loopRan = false;
+  // The message loop of the saver: one timer event per tick until the run's length or the saver's quit.
+  auto messageLoop = [&] {
+    HeadlessHost& host = *hostPointer;
+    loopRan = true;
+    summary.started = host.WindowAlive();
+    if (!summary.started) {
+      summary.stopReason = "the saver window could not be initialised (display, palette or bob libraries)";
+      return;
     }
-    if (options.progress && progressStep && (tick + 1) % progressStep == 0 && tick + 1 < tickCount)
-      std::fprintf(stderr, "tillands: %3u%%  frame %llu of %llu, %.1f s simulated\n",
-                   unsigned((tick + 1) * 100 / tickCount), (unsigned long long)(tick + 1),
-                   (unsigned long long)tickCount, double(clock.NowMs() - kHeadlessClockStart) / 1000.0);
+    for (uint64_t tick = 0; tick < tickCount; ++tick) {
+      if (host.QuitPosted() || app->quitRequested || !host.WindowAlive()) break;
+      clock.Advance(tickMs);
+      SaverWindowEvent(*app, host, SaverEvent{SaverEventKind::Timer, app->timerId});
+      ++summary.ticks;
+      MemoryDisplaySurface* surface = host.Surface();
+      if (surface && surface->PresentCount() > summary.framesPresented) {
+        summary.framesPresented = surface->PresentCount();
+        HeadlessFrame frame;
+        frame.tick = tick;
+        frame.timeMs = clock.NowMs() - kHeadlessClockStart;
+        frame.width = surface->Width();
+        frame.height = surface->Height();
+        frame.indices = surface->PresentedIndices().data();
+        frame.colours = surface->PresentedColours();
+        if (onFrame && !onFrame(frame)) {
+          summary.stopReason = "writing the output failed";
+          break;
+        }
+      }
+      if (options.progress && progressStep && (tick + 1) % progressStep == 0 && tick + 1 < tickCount)
+        std::fprintf(stderr, "tillands: %3u%%  frame %llu of %llu, %.1f s simulated\n",
+                     unsigned((tick + 1) * 100 / tickCount), (unsigned long long)(tick + 1),
+                     (unsigned long long)tickCount, double(clock.NowMs() - kHeadlessClockStart) / 1000.0);
+    }
+  };
+  HeadlessHost host(*app, store, sound, options, messageLoop);
+  hostPointer = &host;
+  if (!std::filesystem::is_directory(options.dataDir, ec)) {
+    summary.stopReason = "data directory '" + options.dataDir + "' does not exist";
+  } else {
+    RunApplication(*app, "/s", host);
+    if (!loopRan) summary.stopReason = "no data directory";
   }
   if (summary.started && summary.stopReason.empty() && host.QuitPosted() && host.WindowAlive())
     summary.stopReason = "the static data has no remap table \"shadow\"; the saver quit on its first frame";

@@ -1,0 +1,31 @@
+#include "shell/run_application.h"
+
+#include "scene/saver_application.h"
+#include "scene/walking.h"
+#include "shell/settings.h"
+
+RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlatform& platform) {
+  if (!ParseCommandLine(app, commandLine)) return RunMode::None;
+  LoadSettings(app, platform.Settings());
+  if (app.configureMode) {
+    platform.RunSettingsDialog(app);
+    return RunMode::Configure;
+  }
+  if (app.passwordMode) return RunMode::Password;
+  platform.ReadScreenMetrics(app);
+  if (app.previewMode) {
+    const int64_t parent = ParseDecimalLikeAtol(app.modeArgument);
+    if (parent == 0) return RunMode::None;
+    platform.RunPreview(app, parent);
+    return RunMode::Preview;
+  }
+  if (!StartSaverMode(app, platform.Settings(), platform)) return RunMode::Saver;
+  platform.CreateSaverWindow(app);
+  // Also after a failed initialisation: the loop then only collects the quit that the window's
+  // destruction posted.
+  LayOutSites(app);
+  platform.MakeSaverWindowTopmost();
+  app.quitRequested = 0;
+  platform.RunSaverMessageLoop(app);
+  return RunMode::Saver;
+}

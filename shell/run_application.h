@@ -1,0 +1,33 @@
+// The program's course between the creation and the destruction of the application record, the same
+// for every front end: parse the command line, load the settings, then run the chosen mode. The front
+// end supplies the platform's half through SaverPlatform.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/command_line.h"
+#include "shell/saver_window.h"
+
+struct SaverApplication;
+class SettingsStore;
+
+class SaverPlatform : public SaverStartHost {
+ public:
+  virtual SettingsStore& Settings() = 0;
+  // screenWidth, screenHeight and screenBitsPerPixel of the screen.
+  virtual void ReadScreenMetrics(SaverApplication& app) = 0;
+  // The modal settings dialog (configure mode).
+  virtual void RunSettingsDialog(SaverApplication& app) = 0;
+  // Preview mode with the parent window's handle (never 0): screen size from the parent's client
+  // area, the child window, its message loop.
+  virtual void RunPreview(SaverApplication& app, int64_t parentHandle) = 0;
+  // Creates the full-screen saver window; its creation sends SaverEventKind::Create (which may destroy
+  // it again when the initialisation fails).
+  virtual void CreateSaverWindow(SaverApplication& app) = 0;
+  virtual void MakeSaverWindowTopmost() {}
+  // Runs until the saver's quit: the loop ends when quitRequested is set or the quit message arrives.
+  virtual void RunSaverMessageLoop(SaverApplication& app) = 0;
+};
+
+// Returns the mode that ran (None for an unknown mode or a preview without a parent).
+RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlatform& platform);
