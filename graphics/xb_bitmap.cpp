@@ -52,12 +52,10 @@ XB_BITMAP::XB_BITMAP(int32_t width, int32_t height, uint16_t format) {
 
 XB_BITMAP::XB_BITMAP(XB_FILE& file, uint16_t /*version*/) {
   uint16_t format = file.ReadU16();
-  int32_t x = file.ReadI32();
-  int32_t y = file.ReadI32();
+  file.ReadI32();  // x and y: a bitmap's rectangle always starts at (0, 0), see below
+  file.ReadI32();
   int32_t width = file.ReadI32();
   int32_t height = file.ReadI32();
-  (void)x;
-  (void)y;
   if (!XB_BitmapSizeAllowed(width, height, format))
     XB_FatalError("XB_BITMAP - file %s - corrupt data: bitmap size %d x %d is out of range",
                   XB_CutPath(file.Path(), 80).c_str(), width, height);

@@ -181,7 +181,6 @@ int Build(const char* manifestPath, const char* outPath) {
   if (!in) return Fail(std::string(manifestPath) + ": cannot open the manifest");
   const fs::path base = fs::path(manifestPath).parent_path();
   uint32_t first = 0, count = 0;
-  bool haveFirst = false;
   std::unique_ptr<BobLibraryBuilder> builder;
   std::string line, error;
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
@@ -198,7 +197,6 @@ int Build(const char* manifestPath, const char* outPath) {
       if (head == "first") {
         if (builder) return bad("'first' must come before the bobs");
         first = static_cast<uint32_t>(value);
-        haveFirst = true;
       } else {
         count = static_cast<uint32_t>(value);
       }
@@ -262,7 +260,6 @@ int Build(const char* manifestPath, const char* outPath) {
     }
   }
   if (!builder) builder = std::make_unique<BobLibraryBuilder>(first);
-  (void)haveFirst;
   if (count > 0) {
     if (builder->GetCount() > count)
       return Fail(std::string(manifestPath) + ": 'count " + std::to_string(count) +
