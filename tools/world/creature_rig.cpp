@@ -316,7 +316,7 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
     }
     case Layer::Cap:
       r.Cylinder(V(-0.3f, 0, 1.0f) * k, 4.1f * k, 2.8f * k, kHat, 10, 3.5f * k);
-      r.Ellipsoid(V(3.4f, 0, 1.3f) * k, V(2.6f, 3.2f, 0.5f) * k, kHat, 3, 8);
+      r.Ellipsoid(V(3.5f, 0, 1.5f) * k, V(2.0f, 2.7f, 0.4f) * k, kHat, 3, 8);
       break;
     case Layer::Scout:
       r.Cylinder(V(0, 0, 1.3f) * k, 7.0f * k, 0.6f, kHat, 14);
