@@ -114,7 +114,7 @@ void VE_STATIC_DATA_MANAGER::l_ReadAnimationSection(XB_INI_FILE_READER& reader, 
     } else if (ve::EqualNoCase(key, "BobLibrary")) {
       if (!reader.CopyStringValue(name, sizeof(name))) continue;
       a.layers[VE_LAYER_BODY] = GetOrLoadBobLibrary(name);
-      char layer[XB_INI_LINE_SIZE + 16];
+      char layer[XB_INI_LINE_SIZE + 32];  // room for the longest suffix and number
       auto addLayer = [&](int slot) {
         if (LayerExists(layer)) a.layers[slot] = GetOrLoadBobLibrary(layer);
       };
