@@ -169,6 +169,11 @@ TEST(ShapeRenderer, RampsCropAndOverlay) {
   t.Set(0, 0, 4);
   s.Overlay(t);
   EXPECT_EQ(s.At(s.originX, s.originY), 4) << "overlay aligns the anchors";
+  // Blending runs between the two colours.
+  EXPECT_EQ(Blend(36, 36, 0.5f), 36);
+  EXPECT_EQ(Blend(48, 63, 0.0f), 48);
+  uint8_t mid = Blend(48, 63, 0.5f);  // white and near black give a middle grey
+  EXPECT_TRUE(PaletteColour(mid).r > 90 && PaletteColour(mid).r < 170) << int(mid);
   // Tiling noise repeats with its period.
   EXPECT_FLOAT_EQ(ValueNoise(0.3f, 0.7f, 5, 4), ValueNoise(4.3f, 4.7f, 5, 4));
 }

@@ -159,6 +159,12 @@ uint8_t Darker(uint8_t index, float factor) {
   return NearestUsable(ScaleRgb(PaletteColour(index), factor));
 }
 
+uint8_t Blend(uint8_t a, uint8_t b, float t) {
+  Rgb ca = PaletteColour(a), cb = PaletteColour(b);
+  auto mix = [t](int x, int y) { return int(std::lround(float(x) + (float(y) - float(x)) * t)); };
+  return NearestUsable({mix(ca.r, cb.r), mix(ca.g, cb.g), mix(ca.b, cb.b)});
+}
+
 // ---- noise -----------------------------------------------------------------------------------------------
 
 float Hash2(int x, int y, uint32_t seed) {

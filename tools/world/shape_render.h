@@ -95,6 +95,8 @@ Ramp MakeRamp(Rgb base, int n = 5, float dark = 0.45f, float light = 1.25f);
 Ramp RampOf(std::initializer_list<int> indices);
 // The palette entry nearest to `index`'s colour scaled by `factor`.
 uint8_t Darker(uint8_t index, float factor);
+// The palette entry nearest to the mix of two entries' colours (t = 0 gives a, 1 gives b).
+uint8_t Blend(uint8_t a, uint8_t b, float t);
 
 struct Material {
   Ramp ramp;
