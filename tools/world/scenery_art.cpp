@@ -932,8 +932,8 @@ Sprite Backdrop() {
     s.Set(x, 62, 5);
     s.Set(x, 63, 12);
   }
-  Sprite sign = Lettering("Tillands", 28, GoldRamp(), kInk);
-  Place(s, sign, 28, 440);
+  Sprite sign = Lettering("Ein Dorf erwacht", 18, RampOf({137, 135, 133, 131, 129, 128}), kInk);
+  Place(s, sign, 28 + (240 - sign.width) / 2, 446);
   return s;
 }
 
