@@ -157,8 +157,14 @@ TEST(WorldOutputFiles, RemapTablesTextsAndDirectoryLayout) {
   EXPECT_EQ(pcx[pcx.size() - 768 + 3 * 33 + 1], p[33].g);
 
   tl_test::TempDir dir;
+  dir.Write("DATA_V/VE_Graphics/RemapTables/remaptables.CDF", {1});  // caches of an earlier run
+  dir.Write("A/notes.cif", {1});
+  dir.Write("A/keep.txt", {1});
   std::string error;
   ASSERT_TRUE(WriteWorld(out, dir.Path().string(), false, &error)) << error;
+  EXPECT_FALSE(dir.Exists("DATA_V/VE_Graphics/RemapTables/remaptables.CDF"));
+  EXPECT_FALSE(dir.Exists("A/notes.cif"));
+  EXPECT_TRUE(dir.Exists("A/keep.txt"));
   EXPECT_TRUE(dir.Exists("B/C/data.bin"));
   EXPECT_TRUE(dir.Exists("A/notes.ini"));
   tl_test::TempDir packed;

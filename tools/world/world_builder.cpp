@@ -120,8 +120,28 @@ bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
 }
 }  // namespace
 
+namespace {
+// The saver writes compiled caches (.cif, .cdf) beside the descriptions and prefers some of them to
+// the text files; caches of an earlier world would hide the new descriptions, so they go.
+void RemoveCaches(const std::filesystem::path& root) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(root, ec)) return;
+  std::vector<std::filesystem::path> stale;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    std::string ext = it->path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (ext == ".cif" || ext == ".cdf") stale.push_back(it->path());
+  }
+  for (const auto& p : stale) std::filesystem::remove(p, ec);
+}
+}  // namespace
+
 bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error) {
   std::filesystem::path root(dir);
+  RemoveCaches(root);
   if (archive) return WriteBytes(root / kArchiveName, PackArchive(world.Files()), error);
   for (const auto& [name, bytes] : world.Files()) {
     std::string rel = name;

@@ -95,7 +95,8 @@ struct WorldPart {
 // Runs every registered part and finishes the output.
 WorldOutput BuildWorld();
 // Writes the world below `dir` (backslashes become directory separators). With `archive`, all files
-// go into `dir`/data_v.dat instead. False with `error` set on failure.
+// go into `dir`/data_v.dat instead. Compiled caches (.cif, .cdf) that runs left below `dir` are
+// removed first, since they would hide the new descriptions. False with `error` set on failure.
 bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error);
 // The bytes of a data_v.dat holding `files` (names with backslashes), members in map order.
 std::vector<uint8_t> PackArchive(const std::map<std::string, std::vector<uint8_t>>& files);
