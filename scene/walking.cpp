@@ -595,6 +595,10 @@ int PlotCountForHeight(int height) {
 void LayOutSites(SaverApplication& app) {
   std::memset(app.sites, 0, sizeof(app.sites));
   const int W = ScreenW(app), H = ScreenH(app);
+  // A plot is 230 x 200 pixels placed 25 pixels in from the top left and clear of the right and bottom
+  // edges. On a screen too small for one (a tiny headless render or preview) the placement range would
+  // run backwards and put plots far off the screen, where workers would walk for minutes; lay out none.
+  if (W - 280 < 25 || H - 250 < 25) return;
   const int plots = PlotCountForHeight(H);
   for (int i = 0; i < plots; ++i) {
     // Plots never overlap a corner of an earlier one. The saver redraws until one fits; on screens too

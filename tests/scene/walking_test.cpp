@@ -264,6 +264,22 @@ TEST_F(WalkingTest, SiteLayoutFollowsTheScreenHeight) {
   EXPECT_EQ(unused, 5);
 }
 
+TEST_F(WalkingTest, ScreensTooSmallForAPlotLayOutNone) {
+  // 320 x 240 leaves no room for a 230 x 200 plot; every plot would land far below the screen.
+  app.screenWidth = 320;
+  app.screenHeight = 240;
+  LayOutSites(app);
+  for (int i = 0; i < kSiteCount; ++i) EXPECT_FALSE(app.sites[i].active);
+  EXPECT_FALSE(TakeFreeSite(app).found);
+  // The smallest screen that fits one still gets its plot, inside the screen.
+  app.screenWidth = 305;
+  app.screenHeight = 275;
+  LayOutSites(app);
+  ASSERT_TRUE(app.sites[0].active);
+  EXPECT_EQ(app.sites[0].left, 25);
+  EXPECT_EQ(app.sites[0].top, 25);
+}
+
 TEST(WalkingEdgeCases, SpeedZeroCountsAsBlockedAndEndsWalksInPlace) {
   SceneWorldOptions options;
   options.world.walkSpeed = 0;
