@@ -481,6 +481,41 @@ Sprite GrassTile() {
       if (k % 2) tile.Set(wrap(x + 1), y, col[1]);
     }
   }
+  // A few low bushes and stones, rendered like the rest of the world and pasted with their shadows
+  // (wrapping around the tile's edges), so that the meadow is not uniform.
+  auto paste = [&](const ShadowedSprite& o, int ax, int ay) {
+    for (int y = 0; y < o.shadow.height; ++y)
+      for (int x = 0; x < o.shadow.width; ++x)
+        if (o.shadow.At(x, y)) {
+          int X = wrap(ax - o.shadow.originX + x), Y = wrap(ay - o.shadow.originY + y);
+          tile.Set(X, Y, Darker(tile.At(X, Y), 0.62f));
+        }
+    for (int y = 0; y < o.picture.height; ++y)
+      for (int x = 0; x < o.picture.width; ++x)
+        if (uint8_t v = o.picture.At(x, y))
+          tile.Set(wrap(ax - o.picture.originX + x), wrap(ay - o.picture.originY + y), v);
+  };
+  for (int i = 0; i < 4 * (N / 256) * (N / 256); ++i) {
+    int x = int(Hash2(i, 30, 24) * N), y = int(Hash2(i, 31, 24) * N);
+    bool clear = true;
+    for (int dy = -14; dy <= 8 && clear; dy += 2)
+      for (int dx = -14; dx <= 14 && clear; dx += 2)
+        clear = path[size_t(wrap(y + dy)) * N + wrap(x + dx)] == 0;
+    if (!clear) continue;
+    ShapeRenderer r(40, 34, 20, 26);
+    if (i % 3 == 0) {
+      int stone = r.AddMaterial(StoneRamp(), 0.1f, 1.2f);
+      r.Ellipsoid({0, 0, 0.5f}, {4.5f, 3.5f, 3.0f}, stone, 5, 8);
+      r.Ellipsoid({4, -2, 0.2f}, {2.5f, 2.0f, 1.8f}, stone, 4, 6);
+    } else {
+      int leaf = r.AddMaterial(RampOf({42, 40, 38, 36, 34}), 0.3f, 1.3f);
+      float k = 1.1f + 0.5f * Hash2(i, 32, 24);
+      r.Ellipsoid({0, 0, 4 * k}, {7 * k, 5 * k, 5 * k}, leaf, 6, 10);
+      r.Ellipsoid({-5 * k, 1, 3 * k}, {4 * k, 4 * k, 3.5f * k}, leaf, 5, 8);
+      r.Ellipsoid({5 * k, 1, 3 * k}, {4 * k, 4 * k, 3.5f * k}, leaf, 5, 8);
+    }
+    paste({r.Picture(), r.Shadow()}, x, y);
+  }
   return tile;
 }
 
