@@ -2,7 +2,7 @@
 # Runs every libFuzzer harness of a fuzz build for FUZZ_SECONDS each (default 8; the long run in
 # scripts/fuzz-long.sh uses minutes). Seeds come from tests/fuzz/corpus/<harness>/ when present.
 set -euo pipefail
-build=${1:-build/fuzz}
+build=$(cd "${1:-build/fuzz}" && pwd)  # absolute: harnesses may change directory
 secs=${FUZZ_SECONDS:-8}
 root=$(cd "$(dirname "$0")/.." && pwd)
 status=0

@@ -18,8 +18,8 @@ const WaveSpec kWaveSpecs[] = {
 };
 const size_t kWaveSpecCount = sizeof kWaveSpecs / sizeof kWaveSpecs[0];
 
-uint32_t WaveSampleCount(const WaveSpec& spec) {
-  return uint32_t(std::lround(spec.seconds * double(spec.rate)));
+uint32_t WaveSampleCount(const WaveSpec& wave) {
+  return uint32_t(std::lround(wave.seconds * double(wave.rate)));
 }
 
 namespace {
@@ -337,23 +337,23 @@ void Fill(const char* name, Sound& out) {
 
 }  // namespace
 
-std::vector<uint8_t> SynthesizeWave(const WaveSpec& spec) {
-  const uint32_t n = WaveSampleCount(spec);
-  Sound sound(double(spec.rate), n);
-  Fill(spec.name, sound);
+std::vector<uint8_t> SynthesizeWave(const WaveSpec& wave) {
+  const uint32_t n = WaveSampleCount(wave);
+  Sound sound(double(wave.rate), n);
+  Fill(wave.name, sound);
   // Normalise to a comfortable level and frame with short fades so that nothing clicks.
   double peak = 0;
   for (double v : sound.s) peak = std::max(peak, std::fabs(v));
   double gain = peak > 1e-9 ? 0.8 / peak : 0.0;
-  size_t fadeIn = std::min<size_t>(n / 4, size_t(0.004 * spec.rate) + 1);
-  size_t fadeOut = std::min<size_t>(n / 3, size_t(0.02 * spec.rate) + 1);
+  size_t fadeIn = std::min<size_t>(n / 4, size_t(0.004 * wave.rate) + 1);
+  size_t fadeOut = std::min<size_t>(n / 3, size_t(0.02 * wave.rate) + 1);
   for (size_t i = 0; i < n; ++i) {
     double g = gain;
     if (i < fadeIn) g *= double(i) / double(fadeIn);
     if (i + fadeOut >= n) g *= double(n - 1 - i) / double(fadeOut);
     sound.s[i] *= g;
   }
-  const uint32_t bytesPerSample = spec.bits / 8u;
+  const uint32_t bytesPerSample = wave.bits / 8u;
   const uint32_t dataBytes = n * bytesPerSample;
   std::vector<uint8_t> out;
   out.reserve(44 + dataBytes + 1);
@@ -372,15 +372,15 @@ std::vector<uint8_t> SynthesizeWave(const WaveSpec& spec) {
   u32(16);
   u16(1);  // PCM
   u16(1);  // mono
-  u32(spec.rate);
-  u32(spec.rate * bytesPerSample);
+  u32(wave.rate);
+  u32(wave.rate * bytesPerSample);
   u16(bytesPerSample);
-  u16(spec.bits);
+  u16(wave.bits);
   put("data");
   u32(dataBytes);
   for (size_t i = 0; i < n; ++i) {
     double v = std::clamp(sound.s[i], -1.0, 1.0);
-    if (spec.bits == 8) {
+    if (wave.bits == 8) {
       out.push_back(uint8_t(std::lround(128.0 + v * 127.0)));
     } else {
       int s = int(std::lround(v * 32767.0));

@@ -18,8 +18,8 @@ extern const WaveSpec kWaveSpecs[];
 extern const size_t kWaveSpecCount;
 
 // Number of samples a sound of the table has: its length times its rate, rounded.
-uint32_t WaveSampleCount(const WaveSpec& spec);
+uint32_t WaveSampleCount(const WaveSpec& wave);
 
-// The complete WAVE file of the sound `spec` names: a soft fade in and out frames every sound so that
-// playback never clicks. The same spec always gives the same bytes.
-std::vector<uint8_t> SynthesizeWave(const WaveSpec& spec);
+// The complete WAVE file of the sound `wave` names: a soft fade in and out frames every sound so that
+// playback never clicks. The same table entry always gives the same bytes.
+std::vector<uint8_t> SynthesizeWave(const WaveSpec& wave);

@@ -23,28 +23,28 @@ TEST(ProgramSounds, EveryWaveHasTheFormatAndLengthOfTheTable) {
   ASSERT_EQ(kWaveSpecCount, 22u);
   std::set<std::string> names;
   for (size_t k = 0; k < kWaveSpecCount; ++k) {
-    const WaveSpec& spec = kWaveSpecs[k];
-    names.insert(spec.name);
-    std::vector<uint8_t> wav = SynthesizeWave(spec);
+    const WaveSpec& wave = kWaveSpecs[k];
+    names.insert(wave.name);
+    std::vector<uint8_t> wav = SynthesizeWave(wave);
     WaveInfo info;
-    ASSERT_TRUE(ReadWaveInfo(wav.data(), wav.size(), info)) << spec.name;
-    EXPECT_EQ(info.channels, 1) << spec.name;
-    EXPECT_EQ(info.sampleRate, std::strcmp(spec.name, "CRICKET") == 0 ? 22050u : 11025u) << spec.name;
-    EXPECT_EQ(info.bitsPerSample, std::strcmp(spec.name, "DUMMY") == 0 ? 8 : 16) << spec.name;
+    ASSERT_TRUE(ReadWaveInfo(wav.data(), wav.size(), info)) << wave.name;
+    EXPECT_EQ(info.channels, 1) << wave.name;
+    EXPECT_EQ(info.sampleRate, std::strcmp(wave.name, "CRICKET") == 0 ? 22050u : 11025u) << wave.name;
+    EXPECT_EQ(info.bitsPerSample, std::strcmp(wave.name, "DUMMY") == 0 ? 8 : 16) << wave.name;
     const uint32_t samples = info.dataBytes / (info.bitsPerSample / 8u);
-    EXPECT_EQ(samples, uint32_t(std::lround(spec.seconds * spec.rate))) << spec.name;
-    EXPECT_EQ(wav, SynthesizeWave(spec)) << spec.name << " is not deterministic";
-    if (spec.bits == 8) {
+    EXPECT_EQ(samples, uint32_t(std::lround(wave.seconds * wave.rate))) << wave.name;
+    EXPECT_EQ(wav, SynthesizeWave(wave)) << wave.name << " is not deterministic";
+    if (wave.bits == 8) {
       for (size_t i = 44; i < 44 + samples; ++i) EXPECT_EQ(wav[i], 128) << "DUMMY is silent";
       continue;
     }
     // Audible, never clipping, and faded in and out so that playback does not click.
     int peak = 0;
     for (uint32_t i = 0; i < samples; ++i) peak = std::max(peak, std::abs(int(Sample16(wav, i))));
-    EXPECT_GT(peak, 16000) << spec.name;
-    EXPECT_LT(peak, 32767) << spec.name;
-    EXPECT_LT(std::abs(int(Sample16(wav, 0))), 300) << spec.name;
-    EXPECT_LT(std::abs(int(Sample16(wav, samples - 1))), 300) << spec.name;
+    EXPECT_GT(peak, 16000) << wave.name;
+    EXPECT_LT(peak, 32767) << wave.name;
+    EXPECT_LT(std::abs(int(Sample16(wav, 0))), 300) << wave.name;
+    EXPECT_LT(std::abs(int(Sample16(wav, samples - 1))), 300) << wave.name;
   }
   for (const char* want :
        {"AXEONWOOD", "BABY1",  "BABY2",  "BABY3",       "BABY4",       "BIRD1",      "BIRD2",  "CRICKET",

@@ -20,7 +20,8 @@ int PrintOverview(FILE* out, int status) {
                "usage: tillands-assets COMMAND [ARGS...]\n"
                "       tillands-assets COMMAND --help\n\n"
                "commands:\n");
-  for (const auto& [name, command] : Registry()) std::fprintf(out, "  %-12s %s\n", name.c_str(), command->summary);
+  for (const auto& [name, command] : Registry())
+    std::fprintf(out, "  %-12s %s\n", name.c_str(), command->summary);
   return status;
 }
 }  // namespace
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
   XB_SetFatalMode(XB_FatalMode::Exit2);
   RegisterGraphicsStorables();
   if (argc < 2) return PrintOverview(stderr, 1);
-  if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0)
+  if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0 ||
+      std::strcmp(argv[1], "help") == 0)
     return PrintOverview(stdout, 0);
   auto it = Registry().find(argv[1]);
   if (it == Registry().end()) {

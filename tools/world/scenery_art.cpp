@@ -155,14 +155,14 @@ struct BuildingSpec {
   std::function<void(ShapeRenderer&, int stage)> model;
 };
 
-LayeredBuilding MakeBuilding(const BuildingSpec& spec, uint32_t seed) {
+LayeredBuilding MakeBuilding(const BuildingSpec& plan, uint32_t seed) {
   std::vector<std::unique_ptr<ShapeRenderer>> stages;
   for (int s = 1; s <= 3; ++s) {
-    auto r = std::make_unique<ShapeRenderer>(spec.canvasW, spec.canvasH, spec.anchorX, spec.anchorY);
-    r->SetTransform(Transform::Scale(spec.scale, spec.scale, spec.scale)
-                        .Then(Transform::RotateZ(spec.rotation))
-                        .Then(Transform::Translate(spec.offset)));
-    spec.model(*r, s);
+    auto r = std::make_unique<ShapeRenderer>(plan.canvasW, plan.canvasH, plan.anchorX, plan.anchorY);
+    r->SetTransform(Transform::Scale(plan.scale, plan.scale, plan.scale)
+                        .Then(Transform::RotateZ(plan.rotation))
+                        .Then(Transform::Translate(plan.offset)));
+    plan.model(*r, s);
     stages.push_back(std::move(r));
   }
   Sprite p1 = stages[0]->Picture(), p2 = stages[1]->Picture(), p3 = stages[2]->Picture();
@@ -171,11 +171,11 @@ LayeredBuilding MakeBuilding(const BuildingSpec& spec, uint32_t seed) {
     if (!p3.pixels[i]) p1.pixels[i] = 0;
   LayeredBuilding b;
   b.layer1.picture = p1;
-  b.layer1.mask = GrowthMask(*stages[0], p1, 0, spec.stage1Top * spec.scale, 2, 72, seed);
+  b.layer1.mask = GrowthMask(*stages[0], p1, 0, plan.stage1Top * plan.scale, 2, 72, seed);
   b.layer2.picture = p2;
-  b.layer2.mask = GrowthMask(*stages[1], p2, 0, spec.wallTop * spec.scale, 78, 166, seed + 1);
+  b.layer2.mask = GrowthMask(*stages[1], p2, 0, plan.wallTop * plan.scale, 78, 166, seed + 1);
   b.main.picture = p3;
-  b.main.mask = GrowthMask(*stages[2], p3, (spec.wallTop - 2) * spec.scale, spec.roofTop * spec.scale, 170,
+  b.main.mask = GrowthMask(*stages[2], p3, (plan.wallTop - 2) * plan.scale, plan.roofTop * plan.scale, 170,
                            252, seed + 2);
   // Pixels a layer shares with the layer below appear together with it, so nothing flickers.
   for (size_t i = 0; i < p2.pixels.size(); ++i) {
@@ -665,13 +665,13 @@ MaskedSprite BigLogo() {
 // -----------------------------------------------------------------------------------------------
 
 LayeredBuilding SmallBuilding() {
-  BuildingSpec spec{240, 190, 120, 140, 1.35f, 28.0f, {-4, 18, 0}, 40, 28, 56, &SmallHouseModel};
-  return MakeBuilding(spec, 51);
+  BuildingSpec plan{240, 190, 120, 140, 1.35f, 28.0f, {-4, 18, 0}, 40, 28, 56, &SmallHouseModel};
+  return MakeBuilding(plan, 51);
 }
 
 LayeredBuilding LargeBuilding() {
-  BuildingSpec spec{330, 270, 165, 210, 1.3f, 24.0f, {-2, 44, 0}, 60, 46, 90, &LargeHouseModel};
-  return MakeBuilding(spec, 61);
+  BuildingSpec plan{330, 270, 165, 210, 1.3f, 24.0f, {-2, 44, 0}, 60, 46, 90, &LargeHouseModel};
+  return MakeBuilding(plan, 61);
 }
 
 // ---- flowers
