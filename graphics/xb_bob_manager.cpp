@@ -23,6 +23,11 @@ XB_BOB_MANAGER::XB_BOB_MANAGER(XB_FILE& file, uint16_t /*version*/) {
       bobTableBuffer_ = LoadObjectOfClass<XB_STORABLE_BUFFER>(file, "XB_BOB_MANAGER");
       pixelBuffer_ = LoadObjectOfClass<XB_STORABLE_BUFFER>(file, "XB_BOB_MANAGER");
       rowBuffer_ = LoadObjectOfClass<XB_STORABLE_BUFFER>(file, "XB_BOB_MANAGER");
+      // The bytes in use can never exceed the stored block; a larger figure would make a save grow the
+      // block to whatever the header claims.
+      if (pixelBytesSize_ > pixelBuffer_->Size())
+        XB_FatalError("XB_BOB_MANAGER - file %s - corrupt data: %u pixel bytes in use, %u stored",
+                      XB_CutPath(file.Path(), 80).c_str(), pixelBytesSize_, pixelBuffer_->Size());
     }
     Validate(file.Path());
   } catch (...) {
@@ -158,7 +163,9 @@ void XB_BOB_MANAGER::Validate(const char* source) {
 }
 
 void XB_BOB_MANAGER::Save(XB_FILE& file) {
-  if (pixelBuffer_) {
+  if (count_ == 0) {
+    // An empty library stores no buffers, so there is no block to make or size.
+  } else if (pixelBuffer_) {
     // Growing is harmless; the in-memory block is never shrunk below what the validated rows use, the
     // stored copy is cut to the declared size instead.
     if (pixelBytesSize_ > pixelBuffer_->Size()) {

@@ -389,6 +389,27 @@ TEST_F(BmdFileTest, LibrariesRoundTripByteForByteAndDamagedFilesNameThemselves) 
   count[10] = 0xFF;
   dir.Write("count.bmd", count);
   XB_EXPECT_FATAL_THROW(delete LoadObjectFromFile("count.bmd"), "count.bmd");
+
+  // More pixel bytes in use than the stored block holds: refused, where a save would have grown the
+  // block to the claimed size.
+  Bytes inUse = a;
+  inUse[12] = 0xF0;
+  inUse[13] = 0xFF;
+  inUse[14] = 0xFF;
+  inUse[15] = 0xDF;
+  dir.Write("inuse.bmd", inUse);
+  XB_EXPECT_FATAL_THROW(delete LoadObjectFromFile("inuse.bmd"), "pixel bytes in use");
+}
+
+TEST_F(BmdFileTest, AnEmptyLibraryClaimingPixelBytesSavesWithoutMakingThem) {
+  // An empty library keeps its header figure for the round trip but owns no block to grow.
+  Bytes empty = {25, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xDF};
+  empty.resize(empty.size() + 16, 0);
+  dir.Write("empty.bmd", empty);
+  std::unique_ptr<XB_STORABLE> loaded(LoadObjectFromFile("empty.bmd"));
+  ASSERT_NE(loaded, nullptr);
+  ASSERT_TRUE(SaveObjectToFile(*loaded, "again.bmd", true));
+  EXPECT_EQ(dir.Read("again.bmd"), empty);
 }
 
 }  // namespace
