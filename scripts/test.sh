@@ -17,7 +17,7 @@ bash scripts/check-format.sh || status=1
 echo "== MinGW-w64 cross-compile of the portable libraries"
 cmake -S . -B build/mingw "${GEN[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DTL_PORTABLE_ONLY=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/mingw -j"$JOBS" || status=1
+cmake --build build/mingw -j"$JOBS" -- -k 0 || status=1
 
 echo "== fuzz harnesses (${FUZZ_SECONDS}s each)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz "${GEN[@]}" -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
@@ -28,13 +28,13 @@ FUZZ_SECONDS=$FUZZ_SECONDS bash scripts/fuzz.sh build/fuzz || status=1
 echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan "${GEN[@]}" -DTL_SANITIZE=ON -DTL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" >/dev/null
-cmake --build build/asan -j"$JOBS" || status=1
+cmake --build build/asan -j"$JOBS" -- -k 0 || status=1
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j"$JOBS" || status=1
 
 echo "== unit tests (release build)"
 cmake -S . -B build/release "${GEN[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release -j"$JOBS" || status=1
+cmake --build build/release -j"$JOBS" -- -k 0 || status=1
 ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 
 if [ $status -ne 0 ]; then echo "== FAILED (see above)"; fi

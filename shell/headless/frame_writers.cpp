@@ -25,27 +25,21 @@ void PngWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
-bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
-                      const uint8_t* rgb768, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    error = "cannot create " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  PngErrorState state{};
+namespace {
+
+// The libpng part on its own: setjmp must not share a frame with C++ objects (std::string, vectors),
+// whose registers a longjmp could leave clobbered. Returns false with state.message filled on failure.
+bool EncodePalettedPng(std::FILE* file, const uint8_t* indices, uint16_t width, uint16_t height,
+                       const uint8_t* rgb768, png_bytep* rows, PngErrorState& state) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     png_destroy_write_struct(&png, nullptr);
-    std::fclose(file);
-    error = "cannot write " + path + ": out of memory";
+    std::snprintf(state.message, sizeof state.message, "out of memory");
     return false;
   }
-  std::vector<png_bytep> rows(height);
   if (setjmp(state.jump)) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    error = "cannot write " + path + ": " + state.message;
     return false;
   }
   png_init_io(png, file);
@@ -56,9 +50,28 @@ bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t 
   png_set_PLTE(png, info, palette, 256);
   png_write_info(png, info);
   for (uint16_t y = 0; y < height; ++y) rows[y] = const_cast<png_bytep>(indices + size_t(y) * width);
-  png_write_image(png, rows.data());
+  png_write_image(png, rows);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
+                      const uint8_t* rgb768, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  PngErrorState state{};
+  std::vector<png_bytep> rows(height);
+  if (!EncodePalettedPng(file, indices, width, height, rgb768, rows.data(), state)) {
+    std::fclose(file);
+    error = "cannot write " + path + ": " + state.message;
+    return false;
+  }
   if (std::fclose(file) != 0) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
