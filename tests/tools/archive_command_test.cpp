@@ -13,37 +13,22 @@
 #include "base/xb_archive_writer.h"
 #include "base/xb_file.h"
 #include "tests/common/temp_dir.h"
+#include "tests/tools/image_tool_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-const std::string kTool = std::string(TL_BINARY_DIR) + "/tools/tillands-assets";
+using asset_test::Result;
 
 class ArchiveCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(kTool)) GTEST_SKIP() << "tillands-assets not built at " << kTool;
+    if (!fs::exists(asset_test::ToolPath()))
+      GTEST_SKIP() << "tillands-assets not built at " << asset_test::ToolPath();
   }
 
-  Result Run(const std::string& args) {
-    const std::string out = dir.File("stdout.txt");
-    const std::string err = dir.File("stderr.txt");
-    const std::string command =
-        "cd '" + dir.Path().string() + "' && '" + kTool + "' " + args + " >'" + out + "' 2>'" + err + "'";
-    Result r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = dir.ReadText(out);
-    r.err = dir.ReadText(err);
-    return r;
-  }
+  Result Run(const std::string& args) { return asset_test::RunTool(dir, args); }
 
   // Every regular file below `root`, as relative path -> contents.
   std::vector<std::pair<std::string, std::string>> Tree(const std::string& root) {

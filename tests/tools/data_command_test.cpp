@@ -10,37 +10,22 @@
 
 #include "tests/common/synthetic_world.h"
 #include "tests/common/temp_dir.h"
+#include "tests/tools/image_tool_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-const std::string kTool = std::string(TL_BINARY_DIR) + "/tools/tillands-assets";
+using asset_test::Result;
 
 class DescriptionCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(kTool)) GTEST_SKIP() << "tillands-assets not built at " << kTool;
+    if (!fs::exists(asset_test::ToolPath()))
+      GTEST_SKIP() << "tillands-assets not built at " << asset_test::ToolPath();
   }
 
-  Result Run(const std::string& args) {
-    const std::string out = dir.File("stdout.txt");
-    const std::string err = dir.File("stderr.txt");
-    const std::string command =
-        "cd '" + dir.Path().string() + "' && '" + kTool + "' " + args + " >'" + out + "' 2>'" + err + "'";
-    Result r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = dir.ReadText(out);
-    r.err = dir.ReadText(err);
-    return r;
-  }
+  Result Run(const std::string& args) { return asset_test::RunTool(dir, args); }
 
   static bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -1,4 +1,4 @@
-// Shared by the image, bmd and font command tests: runs tillands-assets as a program in a scratch
+// Shared by the toolkit's command tests: runs tillands-assets as a program in a scratch
 // directory and captures its output.
 #pragma once
 
@@ -26,6 +26,19 @@ inline const std::string& ToolPath() {
   return path;
 }
 
+// Runs tillands-assets with `args` inside `dir`, capturing both output streams.
+inline Result RunTool(const tl_test::TempDir& dir, const std::string& args) {
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  const std::string command =
+      "cd '" + dir.Path().string() + "' && '" + ToolPath() + "' " + args + " >'" + out + "' 2>'" + err + "'";
+  Result r;
+  const int raw = std::system(command.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = dir.ReadText(out);
+  r.err = dir.ReadText(err);
+  return r;
+}
+
 class AssetToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,17 +48,7 @@ class AssetToolTest : public ::testing::Test {
   }
   void TearDown() override { dir.Leave(); }
 
-  Result Run(const std::string& args) {
-    const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-    const std::string command = "cd '" + dir.Path().string() + "' && '" + ToolPath() + "' " + args + " >'" +
-                                out + "' 2>'" + err + "'";
-    Result r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = dir.ReadText(out);
-    r.err = dir.ReadText(err);
-    return r;
-  }
+  Result Run(const std::string& args) { return RunTool(dir, args); }
 
   tl_test::TempDir dir;
 };
