@@ -20,6 +20,34 @@ bool Fail(std::string* error, const std::string& message) {
   return false;
 }
 
+// The libpng part of writing, in a frame of its own that holds no C++ objects: libpng reports errors
+// by longjmp, which must never skip a destructor.
+bool EncodePng(png_structp png, png_infop info, FILE* file, const PngImage& image, size_t rowBytes) {
+  png_color colours[256];
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, file);
+  int colourType = PNG_COLOR_TYPE_RGB;
+  if (image.kind == PngImage::Kind::Paletted) colourType = PNG_COLOR_TYPE_PALETTE;
+  if (image.kind == PngImage::Kind::Grey) colourType = PNG_COLOR_TYPE_GRAY;
+  if (image.kind == PngImage::Kind::Rgba) colourType = PNG_COLOR_TYPE_RGBA;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+               colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (image.kind == PngImage::Kind::Paletted) {
+    const size_t count = std::min<size_t>(image.palette.size(), 256);
+    for (size_t i = 0; i < count; ++i)
+      colours[i] = png_color{image.palette[i].r, image.palette[i].g, image.palette[i].b};
+    png_set_PLTE(png, info, colours, static_cast<int>(count));
+    if (!image.paletteAlpha.empty())
+      png_set_tRNS(png, info, image.paletteAlpha.data(),
+                   static_cast<int>(std::min<size_t>(image.paletteAlpha.size(), 256)), nullptr);
+  }
+  png_write_info(png, info);
+  for (int32_t y = 0; y < image.height; ++y)
+    png_write_row(png, const_cast<png_bytep>(image.pixels.data() + rowBytes * static_cast<size_t>(y)));
+  png_write_end(png, nullptr);
+  return true;
+}
+
 }  // namespace
 
 int32_t PngImage::BytesPerPixel() const {
@@ -53,33 +81,80 @@ bool WritePng(const std::string& path, const PngImage& image, std::string* error
     png_destroy_write_struct(&png, nullptr);
     return Fail(error, path + ": out of memory");
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return Fail(error, path + ": writing the PNG failed");
-  }
-  png_init_io(png, file.get());
-  int colourType = PNG_COLOR_TYPE_RGB;
-  if (image.kind == PngImage::Kind::Paletted) colourType = PNG_COLOR_TYPE_PALETTE;
-  if (image.kind == PngImage::Kind::Grey) colourType = PNG_COLOR_TYPE_GRAY;
-  if (image.kind == PngImage::Kind::Rgba) colourType = PNG_COLOR_TYPE_RGBA;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-               colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_color> colours;
-  if (image.kind == PngImage::Kind::Paletted) {
-    for (const RgbColour& c : image.palette) colours.push_back(png_color{c.r, c.g, c.b});
-    png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
-    if (!image.paletteAlpha.empty())
-      png_set_tRNS(png, info, image.paletteAlpha.data(),
-                   static_cast<int>(std::min<size_t>(image.paletteAlpha.size(), 256)), nullptr);
-  }
-  png_write_info(png, info);
-  for (int32_t y = 0; y < image.height; ++y)
-    png_write_row(png, const_cast<png_bytep>(image.pixels.data() + rowBytes * static_cast<size_t>(y)));
-  png_write_end(png, nullptr);
+  const bool written = EncodePng(png, info, file.get(), image, rowBytes);
   png_destroy_write_struct(&png, &info);
+  if (!written) return Fail(error, path + ": writing the PNG failed");
   if (std::fflush(file.get()) != 0) return Fail(error, path + ": writing the file failed");
   return true;
 }
+
+namespace {
+
+// What the header pass learns. Plain data only: the libpng passes below use setjmp, and a longjmp must
+// never skip the destructor of a C++ object (vectors, strings) living in the same frame.
+struct PngHeader {
+  int32_t width = 0;
+  int32_t height = 0;
+  PngImage::Kind kind = PngImage::Kind::Rgb;
+  size_t rowBytes = 0;
+  int paletteCount = 0;
+  png_color palette[256] = {};
+  int alphaCount = 0;
+  uint8_t alpha[256] = {};
+};
+
+bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* h) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, file);
+  png_set_sig_bytes(png, 8);
+  // Refuse absurd sizes before libpng allocates rows for them.
+  png_set_user_limits(png, 16384, 16384);
+  png_read_info(png, info);
+  const int colourType = png_get_color_type(png, info);
+  const int depth = png_get_bit_depth(png, info);
+  h->width = static_cast<int32_t>(png_get_image_width(png, info));
+  h->height = static_cast<int32_t>(png_get_image_height(png, info));
+  if (depth == 16) png_set_strip_16(png);
+  if (colourType == PNG_COLOR_TYPE_PALETTE) {
+    h->kind = PngImage::Kind::Paletted;
+    if (depth < 8) png_set_packing(png);
+    png_colorp colours = nullptr;
+    int count = 0;
+    if (png_get_PLTE(png, info, &colours, &count)) {
+      h->paletteCount = std::min(count, 256);
+      for (int i = 0; i < h->paletteCount; ++i) h->palette[i] = colours[i];
+    }
+    png_bytep alpha = nullptr;
+    int alphaCount = 0;
+    if (png_get_tRNS(png, info, &alpha, &alphaCount, nullptr) && alpha) {
+      h->alphaCount = std::min(alphaCount, 256);
+      for (int i = 0; i < h->alphaCount; ++i) h->alpha[i] = alpha[i];
+    }
+  } else if (colourType == PNG_COLOR_TYPE_GRAY && !png_get_valid(png, info, PNG_INFO_tRNS)) {
+    h->kind = PngImage::Kind::Grey;
+    if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  } else {
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+      png_set_gray_to_rgb(png);
+    if (depth < 8) png_set_expand(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  }
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (h->kind != PngImage::Kind::Paletted && h->kind != PngImage::Kind::Grey)
+    h->kind = png_get_channels(png, info) == 4 ? PngImage::Kind::Rgba : PngImage::Kind::Rgb;
+  h->rowBytes = png_get_rowbytes(png, info);
+  return true;
+}
+
+bool ReadPngRows(png_structp png, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_image(png, rows);
+  png_read_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
 
 bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
   FilePtr file(std::fopen(path.c_str(), "rb"));
@@ -93,47 +168,20 @@ bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
     png_destroy_read_struct(&png, nullptr, nullptr);
     return Fail(error, path + ": out of memory");
   }
-  if (setjmp(png_jmpbuf(png))) {
+  auto header = std::make_unique<PngHeader>();
+  if (!ReadPngHeader(png, info, file.get(), header.get())) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Fail(error, path + ": damaged PNG data");
   }
-  png_init_io(png, file.get());
-  png_set_sig_bytes(png, 8);
-  // Refuse absurd sizes before libpng allocates rows for them.
-  png_set_user_limits(png, 16384, 16384);
-  png_read_info(png, info);
-  const int colourType = png_get_color_type(png, info);
-  const int depth = png_get_bit_depth(png, info);
   PngImage out;
-  out.width = static_cast<int32_t>(png_get_image_width(png, info));
-  out.height = static_cast<int32_t>(png_get_image_height(png, info));
-  if (depth == 16) png_set_strip_16(png);
-  if (colourType == PNG_COLOR_TYPE_PALETTE) {
-    out.kind = PngImage::Kind::Paletted;
-    if (depth < 8) png_set_packing(png);
-    png_colorp colours = nullptr;
-    int count = 0;
-    if (png_get_PLTE(png, info, &colours, &count))
-      for (int i = 0; i < count; ++i)
-        out.palette.push_back(RgbColour{colours[i].red, colours[i].green, colours[i].blue});
-    png_bytep alpha = nullptr;
-    int alphaCount = 0;
-    if (png_get_tRNS(png, info, &alpha, &alphaCount, nullptr) && alpha)
-      out.paletteAlpha.assign(alpha, alpha + alphaCount);
-  } else if (colourType == PNG_COLOR_TYPE_GRAY && !png_get_valid(png, info, PNG_INFO_tRNS)) {
-    out.kind = PngImage::Kind::Grey;
-    if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-  } else {
-    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
-      png_set_gray_to_rgb(png);
-    if (depth < 8) png_set_expand(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-  }
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (out.kind != PngImage::Kind::Paletted && out.kind != PngImage::Kind::Grey)
-    out.kind = png_get_channels(png, info) == 4 ? PngImage::Kind::Rgba : PngImage::Kind::Rgb;
-  const size_t rowBytes = png_get_rowbytes(png, info);
+  out.kind = header->kind;
+  out.width = header->width;
+  out.height = header->height;
+  for (int i = 0; i < header->paletteCount; ++i)
+    out.palette.push_back(
+        RgbColour{header->palette[i].red, header->palette[i].green, header->palette[i].blue});
+  out.paletteAlpha.assign(header->alpha, header->alpha + header->alphaCount);
+  const size_t rowBytes = header->rowBytes;
   if (rowBytes != static_cast<size_t>(out.width) * static_cast<size_t>(out.BytesPerPixel())) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Fail(error, path + ": unsupported PNG layout");
@@ -142,9 +190,9 @@ bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
   std::vector<png_bytep> rows(static_cast<size_t>(out.height));
   for (int32_t y = 0; y < out.height; ++y)
     rows[static_cast<size_t>(y)] = out.pixels.data() + rowBytes * static_cast<size_t>(y);
-  png_read_image(png, rows.data());
-  png_read_end(png, nullptr);
+  const bool read = ReadPngRows(png, rows.data());
   png_destroy_read_struct(&png, &info, nullptr);
+  if (!read) return Fail(error, path + ": damaged PNG data");
   *image = std::move(out);
   return true;
 }
