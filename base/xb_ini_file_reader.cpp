@@ -377,25 +377,19 @@ uint8_t LineKind(const XB_STORABLE_STRING_ARRAY* lines, uint32_t i, const char**
 
 const char* XB_INI_FILE_READER::FindSection(const char* name) {
   if (!lines_ || lines_->Count() == 0 || !name) return nullptr;
-  uint32_t count = L_LineCount();
-  for (uint32_t i = 0; i < count; ++i) {
-    const char* text;
-    if (LineKind(lines_.get(), i, &text) != XB_INI_SECTION_LINE) continue;
-    currentSection_ = i;
-    if (EqualNoCase(text, name)) {
-      currentLine_ = i;
-      L_ReadLine();
-      return lineText_;
-    }
-  }
-  currentSection_ = 0;
-  return nullptr;
+  return L_FindSectionFrom(name, 0);
 }
 
 const char* XB_INI_FILE_READER::FindNextSection(const char* name) {
   if (!lines_ || !name) return nullptr;
+  return L_FindSectionFrom(name, currentSection_ + 1);
+}
+
+// Visits the section lines from line `first` on, each becoming the current section, until one is
+// called `name`; at the end the current section falls back to 0.
+const char* XB_INI_FILE_READER::L_FindSectionFrom(const char* name, uint32_t first) {
   uint32_t count = L_LineCount();
-  for (uint32_t i = currentSection_ + 1; i < count; ++i) {
+  for (uint32_t i = first; i < count; ++i) {
     const char* text;
     if (LineKind(lines_.get(), i, &text) != XB_INI_SECTION_LINE) continue;
     currentSection_ = i;

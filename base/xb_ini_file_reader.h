@@ -104,6 +104,7 @@ class XB_INI_FILE_READER {
   bool L_Advance();
   void L_ReadLine();
   uint32_t L_LineCount() const;
+  const char* L_FindSectionFrom(const char* name, uint32_t first);
 
   char path_[XB_MAX_PATH] = {};
   std::string cachePath_;
