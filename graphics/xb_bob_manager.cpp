@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "base/xb_error.h"
 #include "base/xb_file.h"
@@ -126,38 +127,68 @@ void XB_BOB_MANAGER::Validate(const char* source) {
   const uint32_t pixelSize = pixelBuffer_->Size();
 
   overhang_ = new uint8_t[count_]();
-  std::unordered_map<uint64_t, int64_t> extents;  // (kind, offset) -> extent; rows are often shared
-  for (uint32_t i = 0; i < count_; ++i) {
-    XB_BOB_ENTRY e;
-    std::memcpy(&e, bobTable_ + static_cast<uint64_t>(i) * XB_BOB_ENTRY_SIZE, sizeof(e));
-    if (e.kind == XB_BOB_NONE) continue;
-    const uint32_t number = firstIndex_ + i;
-    if (e.width < 0 || e.height < 0 || e.width > XB_BOB_MAX_SIDE || e.height > XB_BOB_MAX_SIDE ||
-        e.x < -XB_BOB_MAX_OFFSET || e.x > XB_BOB_MAX_OFFSET || e.y < -XB_BOB_MAX_OFFSET ||
-        e.y > XB_BOB_MAX_OFFSET)
-      XB_FatalError("XB_BOB_MANAGER - file %s - corrupt data: bob %u has a bad rectangle (%d, %d, %d, %d)",
-                    what, number, e.x, e.y, e.width, e.height);
-    // Entries of unknown kinds are never drawn, but their rectangles are read (GetBobRect).
-    if (e.kind != XB_BOB_PACKED && e.kind != XB_BOB_SHADOW && e.kind != XB_BOB_MASK) continue;
-    if (e.firstRow < 0 || static_cast<uint64_t>(e.firstRow) + static_cast<uint64_t>(e.height) > rowCount_)
-      XB_FatalError(
-          "XB_BOB_MANAGER - file %s - corrupt data: rows %d..%d of bob %u lie outside the row table (%u "
-          "rows)",
-          what, e.firstRow, e.firstRow + e.height - 1, number, rowCount_);
-    for (int32_t r = 0; r < e.height; ++r) {
-      const uint32_t d = rowTable_[e.firstRow + r];
-      if (d == XB_BOB_EMPTY_ROW) continue;
-      const uint32_t offset = d & XB_BOB_OFFSET_MASK;
-      const uint64_t key = (uint64_t{e.kind} << 32) | offset;
-      auto it = extents.find(key);
-      int64_t extent = it != extents.end()
-                           ? it->second
-                           : (extents[key] = RowExtent(pixelBytes_, pixelSize, offset, e.kind));
-      if (extent < 0)
+  // Rows may be shared between bobs (and a damaged file may point thousands of descriptors at one long
+  // row), so every distinct (kind, offset) is walked once: collect them, sort, walk each, then check
+  // every descriptor against its row's extent. Two allocations, no per-row nodes.
+  auto rowKey = [](uint16_t kind, uint32_t offset) { return (uint64_t{kind} << 32) | offset; };
+  std::vector<uint64_t> keys;
+  keys.reserve(rowCount_);
+  // Libraries written row after row (ours, and most) list their rows in ascending order: then the
+  // keys are already sorted and distinct, and the n-th row of the walk is the n-th key.
+  bool inOrder = false;
+  size_t nextKey = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<int64_t> extents;
+    if (pass == 1) {
+      inOrder = std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<uint64_t>()) == keys.end();
+      if (!inOrder) {
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+      }
+      extents.resize(keys.size());
+      for (size_t k = 0; k < keys.size(); ++k)
+        extents[k] = RowExtent(pixelBytes_, pixelSize, static_cast<uint32_t>(keys[k]),
+                               static_cast<uint16_t>(keys[k] >> 32));
+    }
+    for (uint32_t i = 0; i < count_; ++i) {
+      XB_BOB_ENTRY e;
+      std::memcpy(&e, bobTable_ + static_cast<uint64_t>(i) * XB_BOB_ENTRY_SIZE, sizeof(e));
+      if (e.kind == XB_BOB_NONE) continue;
+      const uint32_t number = firstIndex_ + i;
+      if (pass == 0) {
+        if (e.width < 0 || e.height < 0 || e.width > XB_BOB_MAX_SIDE || e.height > XB_BOB_MAX_SIDE ||
+            e.x < -XB_BOB_MAX_OFFSET || e.x > XB_BOB_MAX_OFFSET || e.y < -XB_BOB_MAX_OFFSET ||
+            e.y > XB_BOB_MAX_OFFSET)
+          XB_FatalError(
+              "XB_BOB_MANAGER - file %s - corrupt data: bob %u has a bad rectangle (%d, %d, %d, %d)", what,
+              number, e.x, e.y, e.width, e.height);
+      }
+      // Entries of unknown kinds are never drawn, but their rectangles are read (GetBobRect).
+      if (e.kind != XB_BOB_PACKED && e.kind != XB_BOB_SHADOW && e.kind != XB_BOB_MASK) continue;
+      if (pass == 0 &&
+          (e.firstRow < 0 || static_cast<uint64_t>(e.firstRow) + static_cast<uint64_t>(e.height) > rowCount_))
         XB_FatalError(
-            "XB_BOB_MANAGER - file %s - corrupt data: row %d of bob %u runs past the pixel bytes (%u bytes)",
-            what, r, number, pixelSize);
-      if (static_cast<int64_t>(d >> XB_BOB_COLUMN_SHIFT) + extent > e.width) overhang_[i] = 1;
+            "XB_BOB_MANAGER - file %s - corrupt data: rows %d..%d of bob %u lie outside the row table (%u "
+            "rows)",
+            what, e.firstRow, e.firstRow + e.height - 1, number, rowCount_);
+      for (int32_t r = 0; r < e.height; ++r) {
+        const uint32_t d = rowTable_[e.firstRow + r];
+        if (d == XB_BOB_EMPTY_ROW) continue;
+        const uint64_t key = rowKey(e.kind, d & XB_BOB_OFFSET_MASK);
+        if (pass == 0) {
+          keys.push_back(key);
+          continue;
+        }
+        const size_t k =
+            inOrder ? nextKey++ : size_t(std::lower_bound(keys.begin(), keys.end(), key) - keys.begin());
+        const int64_t extent = extents[k];
+        if (extent < 0)
+          XB_FatalError(
+              "XB_BOB_MANAGER - file %s - corrupt data: row %d of bob %u runs past the pixel bytes (%u "
+              "bytes)",
+              what, r, number, pixelSize);
+        if (static_cast<int64_t>(d >> XB_BOB_COLUMN_SHIFT) + extent > e.width) overhang_[i] = 1;
+      }
     }
   }
 }

@@ -343,6 +343,18 @@ TEST(BobValidationTest, LibrariesWhoseRowsPointOutsideTheirBuffersAreRefused) {
   // rectangle of an unknown kind is still read by GetBobRect and must be sound.
   XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(7, -0x7FFFFFFF, 0, 2, 9, 5)}, good, {Row(0, 0)}),
                         "bad rectangle");
+  // Rows shared between bobs, listed out of order: each distinct row is checked once, every use of a
+  // bad one is still refused, and good shared rows draw for every bob that uses them.
+  const Bytes twoRows = {2, 1, 2, 0, 1, 7, 0};
+  auto shared = RawLibrary(0, {Entry(XB_BOB_PACKED, 0, 0, 2, 2, 0), Entry(XB_BOB_PACKED, 0, 0, 2, 2, 1)},
+                           twoRows, {Row(0, 4), Row(0, 0), Row(0, 4)});
+  auto sb = Blank(2, 2);
+  shared->DrawBob(1, *sb, 0, 0, 0);
+  EXPECT_EQ(Pixels(*sb), (Bytes{1, 2, 7, 0}));
+  XB_EXPECT_FATAL_THROW(
+      RawLibrary(0, {Entry(XB_BOB_PACKED, 0, 0, 2, 1, 0), Entry(XB_BOB_PACKED, 0, 0, 2, 2, 0)},
+                 {2, 1, 2, 0, 5}, {Row(0, 4), Row(0, 0)}),
+      "row 0 of bob 0 runs past");
   auto lenient =
       RawLibrary(0, {Entry(XB_BOB_NONE, 0, 0, 2, 9, 5), Entry(7, 0, 0, 2, 9, 5)}, good, {Row(0, 0)});
   auto b = Blank(2, 2);
