@@ -19,6 +19,26 @@ void RequireEightBit(const XB_BITMAP& bitmap, const char* what) {
                   bitmap.GetWidth(), kMaxAuthoredBobWidth);
 }
 
+// Starts row y of an encoded bob: finds its first and last drawn columns and adds the row descriptor
+// (empty, or data offset plus start column). Returns false for an empty row.
+template <class Drawn>
+bool BeginRow(EncodedBob& bob, int32_t y, Drawn drawn, int32_t& first, int32_t& last) {
+  first = -1;
+  last = -1;
+  for (int32_t x = 0; x < bob.width; ++x)
+    if (drawn(x, y)) {
+      if (first < 0) first = x;
+      last = x;
+    }
+  if (first < 0) {
+    bob.rows.push_back(XB_BOB_EMPTY_ROW);
+    return false;
+  }
+  bob.rows.push_back(static_cast<uint32_t>(first) << XB_BOB_COLUMN_SHIFT |
+                     static_cast<uint32_t>(bob.data.size()));
+  return true;
+}
+
 // Encodes rows of control bytes (packed and shadow bobs) from an opacity test per pixel.
 template <class Opaque>
 EncodedBob EncodeRuns(const XB_BITMAP& pixels, uint16_t kind, Opaque opaque) {
@@ -29,18 +49,8 @@ EncodedBob EncodeRuns(const XB_BITMAP& pixels, uint16_t kind, Opaque opaque) {
   const uint8_t* base = pixels.GetPixels();
   for (int32_t y = 0; y < bob.height; ++y) {
     const uint8_t* row = base + static_cast<int64_t>(y) * bob.width;
-    int32_t first = -1, last = -1;
-    for (int32_t x = 0; x < bob.width; ++x)
-      if (opaque(x, y)) {
-        if (first < 0) first = x;
-        last = x;
-      }
-    if (first < 0) {
-      bob.rows.push_back(XB_BOB_EMPTY_ROW);
-      continue;
-    }
-    bob.rows.push_back(static_cast<uint32_t>(first) << XB_BOB_COLUMN_SHIFT |
-                       static_cast<uint32_t>(bob.data.size()));
+    int32_t first, last;
+    if (!BeginRow(bob, y, opaque, first, last)) continue;
     int32_t x = first;
     while (x <= last) {
       int32_t n = 0;
@@ -101,18 +111,10 @@ EncodedBob EncodeLevelMask(const XB_BITMAP& levels) {
   bob.height = levels.GetHeight();
   for (int32_t y = 0; y < bob.height; ++y) {
     const uint8_t* row = levels.GetPixels() + static_cast<int64_t>(y) * bob.width;
-    int32_t first = -1, last = -1;
-    for (int32_t x = 0; x < bob.width; ++x)
-      if (row[x] != 255) {
-        if (first < 0) first = x;
-        last = x;
-      }
-    if (first < 0) {
-      bob.rows.push_back(XB_BOB_EMPTY_ROW);
+    int32_t first, last;
+    if (!BeginRow(
+            bob, y, [row](int32_t x, int32_t) { return row[x] != 255; }, first, last))
       continue;
-    }
-    bob.rows.push_back(static_cast<uint32_t>(first) << XB_BOB_COLUMN_SHIFT |
-                       static_cast<uint32_t>(bob.data.size()));
     for (int32_t x = first; x <= last;) {
       int32_t n = 1;
       while (x + n <= last && n < 255 && row[x + n] == row[x]) ++n;
