@@ -280,15 +280,11 @@ void ShapeRenderer::Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, in
   };
   float ax, ay, ad, bx, by, bd, cx, cy, cd;
   proj(a, ax, ay, ad), proj(b, bx, by, bd), proj(c, cx, cy, cd);
-  float area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-  if (std::fabs(area) < 1e-6f) return;
-  int x0 = std::max(0, int(std::floor(std::min({ax, bx, cx}))));
-  int x1 = std::min(width_ - 1, int(std::ceil(std::max({ax, bx, cx}))));
-  int y0 = std::max(0, int(std::floor(std::min({ay, by, cy}))));
-  int y1 = std::min(height_ - 1, int(std::ceil(std::max({ay, by, cy}))));
-  float inv = 1.0f / area;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) {
+  TriangleBox box;
+  if (!BoxOf(ax, ay, bx, by, cx, cy, box)) return;
+  const float inv = box.inv;
+  for (int y = box.y0; y <= box.y1; ++y)
+    for (int x = box.x0; x <= box.x1; ++x) {
       float px = float(x) + 0.5f, py = float(y) + 0.5f;
       float w0 = ((bx - px) * (cy - py) - (by - py) * (cx - px)) * inv;
       float w1 = ((cx - px) * (ay - py) - (cy - py) * (ax - px)) * inv;
@@ -305,6 +301,18 @@ void ShapeRenderer::Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, in
     }
 }
 
+bool ShapeRenderer::BoxOf(float ax, float ay, float bx, float by, float cx, float cy,
+                          TriangleBox& box) const {
+  float area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+  if (std::fabs(area) < 1e-6f) return false;
+  box.x0 = std::max(0, int(std::floor(std::min({ax, bx, cx}))));
+  box.x1 = std::min(width_ - 1, int(std::ceil(std::max({ax, bx, cx}))));
+  box.y0 = std::max(0, int(std::floor(std::min({ay, by, cy}))));
+  box.y1 = std::min(height_ - 1, int(std::ceil(std::max({ay, by, cy}))));
+  box.inv = 1.0f / area;
+  return true;
+}
+
 // Projects a triangle along the sunlight onto the ground and marks the pixels it covers.
 void ShapeRenderer::RasterShadow(Vec3 a, Vec3 b, Vec3 c, std::vector<uint8_t>& shadow) const {
   Vec3 L = view_.shadowDir;
@@ -316,15 +324,11 @@ void ShapeRenderer::RasterShadow(Vec3 a, Vec3 b, Vec3 c, std::vector<uint8_t>& s
   };
   float ax, ay, bx, by, cx, cy;
   ground(a, ax, ay), ground(b, bx, by), ground(c, cx, cy);
-  float area = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-  if (std::fabs(area) < 1e-6f) return;
-  int x0 = std::max(0, int(std::floor(std::min({ax, bx, cx}))));
-  int x1 = std::min(width_ - 1, int(std::ceil(std::max({ax, bx, cx}))));
-  int y0 = std::max(0, int(std::floor(std::min({ay, by, cy}))));
-  int y1 = std::min(height_ - 1, int(std::ceil(std::max({ay, by, cy}))));
-  float inv = 1.0f / area;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) {
+  TriangleBox box;
+  if (!BoxOf(ax, ay, bx, by, cx, cy, box)) return;
+  const float inv = box.inv;
+  for (int y = box.y0; y <= box.y1; ++y)
+    for (int x = box.x0; x <= box.x1; ++x) {
       float px = float(x) + 0.5f, py = float(y) + 0.5f;
       float w0 = ((bx - px) * (cy - py) - (by - py) * (cx - px)) * inv;
       float w1 = ((cx - px) * (ay - py) - (cy - py) * (ax - px)) * inv;

@@ -171,6 +171,13 @@ class ShapeRenderer {
  private:
   void Raster(Vec3 a, Vec3 b, Vec3 c, Vec3 na, Vec3 nb, Vec3 nc, int material);
   void RasterShadow(Vec3 a, Vec3 b, Vec3 c, std::vector<uint8_t>& shadow) const;
+  // The pixel box a projected triangle covers, clipped to the canvas, and 1 / its signed area; false
+  // for a degenerate triangle.
+  struct TriangleBox {
+    int x0, x1, y0, y1;
+    float inv;
+  };
+  bool BoxOf(float ax, float ay, float bx, float by, float cx, float cy, TriangleBox& box) const;
   float Shade(Vec3 normal) const;
 
   int width_, height_, anchorX_, anchorY_;
