@@ -306,6 +306,12 @@ TEST_F(WorldContract, CreatureDescriptionFilesArePresent) {
     XB_INI_FILE_READER ini(path, false);  // a malformed file would end the test program
     ini.Close();
   }
+  // Every part ran, and the world the build wrote (make-world itself) holds its creatures: parts once
+  // registered themselves through static objects that some linkers dropped, leaving no creature.
+  std::vector<std::string> parts;
+  for (const tlworld::WorldPart& p : tlworld::WorldParts()) parts.push_back(p.name);
+  EXPECT_EQ(parts, (std::vector<std::string>{"scenery", "creatures"}));
+  EXPECT_GE(tlworld::CountCreatureTypes(*world_), 10);
 }
 
 // The archive form holds every file under its name, byte for byte.

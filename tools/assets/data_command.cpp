@@ -78,6 +78,10 @@ int RunData(int argc, char** argv) {
   std::printf("creatures: %u (groups: %u)\n", data->creatureCount, data->groupCount);
   std::printf("colour sets: %u\n", data->randomRemapCount);
   std::printf("bob libraries: %u\n", data->BobLibraryCount());
+  if (data->creatureCount == 0) {
+    std::printf("error: the creature descriptions hold no creature (every scene would stay empty)\n");
+    ++problems;
+  }
   if (!data->GetRemapTableByName("shadow")) {
     std::printf("error: there is no remap table \"shadow\" (the saver stops on its first frame)\n");
     ++problems;

@@ -46,6 +46,11 @@ int RunMakeWorld(int argc, char** argv) {
   }
   auto start = std::chrono::steady_clock::now();
   tlworld::WorldOutput world = tlworld::BuildWorld();
+  if (tlworld::CountCreatureTypes(world) == 0) {
+    // Every scene needs creatures; a world without them would start and show empty screens.
+    std::fprintf(stderr, "tillands-assets: make-world: the world holds no creature (nothing written)\n");
+    return 2;
+  }
   std::string error;
   if (!tlworld::WriteWorld(world, dir, archive, &error)) {
     std::fprintf(stderr, "make-world: %s\n", error.c_str());

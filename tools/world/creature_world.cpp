@@ -424,13 +424,11 @@ void AddSprite(BobLibraryBuilder& b, uint32_t number, const Sprite& s, bool shad
     b.AddPacked(number, bm, 0, -s.originX, -s.originY);
 }
 
+}  // namespace
+
 void BuildCreaturesPart(WorldOutput& out) {
   BuildCreatures(out);
 }
-
-}  // namespace
-
-static WorldPart creaturePart{"creatures", 50, &BuildCreaturesPart};
 
 const std::vector<LibrarySpec>& CreatureLibraries() {
   static const auto* libs = new std::vector<LibrarySpec>(MakeLibraries());

@@ -404,7 +404,7 @@ Sprite GrassTile() {
   const int N = kTileSize;
   Sprite tile(N, N, 0, 0);
   Ramp grass = GrassRamp(), dirt = DirtRamp();
-  auto wrap = [N](int v) { return ((v % N) + N) % N; };
+  auto wrap = [](int v) { return ((v % N) + N) % N; };
   // Light field: large soft patches plus fine grain, all periodic over the tile.
   std::vector<float> light(size_t(N) * N), path(size_t(N) * N, 0.0f);
   for (int y = 0; y < N; ++y)
@@ -652,7 +652,7 @@ MaskedSprite BigLogo() {
   // Dissolve: noise with a sweep from the centre outwards.
   m.mask = NoiseMask(
       s, 1, 254, 41,
-      [W, H](int x, int y) {
+      [](int x, int y) {
         float dx = (float(x) - W / 2.0f) / (W / 2.0f), dy = (float(y) - H / 2.0f) / (H / 2.0f);
         return Clamp01(std::sqrt(dx * dx + dy * dy) / 1.3f);
       },

@@ -185,9 +185,7 @@ std::string LogoText() {
          "ein Kind +++ Eine Taste beendet den Schoner \"\n";
 }
 
-namespace {
-
-void BuildScenery(WorldOutput& out) {
+void BuildSceneryPart(WorldOutput& out) {
   SceneryLibraries libs = BuildSceneryLibraries();
   out.AddFile(kPackedBobsPath, std::move(libs.packed));
   out.AddFile(kMaskedBobsPath, std::move(libs.masked));
@@ -207,9 +205,5 @@ void BuildScenery(WorldOutput& out) {
        {kAnimationDescriptionsPath, kWalkDataDescriptionsPath, kCreatureDescriptionsPath, kRandomRemapsPath})
     out.AppendText(path, header);
 }
-
-WorldPart sceneryPart{"scenery", 10, &BuildScenery};
-
-}  // namespace
 
 }  // namespace tlworld

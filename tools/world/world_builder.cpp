@@ -11,11 +11,6 @@
 namespace tlworld {
 
 namespace {
-std::vector<WorldPart*>& Parts() {
-  static std::vector<WorldPart*> parts;
-  return parts;
-}
-
 void PutU16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(uint8_t(v));
   out.push_back(uint8_t(v >> 8));
@@ -26,8 +21,12 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 }  // namespace
 
-WorldPart::WorldPart(const char* n, int o, void (*b)(WorldOutput&)) : name(n), order(o), build(b) {
-  Parts().push_back(this);
+const std::vector<WorldPart>& WorldParts() {
+  static const std::vector<WorldPart> parts = {
+      {"scenery", 10, &BuildSceneryPart},
+      {"creatures", 50, &BuildCreaturesPart},
+  };
+  return parts;
 }
 
 void WorldOutput::AddFile(const std::string& path, std::vector<uint8_t> bytes) {
@@ -72,21 +71,26 @@ void WorldOutput::Finish() {
 }
 
 WorldOutput BuildWorld() {
-  // The parts register themselves from files of a static library; naming one function of each file
-  // here makes the linker keep those files (and so their registrations) in every program.
-  static void (*volatile const keep[])(WorldOutput&) = {&BuildCreatures};
-  static SceneryLibraries (*volatile const keepScenery)() = &BuildSceneryLibraries;
-  (void)keep;
-  (void)keepScenery;
-  std::vector<WorldPart*> parts = Parts();
-  std::sort(parts.begin(), parts.end(), [](const WorldPart* a, const WorldPart* b) {
-    if (a->order != b->order) return a->order < b->order;
-    return std::string(a->name) < std::string(b->name);
+  std::vector<WorldPart> parts = WorldParts();
+  std::sort(parts.begin(), parts.end(), [](const WorldPart& a, const WorldPart& b) {
+    if (a.order != b.order) return a.order < b.order;
+    return std::string(a.name) < std::string(b.name);
   });
   WorldOutput out;
-  for (WorldPart* p : parts) p->build(out);
+  for (const WorldPart& p : parts) p.build(out);
   out.Finish();
   return out;
+}
+
+int CountCreatureTypes(const WorldOutput& world) {
+  auto it = world.Files().find(kCreatureDescriptionsPath);
+  if (it == world.Files().end()) return 0;
+  const std::string text(it->second.begin(), it->second.end());
+  int count = 0;
+  for (size_t at = text.find("[CreatureType]"); at != std::string::npos;
+       at = text.find("[CreatureType]", at + 1))
+    ++count;
+  return count;
 }
 
 std::vector<uint8_t> PackArchive(const std::map<std::string, std::vector<uint8_t>>& files) {

@@ -1,13 +1,12 @@
 // The demo world generator: everything `tillands-assets make-world` writes.
 //
-// The world is assembled in memory first (a WorldOutput) by "world parts" that register themselves,
-// then written in one go, sorted by path, either as a plain data directory or packed into data_v.dat.
-// Nothing depends on the clock or on the order of a directory listing, so the same version always
-// writes byte-identical files.
+// The world is assembled in memory first (a WorldOutput) by "world parts", then written in one go, sorted by
+// path, either as a plain data directory or packed into data_v.dat. Nothing depends on the clock or on the
+// order of a directory listing, so the same version always writes byte-identical files.
 //
-// A part is one file that registers a static WorldPart, e.g. the creatures:
-//
-//   static tlworld::WorldPart creatures{"creatures", 50, &BuildCreatures};
+// A part is one build function, listed by name in WorldParts() (world_builder.cpp). The list is
+// explicit on purpose: parts that registered themselves through static objects of this static library
+// were dropped by some linkers, and the world then silently lacked its creatures.
 //
 // Parts run in ascending `order` (then by name). The scenery part (order 10) creates the four creature
 // description files empty and the base colour tables; later parts append sections to those texts
@@ -89,11 +88,19 @@ struct WorldPart {
   const char* name;
   int order;
   void (*build)(WorldOutput& out);
-  WorldPart(const char* name, int order, void (*build)(WorldOutput&));
 };
 
-// Runs every registered part and finishes the output.
+// The parts' build functions (scenery_part.cpp, creature_world.cpp).
+void BuildSceneryPart(WorldOutput& out);
+void BuildCreaturesPart(WorldOutput& out);
+
+// Every part of the world.
+const std::vector<WorldPart>& WorldParts();
+// Runs every part and finishes the output.
 WorldOutput BuildWorld();
+// The number of [CreatureType] sections in the world's creature descriptions: a world without any
+// leaves every scene empty, so make-world refuses to write one.
+int CountCreatureTypes(const WorldOutput& world);
 // Writes the world below `dir` (backslashes become directory separators). With `archive`, all files
 // go into `dir`/data_v.dat instead. Compiled caches (.cif, .cdf) that runs left below `dir` are
 // removed first, since they would hide the new descriptions. False with `error` set on failure.
