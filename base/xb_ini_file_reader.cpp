@@ -382,7 +382,14 @@ const char* XB_INI_FILE_READER::FindSection(const char* name) {
 
 const char* XB_INI_FILE_READER::FindNextSection(const char* name) {
   if (!lines_ || !name) return nullptr;
-  return L_FindSectionFrom(name, currentSection_ + 1);
+  const char* found = L_FindSectionFrom(name, currentSection_ + 1);
+  // Nothing found: the walk went to the end, so the reader stands on the last line and a following
+  // NextKey returns null instead of a key of whatever section followed the current one.
+  if (!found && L_LineCount() > 0) {
+    currentLine_ = L_LineCount() - 1;
+    L_ReadLine();
+  }
+  return found;
 }
 
 // Visits the section lines from line `first` on, each becoming the current section, until one is
@@ -469,7 +476,12 @@ bool XB_INI_FILE_READER::CopyStringValue(char* buffer, uint32_t size) {
 int32_t XB_INI_FILE_READER::GetIntValue() {
   const char* p = lineText_ + cursor_;
   while (*p && *p != '-' && !IsDigit(*p)) ++p;
-  if (!*p) return 0;
+  if (!*p) {
+    // No number left on the line (a lone '.' reads as a number to GetValueType): the value is 0 and
+    // the cursor still moves on, to the end, so "read while the next value is a number" loops end.
+    cursor_ = static_cast<uint32_t>(std::strlen(lineText_));
+    return 0;
+  }
   // Decimal conversion that stops at the first non-digit and saturates instead of overflowing.
   const char* q = p;
   bool negative = false;

@@ -92,6 +92,30 @@ TEST_F(IniReaderTest, ValueQueriesWalkTheLine) {
   EXPECT_EQ(r.NextKey(), nullptr);  // end of the lines
 }
 
+// A '.' reads as a number but holds no digit: the read gives 0 and still moves on, so a loop that
+// reads numbers while the next value is one ends (a lone '.' once hung the saver's start).
+TEST_F(IniReaderTest, NumberReadsWithoutADigitStillMoveOn) {
+  dir.WriteText("a.ini", "[S]\nMasterType = .\nBobs = ., 5\nDots = . . \"x\"\n");
+  XB_INI_FILE_READER r("a.ini", false);
+  ASSERT_TRUE(r.FindSection("S"));
+  ASSERT_TRUE(r.NextKey());
+  EXPECT_EQ(r.GetValueType(), XB_INI_VALUE_NUMBER);
+  EXPECT_EQ(r.GetIntValue(), 0);
+  EXPECT_EQ(r.GetValueType(), XB_INI_VALUE_NONE);
+  // A digit later on the line is still found, exactly as before.
+  ASSERT_TRUE(r.NextKey());
+  EXPECT_EQ(r.GetIntValue(), 5);
+  EXPECT_EQ(r.GetValueType(), XB_INI_VALUE_NONE);
+  ASSERT_TRUE(r.NextKey());
+  int reads = 0;
+  while (r.GetValueType() == XB_INI_VALUE_NUMBER && reads < 10) {
+    EXPECT_EQ(r.GetIntValue(), 0);
+    ++reads;
+  }
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(r.GetStringValue(), nullptr);  // the rest of the line is behind the cursor
+}
+
 TEST_F(IniReaderTest, SectionAndKeyWalking) {
   dir.WriteText("a.ini",
                 "Loose = 1\n[AnimationType]\nName = \"a\"\nEvent = 1\nEvent = 2\n[Other]\nEvent = 3\n"
@@ -120,6 +144,10 @@ TEST_F(IniReaderTest, SectionAndKeyWalking) {
   ASSERT_TRUE(r.FindKey("Name"));
   EXPECT_STREQ(r.GetStringValue(), "b");
   EXPECT_EQ(r.FindNextSection("AnimationType"), nullptr);
+  // A search that found nothing leaves the walk at the end, not in the section it started from.
+  ASSERT_STREQ(r.FindSection("AnimationType"), "AnimationType");
+  EXPECT_EQ(r.FindNextSection("Missing"), nullptr);
+  EXPECT_EQ(r.NextKey(), nullptr);
   r.Close();
   EXPECT_EQ(r.FindSection("AnimationType"), nullptr);
   EXPECT_EQ(r.CountSections("AnimationType"), 0u);

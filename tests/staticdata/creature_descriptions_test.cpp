@@ -128,6 +128,34 @@ TEST_F(StaticDataTest, CreatureDescriptionsGroupsAndJobs) {
   EXPECT_TRUE(warnings.empty());
 }
 
+// A one-character slip, a '.' where a number belongs, reads as 0 in every number list the loaders
+// read; the start goes on (it once looped for ever) and the well-formed values stay as written.
+TEST_F(StaticDataTest, ALoneDotInANumberListReadsAsZeroAndLoadingGoesOn) {
+  WriteStandardSet();
+  WriteData("ve_graphics\\creatures\\z_creature_descriptions.ini",
+            "[CreatureType]\nName = \"Dotty\"\nMasterType = .\nMasterType = 4, .\nWalkOn = .\n"
+            "AllowsJobType = 3, .\nForbidsJobType = .\nMasterJob = 12\n");
+  WriteData("ve_graphics\\creatures\\z_animation_descriptions.ini",
+            "[AnimationType]\nName = \"dots\"\nBobLibrary = \"man\"\nSpeed = 12\nFrames = 2\n"
+            "Bobs = 5, .\n");
+  VE_STATIC_DATA_MANAGER* data = Load();
+  ASSERT_EQ(data->creatureCount, 1);
+  const VE_CREATURE_DESCRIPTION& c = data->creatures[0];
+  EXPECT_EQ(c.typeFlags, 4);
+  EXPECT_EQ(c.walkOnFlags, 0);
+  EXPECT_EQ(c.allowedJobTypes[0], 3);
+  EXPECT_EQ(c.allowedJobTypes[1], 0);
+  EXPECT_EQ(c.allowedJobTypes[2], VE_NO_ID);
+  EXPECT_EQ(c.forbiddenJobTypes[0], 0);
+  EXPECT_EQ(c.forbiddenJobTypes[1], VE_NO_ID);
+  EXPECT_EQ(c.masterJob, 12);
+  ASSERT_EQ(data->animationCount, 1u);
+  ASSERT_EQ(data->animations[0].frameCount, 2);
+  EXPECT_EQ(data->animations[0].frames[0], 5);
+  EXPECT_EQ(data->animations[0].frames[1], 0);
+  for (const std::string& w : warnings) EXPECT_EQ(w.find("Bobs for"), std::string::npos) << w;
+}
+
 TEST_F(StaticDataTest, DescriptionsBeyondTheRecordCapacitiesAreWarnedAndSkipped) {
   WriteStandardSet();
   std::string creature = "[CreatureType]\nName = \"Crowd\"\n";

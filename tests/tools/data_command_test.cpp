@@ -107,6 +107,25 @@ TEST_F(DescriptionCommandTest, DataCheckLoadsAWorldAndDumpsItsCaches) {
   EXPECT_TRUE(Has(cut.err, "cut.cdf"));
 }
 
+TEST_F(DescriptionCommandTest, DataCheckFailsOnAWorldWithoutCreaturesAndSurvivesALoneDot) {
+  tl_test::WriteSyntheticWorld(dir.File("game"), {});
+  const std::string creatures = "game/Data_V/VE_Graphics/creatures/z_creature_descriptions.ini";
+  ASSERT_TRUE(dir.Exists(creatures));
+  const std::string text = dir.ReadText(creatures);
+  // A '.' typed for a number: the check finishes (it once looped for ever) and the data loads.
+  dir.WriteText(creatures, text + "[CreatureType]\nName = \"typo\"\nMasterType = .\n");
+  Result dot = Run("data check game");
+  EXPECT_EQ(dot.status, 0) << dot.out << dot.err;
+  // Without any creature every scene stays empty: the check fails.
+  fs::remove(dir.File("game/Data_V/VE_Graphics/creatures/z_creature_descriptions.cif"));
+  dir.WriteText(creatures, "");
+  Result empty = Run("data check game");
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_TRUE(Has(empty.out, "creatures: 0"));
+  EXPECT_TRUE(Has(empty.out, "no creature"));
+  EXPECT_TRUE(Has(empty.out, "check FAILED"));
+}
+
 TEST_F(DescriptionCommandTest, DataCheckFailsOnWarningsAndMissingPieces) {
   tl_test::WriteSyntheticWorld(dir.File("game"), {});
   // An unknown animation name in a walk-data description: a warning, so the check fails.
