@@ -258,6 +258,9 @@ void VE_STATIC_DATA_MANAGER::ApplyRandomRemap(const VE_RANDOM_REMAP& set, XB_PAL
     while (k < choices && slot.cumulativeWeights[k] <= value) ++k;
     if (k == choices) continue;
     uint16_t choice = slot.choices[k];
+    // An unknown window name was stored as VE_NO_ID, whose top bit would otherwise read as "own slot
+    // 15": it colours nothing, like a known name whose window points nowhere.
+    if (choice == VE_NO_ID) continue;
     XB_PALETTE_ENTRY colours[16];
     if (choice & VE_CHOICE_OWN_SLOT) {
       uint32_t source = (choice - VE_CHOICE_OWN_SLOT) & 15;

@@ -88,8 +88,9 @@ void VE_STATIC_DATA_MANAGER::l_LoadRemapTables() {
     i = 0;
     for (const char* s = reader.FindSection("RemapTable16"); s && i < windows;
          s = reader.FindNextSection("RemapTable16"), ++i) {
+      // Entries start zeroed: a section without a RemapTable key looks into table 0 from index 0,
+      // and the cache holds exactly that (table id 0, start 0).
       VE_REMAP_TABLE16_ENTRY& entry = remapTables16[i];
-      entry.tableId = VE_NO_ID;
       while (reader.NextKey()) {
         const char* key = reader.GetKeyName();
         if (ve::EqualNoCase(key, "Name")) {
@@ -103,7 +104,9 @@ void VE_STATIC_DATA_MANAGER::l_LoadRemapTables() {
       }
       l_SetRemapTable16Window(entry, true);
     }
-    l_WriteRemapTableCache();
+    // Without a screen palette the tables are identities, not matched colours: a later start would
+    // trust them from the cache, so they are never written.
+    if (ApplicationPalette()) l_WriteRemapTableCache();
     reader.Close();
   }
   g_shadowTable = GetRemapTableByName("Shadow");

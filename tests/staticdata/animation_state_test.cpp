@@ -252,6 +252,22 @@ TEST_F(StaticDataTest, DressingFailsWithoutPlayerColours) {
   EXPECT_FALSE(DressCreature(s, "Man"));
 }
 
+// A choice naming a window that does not exist colours nothing (its id, "none", must not read as
+// "copy slot 15").
+TEST_F(StaticDataTest, AChoiceOfAnUnknownWindowColoursNothing) {
+  WriteStandardSet();
+  WriteData("ve_graphics\\creatures\\x_random_remaps.ini",
+            "[RemapRandom]\nName = \"Unknown\"\nRemapRandom = 2, 1, \"NoSuchWindow\", 5\n");
+  VE_STATIC_DATA_MANAGER* data = Load();
+  XB_PALETTE palette;
+  for (int i = 0; i < 256; ++i) palette.SetColour(i, XB_PALETTE_ENTRY::Rgb(uint8_t(i), 0, 0));
+  randScript = {3};
+  randCalls = 0;
+  data->ApplyRandomRemap(*data->FindRandomRemap("Unknown"), palette);
+  EXPECT_EQ(randCalls, 1);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(palette.GetColour(i), XB_PALETTE_ENTRY::Rgb(uint8_t(i), 0, 0)) << i;
+}
+
 TEST_F(StaticDataTest, OutfitsFollowTypeFlagsAndJobs) {
   WriteStandardSet();
   Load();

@@ -99,14 +99,25 @@ TEST_F(StaticDataTest, BadRemapSectionsAreReportedAndPointNowhere) {
   EXPECT_EQ(data->GetRemapTable16Window(0), nullptr);
   EXPECT_EQ(data->GetRemapTable16Window(1), nullptr);
   EXPECT_EQ(data->GetRemapTable16Window(2), data->remapTables[0].remapTable->GetData() + 240);
-  EXPECT_EQ(data->GetRemapTable16Window(3), nullptr);
+  // A window without a RemapTable key keeps its zeroed entry: table 0 from index 0.
+  EXPECT_EQ(data->GetRemapTable16Window(3), data->remapTables[0].remapTable->GetData());
   // Colours of a window exist only for starts 0..15.
   EXPECT_EQ(data->GetRemapTable16Colours(2), nullptr);
-  ASSERT_EQ(warnings.size(), 4u);
+  ASSERT_EQ(warnings.size(), 3u);
   EXPECT_NE(warnings[0].find("RemapTable NoFile has no picture"), std::string::npos);
   EXPECT_NE(warnings[1].find("RemapTable16 Ghost: its remap table is not defined"), std::string::npos);
   EXPECT_NE(warnings[2].find("RemapTable16 Far: start 241 lies outside the table"), std::string::npos);
-  EXPECT_NE(warnings[3].find("RemapTable16 Empty"), std::string::npos);
+  Unload();
+  // The cache gives every window back exactly as the text did.
+  data = Load();
+  ASSERT_TRUE(data->remapTablesFromCache);
+  ASSERT_EQ(data->remapTable16Count, 4u);
+  EXPECT_EQ(data->remapTables16[3].tableId, 0);
+  EXPECT_EQ(data->remapTables16[3].start, 0);
+  EXPECT_EQ(data->GetRemapTable16Window(3), data->remapTables[0].remapTable->GetData());
+  EXPECT_EQ(data->GetRemapTable16Window(0), nullptr);
+  EXPECT_EQ(data->GetRemapTable16Window(1), nullptr);
+  EXPECT_EQ(data->GetRemapTable16Window(2), data->remapTables[0].remapTable->GetData() + 240);
   Unload();
   // A file without windows ends its cache with a window count of 0 and gives no window array.
   RemoveData("ve_graphics\\remaptables\\remaptables.CDF");
@@ -119,6 +130,18 @@ TEST_F(StaticDataTest, BadRemapSectionsAreReportedAndPointNowhere) {
   std::vector<uint8_t> cache = dir.Read("Data_V/VE_Graphics/RemapTables/remaptables.CDF");
   ASSERT_EQ(cache.size(), 4u + 30 + 260 + 1028 + 4);
   EXPECT_EQ(std::vector<uint8_t>(cache.end() - 4, cache.end()), std::vector<uint8_t>(4, 0));
+}
+
+// Tables built while no screen palette is installed keep their indices (identities); they must not
+// reach the cache, which a later start with a palette would trust.
+TEST_F(StaticDataTest, TablesBuiltWithoutAScreenPaletteAreNeverCached) {
+  WriteStandardSet();
+  screen.reset();
+  VE_STATIC_DATA_MANAGER* data = Load();
+  ASSERT_EQ(data->remapTableCount, 3u);
+  EXPECT_EQ(data->remapTables[1].remapTable->GetData()[10], 10);
+  Unload();
+  EXPECT_FALSE(DataExists("ve_graphics\\remaptables\\remaptables.CDF"));
 }
 
 TEST_F(StaticDataTest, CorruptRemapCacheIsAFatalErrorNamingTheFile) {
