@@ -57,10 +57,15 @@ void DecodePcx(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*&
   const int64_t height =
       int64_t{static_cast<int16_t>(U16(data + 10))} - static_cast<int16_t>(U16(data + 6)) + 1;
   CheckSize(name, width, height, XB_PIXELS_8);
-  const int64_t lineLength = (width + 1) & ~int64_t{1};
-  // Every scan line takes at least min(L, 2 * ceil(L / 63)) encoded bytes: refuse headers whose size
-  // the file cannot possibly hold before allocating anything.
-  const int64_t minPerLine = std::min(lineLength, 2 * ((lineLength + 62) / 63));
+  // A scan line is the width rounded up to an even length; painting programs pad lines further and
+  // say so in the bytes-per-line field (byte 66), which is used whenever it covers the width.
+  const int64_t storedLine = U16(data + 66);
+  const int64_t lineLength = storedLine >= width ? storedLine : (width + 1) & ~int64_t{1};
+  // Refuse headers whose size the file cannot possibly hold before allocating anything. A line of
+  // L = 63 q + r pixels takes at least q two-byte runs of 63, plus one more run when r > 1 or a single
+  // literal byte when r == 1 (never more than L literal bytes).
+  const int64_t runs = lineLength / 63, rest = lineLength % 63;
+  const int64_t minPerLine = std::min(lineLength, 2 * runs + (rest == 0 ? 0 : rest == 1 ? 1 : 2));
   if (minPerLine * height > int64_t{size} - 128)
     Corrupt(name, "the PCX header asks for more scan lines than the file holds");
   bitmap = new XB_BITMAP(static_cast<int32_t>(width), static_cast<int32_t>(height), XB_PIXELS_8);
@@ -97,6 +102,10 @@ void DecodeBmp(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*&
   const uint16_t bitCount = U16(data + 28);
   const uint32_t compression = U32(data + 30);
   const uint32_t coloursUsed = U32(data + 46);
+  // The colour table follows the info header, whose size (byte 14) is 40 in the classic layout and
+  // 108 or 124 in the V4/V5 headers painting programs write.
+  const uint32_t headerSize = U32(data + 14);
+  const uint64_t colourTable = 14 + uint64_t{headerSize >= 40 ? headerSize : 40};
 
   const bool plain = compression == 0 && (bitCount == 8 || bitCount == 24 || bitCount == 32);
   const bool rle8 = compression == 1 && bitCount == 8;
@@ -108,11 +117,11 @@ void DecodeBmp(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*&
 
   if (bitCount == 8) {
     const uint32_t entries = coloursUsed == 0 || coloursUsed > 256 ? 256 : coloursUsed;
-    if (54 + uint64_t{entries} * 4 > size)
+    if (colourTable + uint64_t{entries} * 4 > size)
       Corrupt(name, "the BMP colour table runs past the end of the file");
     palette = new XB_PALETTE();
     for (uint32_t i = 0; i < entries; ++i) {
-      const uint8_t* c = data + 54 + 4 * i;
+      const uint8_t* c = data + colourTable + 4 * i;
       palette->SetColour(static_cast<int>(i), XB_PALETTE_ENTRY{c[0], c[1], c[2], 0});
     }
   }

@@ -37,14 +37,16 @@ Bytes Pcx(int16_t xmin, int16_t ymin, int16_t xmax, int16_t ymax, const Bytes& e
 }
 
 // A BMP file with a 256-entry palette area (colours used as given) and the pixel bytes as stored.
+// `headerSize` 108 or 124 gives the V4/V5 info header painting programs write (its extra fields,
+// masks and colour space, are left 0 here).
 Bytes Bmp(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression, uint32_t coloursUsed,
-          const Bytes& pixelData) {
+          const Bytes& pixelData, uint32_t headerSize = 40) {
   const uint32_t paletteBytes = bitCount == 8 ? 1024 : 0;
   Bytes out = {'B', 'M'};
   PutU32(out, 0);
   PutU32(out, 0);
-  PutU32(out, 54 + paletteBytes);  // pixel data offset
-  PutU32(out, 40);
+  PutU32(out, 14 + headerSize + paletteBytes);  // pixel data offset
+  PutU32(out, headerSize);
   PutI32(out, width);
   PutI32(out, height);
   PutU16(out, 1);
@@ -55,6 +57,7 @@ Bytes Bmp(int32_t width, int32_t height, uint16_t bitCount, uint32_t compression
   PutU32(out, 0);
   PutU32(out, coloursUsed);
   PutU32(out, 0);
+  out.resize(14 + headerSize, 0);
   for (uint32_t i = 0; i < paletteBytes / 4; ++i)
     out.insert(out.end(),
                {static_cast<uint8_t>(i), static_cast<uint8_t>(i / 2), static_cast<uint8_t>(255 - i), 0});
@@ -94,6 +97,69 @@ TEST(PictureTest, BmpUncompressedRowsArePaddedAndEitherOrderGivesTheSameBitmap) 
   EXPECT_EQ(a->GetPalette()->GetColour(16), XB_PALETTE_ENTRY{});
   auto c = Decode("c.bm", Bmp(3, 2, 8, 0, 0, bottomUp));  // ".bm" counts as BMP
   EXPECT_EQ(c->GetPalette()->GetColour(200), (XB_PALETTE_ENTRY{200, 100, 55, 0}));
+}
+
+TEST(PictureTest, BmpWithV4AndV5HeadersTakesItsColoursFromAfterTheHeader) {
+  const Bytes bottomUp = {4, 5, 6, 0xAA, 1, 2, 3, 0xAA};
+  const Bytes topDown = {1, 2, 3, 0xAA, 4, 5, 6, 0xAA};
+  auto classic = Decode("a.bmp", Bmp(3, 2, 8, 0, 0, bottomUp));
+  for (uint32_t header : {108u, 124u}) {
+    for (bool down : {false, true}) {
+      auto p = Decode("v.bmp", Bmp(3, down ? -2 : 2, 8, 0, 0, down ? topDown : bottomUp, header));
+      EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6})) << header;
+      for (int i : {0, 1, 77, 255})
+        EXPECT_EQ(p->GetPalette()->GetColour(i), classic->GetPalette()->GetColour(i)) << header << " " << i;
+    }
+  }
+  // A V5 header whose colour table would run past the end is still refused.
+  Bytes cut = Bmp(1, 1, 8, 0, 0, {1, 0, 0, 0}, 124);
+  cut.resize(14 + 124 + 1000);
+  XB_EXPECT_FATAL_THROW(Decode("cut5.bmp", cut), "cut5.bmp - corrupt data");
+}
+
+// PCX lines as common writers lay them out: the bytes-per-line field (byte 66) is the even-rounded
+// width, or more when lines are padded further; lines are read by it whenever it covers the width.
+TEST(PictureTest, PcxLinesFollowTheStoredBytesPerLine) {
+  auto withLine = [](int16_t xmax, int16_t ymax, uint16_t bytesPerLine, const Bytes& encoded) {
+    Bytes file = Pcx(0, 0, xmax, ymax, encoded);
+    file[65] = 1;
+    file[66] = uint8_t(bytesPerLine), file[67] = uint8_t(bytesPerLine >> 8);
+    return file;
+  };
+  // Width 5 stored with 6 bytes per line decodes exactly as without the field.
+  const Bytes six = {0xC3, 7, 1, 2, 9, 0xCA, 4, 0xC0, 99, 5, 0xC5, 6};
+  auto plain = Decode("p.pcx", Pcx(0, 0, 4, 2, six));
+  auto stated = Decode("s.pcx", withLine(4, 2, 6, six));
+  EXPECT_EQ(gfx_test::Pixels(*stated->GetBitmap()), gfx_test::Pixels(*plain->GetBitmap()));
+  // Width 5 padded to 8 bytes per line: the padding is skipped, the picture is not sheared.
+  const Bytes eight = {1, 2, 3, 4, 5, 0, 0, 0, 6, 7, 8, 9, 10, 0xC3, 0};
+  auto padded = Decode("pad.pcx", withLine(4, 1, 8, eight));
+  EXPECT_EQ(gfx_test::Pixels(*padded->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  // Width 3 with an odd 3 bytes per line (no pad byte at all).
+  auto odd = Decode("odd.pcx", withLine(2, 1, 3, {1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(gfx_test::Pixels(*odd->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
+  // A field smaller than the width is not trusted: lines are the even-rounded width.
+  auto small = Decode("small.pcx", withLine(2, 1, 2, {1, 2, 3, 9, 4, 5, 6, 9}));
+  EXPECT_EQ(gfx_test::Pixels(*small->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
+}
+
+// The size pre-check must let through every file the decoder can read: run-encoded lines of
+// 63 q + 1 pixels take 2 q + 1 bytes (a run of 63 and one literal).
+TEST(PictureTest, PcxSizeCheckAcceptsTheTightestEncodings) {
+  for (auto [width, height] : {std::pair{64, 770}, std::pair{63, 1000}, std::pair{127, 300}}) {
+    Bytes encoded;
+    for (int y = 0; y < height; ++y) {
+      int left = (width + 1) & ~1;
+      while (left >= 63) encoded.insert(encoded.end(), {0xFF, uint8_t(y)}), left -= 63;
+      if (left == 1)
+        encoded.push_back(uint8_t(y & 0x3F));
+      else if (left > 1)
+        encoded.insert(encoded.end(), {uint8_t(0xC0 | left), uint8_t(y)});
+    }
+    auto p = Decode("tight.pcx", Pcx(0, 0, int16_t(width - 1), int16_t(height - 1), encoded));
+    ASSERT_EQ(p->GetBitmap()->GetHeight(), height);
+    EXPECT_EQ(p->GetBitmap()->Row(height - 1)[0], uint8_t(height - 1)) << width;
+  }
 }
 
 TEST(PictureTest, TrueColourBmpsBecome32BitBitmapsWithoutPalette) {
