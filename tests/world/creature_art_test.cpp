@@ -171,6 +171,55 @@ TEST(CreatureRig, RenderingIsDeterministicAndWalksMove) {
   for (int d = 1; d < 6; ++d) EXPECT_FALSE(SamePicture(a[0].body, a[size_t(d * 8)].body)) << d;
 }
 
+TEST(CreatureRig, PlantedFeetStayWhereTheyWerePutDownInEveryDirection) {
+  // The scene director moves a walker by WalkSpeed / 9 pixels per frame on both screen axes (E and W
+  // only on x, N and S only on y). A foot on the ground must move back on the screen by exactly that
+  // much from one frame to the next, or it slides.
+  const float e = std::sin(38.0f * 3.14159265f / 180.0f), c = std::cos(38.0f * 3.14159265f / 180.0f);
+  const std::map<int, std::pair<int, int>> screenStep = {{0, {1, 0}},   {1, {1, 1}},   {2, {-1, 1}},
+                                                         {3, {-1, 0}},  {4, {-1, -1}}, {5, {1, -1}},
+                                                         {10, {0, -1}}, {11, {0, 1}}};
+  int walks = 0;
+  for (const LibrarySpec& lib : CreatureLibraries())
+    for (const AnimSpec& a : lib.anims) {
+      if (a.walkSpeed <= 0 || LegLengthOf(lib.figure) <= 0) continue;
+      for (int d : DirectionsOf(a.dirs)) {
+        ++walks;
+        const std::string what = lib.name + "_" + a.tag + "_" + DirectionSuffix(d);
+        const float step = float(a.walkSpeed) / 9.0f;
+        const float sx = step * float(screenStep.at(d).first), sy = step * float(screenStep.at(d).second);
+        const int frames = FramesOf(lib, a, d);
+        EXPECT_GE(frames, 8) << what;
+        EXPECT_EQ(frames % GaitCycleFrames(lib, a, d), 0) << what;
+        float worst = 0;
+        std::vector<int> downCount(8, 0);
+        for (int f = 0; f < frames; ++f) {
+          const std::vector<Vec3> now = FeetOf(FrameFigure(lib, a, d, f));
+          const std::vector<Vec3> next = FeetOf(FrameFigure(lib, a, d, (f + 1) % frames));
+          ASSERT_EQ(now.size(), next.size()) << what;
+          int planted = 0;
+          for (size_t i = 0; i < now.size(); ++i) {
+            if (now[i].z > kFootOnGround) continue;
+            ++planted, ++downCount[i];
+            if (next[i].z > kFootOnGround) continue;  // lifted in the next frame
+            // Screen position of the foot, the walker having moved on by one step.
+            const float x0 = now[i].x, y0 = -(now[i].y * e + now[i].z * c);
+            const float x1 = next[i].x + sx, y1 = -(next[i].y * e + next[i].z * c) + sy;
+            worst = std::max(worst, std::hypot(x1 - x0, y1 - y0));
+          }
+          EXPECT_GE(planted, 1) << what << " frame " << f << ": no foot on the ground";
+        }
+        EXPECT_LT(worst, 1.0f) << what << ": a planted foot slides";
+        // Every foot takes its turn on the ground and in the air.
+        for (size_t i = 0; i < FeetOf(FrameFigure(lib, a, d, 0)).size(); ++i) {
+          EXPECT_GT(downCount[i], 0) << what << " foot " << i;
+          EXPECT_LT(downCount[i], frames) << what << " foot " << i;
+        }
+      }
+    }
+  EXPECT_GE(walks, 50);
+}
+
 TEST(CreatureRig, LayersShareTheBodysNumbersAndShowHeadsAndHeadwear) {
   const LibrarySpec* woman = FindCreatureLibrary("woman");
   ASSERT_NE(woman, nullptr);

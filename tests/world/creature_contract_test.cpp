@@ -51,8 +51,24 @@ const char* const kSceneCreatures[] = {"civilian",
                                        "stork"};
 
 // Creatures that wander and stand idle (the walker kinds, the babies, and villagers after a meeting).
-const char* const kWalkers[] = {"civilian", "woman_01",  "girl_00",   "boy_00",     "rabbit",
-                                "sheep",    "sheepnude", "baby_male", "baby_female"};
+const char* const kWalkers[] = {"civilian",
+                                "woman_01",
+                                "girl_00",
+                                "boy_00",
+                                "rabbit",
+                                "sheep",
+                                "sheepnude",
+                                "baby_male",
+                                "baby_female",
+                                "soldier_a",
+                                "soldier_b",
+                                "soldier_c",
+                                "constructionworker_trainee",
+                                "constructionworker_master",
+                                "woodworker_trainee",
+                                "clayworker_trainee",
+                                "fisher_trainee",
+                                "scout_master"};
 
 // The codes PickIdleAnimation draws from.
 const uint16_t kIdleCodes[] = {1000, 1001, 1002, 1003, 1005, 1006, 1007, 1008, 2000, 2001, 2002,
@@ -304,6 +320,103 @@ TEST_F(CreatureWorld, DressingNeverLeavesABodyColourBlack) {
   EXPECT_TRUE(warnings_.empty()) << (warnings_.empty() ? "" : warnings_.front());
 }
 
+TEST_F(CreatureWorld, EveryHeadAndHairIsDrawnForEveryAnimationOfItsBody) {
+  // The layer loader reads heads 0-5 and hairs 0-1 of every layered body; each must exist for every
+  // animation and frame the body has, so no outfit shows a bare neck or a missing haircut.
+  int checked = 0;
+  for (uint32_t i = 0; i < manager_->animationCount; ++i) {
+    const VE_ANIMATION_DESCRIPTION& a = manager_->animations[i];
+    const std::string name = a.name;
+    const bool layered = name.rfind("man_", 0) == 0 || name.rfind("woman_", 0) == 0 ||
+                         name.rfind("boy_", 0) == 0 || name.rfind("girl_", 0) == 0;
+    if (!layered) continue;
+    for (int layer = VE_LAYER_HEAD0; layer <= VE_LAYER_HEAD0 + 5; ++layer) {
+      ASSERT_NE(a.layers[layer], nullptr) << name << " head " << layer - VE_LAYER_HEAD0;
+      for (int f = 0; f < a.frameCount; ++f) {
+        XB_RECT r;
+        EXPECT_TRUE(a.layers[layer]->GetBobRect(a.frames[f], r))
+            << name << " head " << layer - VE_LAYER_HEAD0 << " frame " << f;
+      }
+    }
+    for (int layer : {int(VE_LAYER_HAIRS0), int(VE_LAYER_HAIRS0) + 1}) {
+      ASSERT_NE(a.layers[layer], nullptr) << name << " hairs " << layer - VE_LAYER_HAIRS0;
+      XB_RECT r;
+      EXPECT_TRUE(a.layers[layer]->GetBobRect(a.frames[0], r))
+          << name << " hairs " << layer - VE_LAYER_HAIRS0;
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
+  // The heads differ from one another (each is its own face, not a copy of head 0).
+  const VE_ANIMATION_DESCRIPTION* stand = Animation("woman_01", 1000, kSW);
+  ASSERT_NE(stand, nullptr);
+  std::set<std::vector<uint8_t>> faces;
+  for (int h = 0; h < 6; ++h) {
+    std::unique_ptr<XB_BITMAP> pixels(DecodeBob(*stand->layers[VE_LAYER_HEAD0 + h], stand->frames[0], 0));
+    ASSERT_NE(pixels, nullptr);
+    std::vector<uint8_t> bytes;
+    for (int y = 0; y < pixels->GetHeight(); ++y)
+      bytes.insert(bytes.end(), pixels->Row(y), pixels->Row(y) + pixels->GetWidth());
+    faces.insert(bytes);
+  }
+  EXPECT_EQ(faces.size(), 6u);
+}
+
+TEST_F(CreatureWorld, SoldiersAndWorkersIdleWithTheirOwnKit) {
+  // Soldiers idle in uniform with the spear, workers rest on their tools: their idles are their own
+  // animations, not the civilian's.
+  for (const char* soldier : {"soldier_a", "soldier_b", "soldier_c"}) {
+    int own = 0;
+    for (uint16_t code : kIdleCodes)
+      if (const VE_ANIMATION_DESCRIPTION* a = Animation(soldier, code, kSW))
+        own += std::string(a->name).find("guard") != std::string::npos ? 1 : 0;
+    EXPECT_GE(own, 3) << soldier;
+  }
+  const std::pair<const char*, const char*> rests[] = {{"constructionworker_trainee", "hammerrest"},
+                                                       {"constructionworker_master", "hammerrest"},
+                                                       {"woodworker_trainee", "axerest"},
+                                                       {"clayworker_trainee", "shovelrest"},
+                                                       {"fisher_trainee", "shovelrest"}};
+  for (const auto& [worker, rest] : rests) {
+    bool found = false;
+    for (uint16_t code : kIdleCodes)
+      if (const VE_ANIMATION_DESCRIPTION* a = Animation(worker, code, kSW))
+        found |= std::string(a->name).find(rest) != std::string::npos;
+    EXPECT_TRUE(found) << worker << " " << rest;
+  }
+  EXPECT_TRUE(warnings_.empty()) << (warnings_.empty() ? "" : warnings_.front());
+}
+
+TEST_F(CreatureWorld, TheStorksBundleKeepsItsOwnColourWhateverTheDressing) {
+  // The bundle is drawn in colours no colour set, RemapName table window or creature's own colours
+  // replace: whatever dressing the stork gets, those colours map to the same screen colours.
+  const VE_ANIMATION_DESCRIPTION* fly = WalkAnimation("stork", 1000, kW);
+  ASSERT_NE(fly, nullptr);
+  std::unique_ptr<XB_BITMAP> with(DecodeBob(*fly->layers[VE_LAYER_BODY], fly->frames[48], 0));
+  std::unique_ptr<XB_BITMAP> cover(DecodeBobCoverage(*fly->layers[VE_LAYER_BODY], fly->frames[48]));
+  ASSERT_TRUE(with && cover);
+  // The bundle hangs below the bird: the pixels of the lowest rows.
+  std::set<uint8_t> bundle;
+  for (int y = with->GetHeight() - 5; y < with->GetHeight(); ++y)
+    for (int x = 0; x < with->GetWidth(); ++x)
+      if (cover->Row(y)[x]) bundle.insert(with->Row(y)[x]);
+  ASSERT_FALSE(bundle.empty());
+  std::vector<uint8_t> first;
+  for (int round = 0; round < 30; ++round) {
+    VE_ANIMATION_STATE state{};
+    ASSERT_TRUE(DressCreature(state, "stork"));
+    std::vector<uint8_t> mapped;
+    for (uint8_t p : bundle) {
+      EXPECT_LT(p, 16) << "bundle colour " << int(p) << " lies in a slot a dressing can replace";
+      mapped.push_back(state.colourMap[p]);
+    }
+    if (round == 0) first = mapped;
+    EXPECT_EQ(mapped, first);
+  }
+  // And they are not the apron's: a woman's apron colours are elsewhere.
+  for (uint8_t p : bundle) EXPECT_NE(p / 16, 6) << int(p);
+}
+
 TEST_F(CreatureWorld, OutfitsHaveTheirLayers) {
   // Men vary their heads and hair, workers wear caps, the scout his hat, soldiers their helmets.
   const VE_ANIMATION_DESCRIPTION* walk = WalkAnimation("civilian", 1000, kSW);
@@ -329,17 +442,23 @@ TEST_F(CreatureWorld, OutfitsHaveTheirLayers) {
 }
 
 TEST_F(CreatureWorld, GrownUpsAreAboutFortyPixelsTallAndChildrenSmaller) {
+  // Measured in the walk's frame with the feet closest together (long steps spread them over the
+  // screen's height).
   auto height = [&](const char* name) {
     const VE_ANIMATION_DESCRIPTION* a = WalkAnimation(name, 1000, kSW);
-    int top = 1 << 20, bottom = -(1 << 20);
-    for (int layer : {int(VE_LAYER_BODY), int(VE_LAYER_HEAD0), int(VE_LAYER_HAIRS0)}) {
-      XB_RECT r;
-      if (a->layers[layer] && a->layers[layer]->GetBobRect(a->frames[0], r)) {
-        top = std::min(top, int(r.y));
-        bottom = std::max(bottom, int(r.y + r.height));
+    int least = 1 << 20;
+    for (int f = 0; f < a->frameCount; ++f) {
+      int top = 1 << 20, bottom = -(1 << 20);
+      for (int layer : {int(VE_LAYER_BODY), int(VE_LAYER_HEAD0), int(VE_LAYER_HAIRS0)}) {
+        XB_RECT r;
+        if (a->layers[layer] && a->layers[layer]->GetBobRect(a->frames[f], r)) {
+          top = std::min(top, int(r.y));
+          bottom = std::max(bottom, int(r.y + r.height));
+        }
       }
+      least = std::min(least, bottom - top);
     }
-    return bottom - top;
+    return least;
   };
   EXPECT_GE(height("civilian"), 36);
   EXPECT_LE(height("civilian"), 44);

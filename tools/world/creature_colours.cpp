@@ -118,7 +118,7 @@ std::array<Rgb, 16> Ramp16(const std::string& name) {
   return RampTable().at(name);
 }
 
-// Slot 0: a few fixed colours and a dark grey ramp (the stork's black flight feathers).
+// Slot 0: a few fixed colours, the stork's bundle and a dark grey ramp (its black flight feathers).
 std::array<Rgb, 16> FixedSlot() {
   std::array<Rgb, 16> s{};
   auto snap = [](int r, int g, int b) { return ToRgb(PaletteColour(NearestUsable(Rgb{r, g, b}))); };
@@ -132,6 +132,10 @@ std::array<Rgb, 16> FixedSlot() {
     const int v = 150 - (k - 6) * 14;
     s[size_t(k)] = snap(v, v, v);
   }
+  s[kFixedBundleLight] = snap(246, 248, 255);
+  s[kFixedBundle] = snap(214, 224, 248);
+  s[kFixedBundleShade] = snap(170, 186, 228);
+  s[kFixedBundleOutline] = snap(100, 112, 164);
   return s;
 }
 

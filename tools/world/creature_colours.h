@@ -27,7 +27,7 @@ enum CreatureSlot : int {
   kSlotShirt = 3,     // shirts and blouses
   kSlotTrousers = 4,  //
   kSlotDress = 5,     // women's and girls' dresses
-  kSlotApron = 6,     // aprons, shawls, the baby's bundle
+  kSlotApron = 6,     // aprons and shawls
   kSlotHat = 7,       // caps, the scout hat, the helmets' plumes
   kSlotMetal = 8,     // tool blades, helmets, spear points
   kSlotWood = 9,      // handles, staffs, logs
@@ -46,6 +46,11 @@ enum : uint8_t {
   kFixedWhite = 3,
   kFixedCheek = 4,
   kFixedOutline = 5,
+  // The stork's bundle: a soft blue-white cloth in colours of its own, so no dressing can remap it.
+  kFixedBundleLight = 6,
+  kFixedBundle = 7,
+  kFixedBundleShade = 8,
+  kFixedBundleOutline = 10,
 };
 
 constexpr uint8_t CreatureColour(int slot, int shade) {

@@ -1,6 +1,7 @@
 #include "tools/world/creature_rig.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 
@@ -60,6 +61,7 @@ enum Mat : int {
   kDark,
   kWhite,
   kClay,
+  kBundle,
 };
 
 Ramp SlotRamp(int slot) {
@@ -89,6 +91,11 @@ void AddMaterials(ShapeRenderer& r) {
   for (int shade : {14, 12, 10, 8, 6}) clay.shades.push_back(CreatureColour(kSlotFur, shade));
   clay.outline = CreatureColour(kSlotFur, 15);
   r.AddMaterial(clay);
+  Ramp bundle;
+  bundle.shades = {CreatureColour(kSlotFixed, kFixedBundleShade), CreatureColour(kSlotFixed, kFixedBundle),
+                   CreatureColour(kSlotFixed, kFixedBundleLight)};
+  bundle.outline = CreatureColour(kSlotFixed, kFixedBundleOutline);
+  r.AddMaterial(bundle);
 }
 
 // ---- small vector helpers ------------------------------------------------------------------------------
@@ -114,6 +121,7 @@ struct HumanPose {
   float thigh[2] = {0, 0}, knee[2] = {4, 4}, spread[2] = {0, 0};  // 0 left (+y), 1 right (-y)
   float arm[2] = {-4, -4}, abd[2] = {9, 9}, elbow[2] = {14, 14};
   float sit = 0, sitZ = 0;  // blend of the pelvis towards a fixed height (sitting, kneeling)
+  float pelvisZ = 0;        // > 0: the pelvis height a walk worked out (else the lower foot decides)
   float lift = 0;           // extra height (jumps)
   float lie = 0;            // 0 upright .. 1 lying on the back
   float spin = 0;           // extra turn of the whole figure (degrees)
@@ -121,6 +129,7 @@ struct HumanPose {
   Prop prop = Prop::None;
   float propAngle = 0;  // direction of the tool in the sagittal plane (0 down, 90 forward, 180 up)
   bool propTwoHands = false;
+  bool propPlanted = false;  // the tool stands on the ground in front, the hands resting on its top
 };
 
 HumanPose Blend(const HumanPose& a, const HumanPose& b, float t) {
@@ -135,6 +144,7 @@ HumanPose Blend(const HumanPose& a, const HumanPose& b, float t) {
     p.elbow[s] = Mix(a.elbow[s], b.elbow[s], t);
   }
   p.sit = Mix(a.sit, b.sit, t), p.sitZ = Mix(a.sitZ, b.sitZ, t), p.lift = Mix(a.lift, b.lift, t);
+  p.pelvisZ = 0;
   p.lie = Mix(a.lie, b.lie, t), p.spin = Mix(a.spin, b.spin, t), p.breathe = Mix(a.breathe, b.breathe, t);
   p.propAngle = Mix(a.propAngle, b.propAngle, t);
   return p;
@@ -147,6 +157,20 @@ struct Build {
   bool dress = false, apron = false, baby = false;
   int top = kShirt;  // material of torso and sleeves
 };
+
+bool IsSoldierMotion(Motion m) {
+  switch (m) {
+    case Motion::March:
+    case Motion::GuardStand:
+    case Motion::GuardLook:
+    case Motion::GuardScratch:
+    case Motion::GuardStretch:
+    case Motion::GuardRest:
+      return true;
+    default:
+      return false;
+  }
+}
 
 Build BuildOf(Figure f, Motion m) {
   Build b;
@@ -166,7 +190,7 @@ Build BuildOf(Figure f, Motion m) {
     default:
       break;
   }
-  if (m == Motion::March) b.top = kUniform;
+  if (IsSoldierMotion(m)) b.top = kUniform;
   // The rig is drawn a little larger than its unit sizes so grown-ups stand about 40 pixels tall.
   b.s *= 1.07f;
   b.head *= 1.08f;
@@ -196,7 +220,7 @@ HumanFrames ComputeFrames(const Build& b, const HumanPose& p, float facing) {
     const float z = -kThigh * s * std::cos(th) - kShin * s * std::cos(sh);
     lowest = std::min(lowest, z);
   }
-  const float standZ = kAnkle * s - lowest;
+  const float standZ = p.pelvisZ > 0 ? p.pelvisZ : kAnkle * s - lowest;
   HumanFrames fr;
   fr.pelvis = V(0, 0, Mix(standZ, p.sitZ, p.sit) + p.lift);
   Transform lie = Transform::Translate(V(0, 0, -fr.pelvis.z))
@@ -256,6 +280,37 @@ void DrawProp(ShapeRenderer& r, Prop prop, Vec3 hand, float angle, float s) {
   }
 }
 
+// A tool standing on the ground with its top at `top` (figure frame, z up from the ground): the spear
+// on its butt, the axe on its head, the shovel on its blade.
+void DrawPlantedProp(ShapeRenderer& r, Prop prop, Vec3 top, float s) {
+  const Vec3 foot = V(top.x + 1.5f * s, top.y, 0.3f);
+  const Vec3 d = Normalize(top - foot);
+  switch (prop) {
+    case Prop::Spear: {
+      const Vec3 tip = top + d * (12.0f * s);
+      r.Pole(foot, tip, 0.55f, kWood, 5);
+      r.Pole(tip, tip + d * (3.0f * s), 0.9f, kMetal, 5);
+      r.Pole(tip + d * (3.0f * s), tip + d * (4.6f * s), 0.35f, kMetal, 4);
+      break;
+    }
+    case Prop::Axe: {
+      const Vec3 head = foot + d * (1.2f * s);
+      r.Pole(head, top + d * (1.2f * s), 0.6f, kWood, 5);
+      r.Plank(foot + V(-0.6f * s, 0, 0), foot + V(2.8f * s, 0, 2.4f * s), 2.6f * s, 0.7f, kMetal);
+      break;
+    }
+    case Prop::Shovel: {
+      const Vec3 blade = foot + d * (4.0f * s);
+      r.Pole(blade, top + d * (1.5f * s), 0.6f, kWood, 5);
+      r.Ellipsoid(top + d * (1.5f * s), V(1.0f, 1.6f, 0.6f) * s, kWood, 3, 6);
+      r.Plank(foot, blade, 3.4f * s, 0.5f, kMetal);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 void DrawHead(ShapeRenderer& r, Figure f, const Build& b, int variant) {
   const float k = b.head;
   const bool woman = f == Figure::Woman || f == Figure::Girl;
@@ -269,11 +324,41 @@ void DrawHead(ShapeRenderer& r, Figure f, const Build& b, int variant) {
   if (f == Figure::Boy) {
     if (variant == 2) radii = V(4.1f, 3.9f, 4.1f);
     if (variant == 3) radii = V(3.7f, 3.4f, 4.5f);
+    if (variant == 4) radii = V(3.8f, 3.5f, 4.4f), nose = 0.75f;
+    if (variant == 5) radii = V(4.0f, 3.8f, 4.0f), nose = 1.2f;
   }
-  if (woman) radii = V(3.7f, 3.4f, 4.2f), nose = 0.75f;
+  bool earrings = false, chin = false;
+  if (woman) {
+    // Six faces: round or long, small or strong nose, a pointed chin, earrings.
+    radii = V(3.7f, 3.4f, 4.2f), nose = 0.75f;
+    switch (variant) {
+      case 1:
+        radii = V(3.9f, 3.65f, 4.0f), nose = 0.6f;
+        break;
+      case 2:
+        radii = V(3.5f, 3.2f, 4.55f), nose = 0.9f;
+        break;
+      case 3:
+        earrings = true;
+        break;
+      case 4:
+        radii = V(3.6f, 3.3f, 4.3f), nose = 0.85f, chin = true;
+        break;
+      case 5:
+        radii = V(3.95f, 3.7f, 4.15f), nose = 1.0f, earrings = true;
+        break;
+      default:
+        break;
+    }
+  }
   r.Ellipsoid(V(0, 0, 0), radii * k, kFace, 6, 10);
   r.Ellipsoid(V((radii.x - 0.25f) * k, 0, -0.6f * k), V(1.0f, 0.7f, 0.9f) * (k * nose), kFace, 3, 6);
-  const float earSize = (f == Figure::Boy && variant == 1) ? 1.4f : 1.0f;
+  if (chin) r.Ellipsoid(V(2.4f, 0, -3.3f) * k, V(1.3f, 1.4f, 1.2f) * k, kFace, 3, 6);
+  if (earrings)
+    for (float side : {-1.0f, 1.0f})
+      r.Ellipsoid(V(0.2f, side * radii.y, -1.9f) * k, V(0.6f, 0.6f, 0.8f) * k, kMetal, 2, 5);
+  const bool bigEars = f == Figure::Boy && (variant == 1 || variant == 5);
+  const float earSize = bigEars ? 1.4f : 1.0f;
   if (!woman)
     for (float side : {-1.0f, 1.0f})
       r.Ellipsoid(V(0, side * (radii.y - 0.1f) * k, -0.3f * k), V(0.7f, 0.5f, 1.1f) * (k * earSize), kFace, 3,
@@ -312,6 +397,11 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
       if (woman && extra.variant == 1) {
         r.Ellipsoid(V(-2.1f, 0, -2.6f) * k, V(2.3f, 3.7f, 5.2f) * k, kHair, 5, 8);
       }
+      // Men's and boys' second cut: fuller on top and down to the collar.
+      if (!woman && extra.variant == 1) {
+        r.Ellipsoid(V(-0.4f, 0, 2.6f) * k, V(3.7f, 3.6f, 2.4f) * k, kHair, 5, 8);
+        r.Ellipsoid(V(-2.6f, 0, -1.6f) * k, V(1.8f, 3.4f, 2.6f) * k, kHair, 4, 8);
+      }
       break;
     }
     case Layer::Cap:
@@ -336,6 +426,15 @@ void DrawHeadwear(ShapeRenderer& r, Figure f, const Build& b, LayerChoice extra)
   }
 }
 
+// Hip, knee and ankle of one leg (0 left, 1 right) in the figure frame.
+void LegJoints(const Build& b, const HumanPose& p, const HumanFrames& fr, int side, Vec3* hip, Vec3* knee,
+               Vec3* ankle) {
+  const float s = b.s, sg = side == 0 ? 1.0f : -1.0f;
+  *hip = fr.pelvis + V(0, sg * b.hip * s, 0);
+  *knee = *hip + LimbDir(p.thigh[side], p.spread[side], sg) * (kThigh * s);
+  *ankle = *knee + LimbDir(p.thigh[side] - p.knee[side], p.spread[side], sg) * (kShin * s);
+}
+
 void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRender& what) {
   const Build b = BuildOf(f, what.motion);
   const float s = b.s;
@@ -345,9 +444,8 @@ void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRende
   r.SetTransform(fr.world);
   for (int side = 0; side < 2; ++side) {
     const float sg = side == 0 ? 1.0f : -1.0f;
-    const Vec3 hip = fr.pelvis + V(0, sg * b.hip * s, 0);
-    const Vec3 knee = hip + LimbDir(p.thigh[side], p.spread[side], sg) * (kThigh * s);
-    const Vec3 ankle = knee + LimbDir(p.thigh[side] - p.knee[side], p.spread[side], sg) * (kShin * s);
+    Vec3 hip, knee, ankle;
+    LegJoints(b, p, fr, side, &hip, &knee, &ankle);
     const float legR = (b.baby ? 2.2f : 1.9f) * std::max(s, 0.7f);
     r.Pole(hip, knee, legR, legMat, 6);
     r.Ellipsoid(knee, V(legR, legR, legR) * 0.95f, legMat, 3, 6);
@@ -391,6 +489,14 @@ void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRende
   } else if (p.prop == Prop::Log) {
     const Vec3 sh = V(0.4f * s, -b.shoulder * s, (kTorso + 1.6f) * s);
     r.Pole(sh + V(-10.0f * s, 0, -1.0f * s), sh + V(8.0f * s, 0, 1.2f * s), 2.3f * s, kWood, 8);
+  } else if (p.propPlanted) {
+    // From the hands straight down to the ground, drawn in the figure frame so that it stands upright
+    // whatever the lean.
+    const Transform torsoToFigure =
+        Transform::RotateZ(p.twist).Then(Transform::RotateY(p.lean)).Then(Transform::Translate(fr.pelvis));
+    const Vec3 top = torsoToFigure.Apply((hands[0] + hands[1]) * 0.5f);
+    r.SetTransform(fr.world);
+    DrawPlantedProp(r, p.prop, top, s);
   } else if (p.prop != Prop::None) {
     const Vec3 hand = p.propTwoHands ? (hands[0] + hands[1]) * 0.5f : hands[1];
     DrawProp(r, p.prop, hand, p.propAngle, s);
@@ -404,21 +510,68 @@ void DrawHuman(ShapeRenderer& r, Figure f, const HumanPose& p, const FigureRende
 
 // ---- human motions ----------------------------------------------------------------------------------------
 
-HumanPose WalkPose(float t, float stride, float amplitude = 20) {
+// Leg angles that put the ankle at (x, z) from the hip (figure frame, x forward, z up), the knee
+// bending forward as knees do.
+void LegIK(float x, float z, float thighLen, float shinLen, float* thigh, float* knee) {
+  float d = std::sqrt(x * x + z * z);
+  d = std::clamp(d, std::fabs(thighLen - shinLen) + 0.01f, (thighLen + shinLen) * 0.9999f);
+  const float phi = std::atan2(x, -z);
+  const float beta = std::acos(
+      std::clamp((thighLen * thighLen + d * d - shinLen * shinLen) / (2 * thighLen * d), -1.0f, 1.0f));
+  const float gamma = std::acos(
+      std::clamp((shinLen * shinLen + d * d - thighLen * thighLen) / (2 * shinLen * d), -1.0f, 1.0f));
+  *thigh = (phi + beta) * 180.0f / kPi;
+  *knee = (beta + gamma) * 180.0f / kPi;
+}
+
+// Where a foot is in a walk cycle of phase t (0..1): on the ground for the first half, moving back at
+// a constant speed under the walker (so that it stays where it was put down while the walker moves
+// on), in the air for the second half, swinging forward. `x` runs from +length/2 (put down) to
+// -length/2 (lifted); `lift` is 0 on the ground and 1 at the top of the swing.
+void FootInCycle(float t, float length, float* x, float* lift) {
+  const float u = t - std::floor(t);
+  if (u < 0.5f) {
+    *x = length * (0.5f - 2 * u);
+    *lift = 0;
+  } else {
+    const float w = (u - 0.5f) * 2;
+    *x = length * (Ease(w) - 0.5f);
+    *lift = std::sin(kPi * w);
+  }
+}
+
+// A walk whose planted foot moves back by exactly the walker's step every frame. `length` is the
+// distance a foot travels under the body while it is down (the walker's step per frame times half
+// the frames of a cycle); the left foot is put down at phase 0, the right one at 0.5. The pelvis sits
+// as high as both feet allow, a little higher in the middle of a step.
+HumanPose WalkPose(const Build& b, float t, float length, float amplitude = 20) {
   HumanPose p;
+  const float s = b.s;
+  const float thighLen = kThigh * s, shinLen = kShin * s, leg = thighLen + shinLen, ankleZ = kAnkle * s;
+  if (length <= 0) length = 0.45f * leg;
+  const float half = std::min(length * 0.5f, 0.9f * leg);
+  const float reach = 0.985f * leg;
+  const float low = ankleZ + std::sqrt(reach * reach - half * half), high = ankleZ + 0.975f * leg;
+  float x[2], lift[2];
+  FootInCycle(t, length, &x[0], &lift[0]);
+  FootInCycle(t + 0.5f, length, &x[1], &lift[1]);
+  const float planted = lift[0] == 0 ? x[0] : x[1];
+  const float q = half > 0 ? std::min(1.0f, (planted * planted) / (half * half)) : 1.0f;
+  const float pelvis = std::min(high, low + 0.4f * (high - low) * (1 - q));
+  p.pelvisZ = pelvis;
+  for (int side = 0; side < 2; ++side)
+    LegIK(x[side], ankleZ + lift[side] * 0.11f * leg - pelvis, thighLen, shinLen, &p.thigh[side],
+          &p.knee[side]);
+  // Arms swing against the legs, more for longer steps.
   const float ph = 2 * kPi * t;
-  const float a = amplitude * stride;
-  p.thigh[0] = a * std::sin(ph);
-  p.thigh[1] = -a * std::sin(ph);
-  p.knee[0] = 5 + 38 * std::pow(std::max(0.0f, std::cos(ph)), 1.5f);
-  p.knee[1] = 5 + 38 * std::pow(std::max(0.0f, -std::cos(ph)), 1.5f);
-  p.arm[0] = -a * 0.9f * std::sin(ph);
-  p.arm[1] = a * 0.9f * std::sin(ph);
-  p.elbow[0] = 14 + 14 * std::max(0.0f, std::sin(-ph));
-  p.elbow[1] = 14 + 14 * std::max(0.0f, std::sin(ph));
+  const float a = amplitude * std::clamp(half / (0.3f * leg), 0.6f, 1.35f);
+  p.arm[0] = -a * 0.9f * std::cos(ph);
+  p.arm[1] = a * 0.9f * std::cos(ph);
+  p.elbow[0] = 14 + 14 * std::max(0.0f, -std::cos(ph));
+  p.elbow[1] = 14 + 14 * std::max(0.0f, std::cos(ph));
   p.abd[0] = p.abd[1] = 8;
   p.lean = 5;
-  p.twist = 4 * std::sin(ph);
+  p.twist = 4 * std::cos(ph);
   return p;
 }
 
@@ -454,39 +607,38 @@ HumanPose BabySitPose() {
 
 HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
   const float ph = 2 * kPi * t;
+  const Build build = BuildOf(f, m);
   HumanPose p;
   switch (m) {
     case Motion::Walk:
-      p = WalkPose(t, stride, f == Figure::Woman || f == Figure::Girl ? 17.0f : 20.0f);
+      p = WalkPose(build, t, stride, f == Figure::Woman || f == Figure::Girl ? 17.0f : 20.0f);
       break;
     case Motion::WalkAxe:
     case Motion::WalkShovel:
-      p = WalkPose(t, stride);
+      p = WalkPose(build, t, stride);
       p.arm[1] = 40, p.elbow[1] = 105, p.abd[1] = 12;
       p.prop = m == Motion::WalkAxe ? Prop::Axe : Prop::Shovel;
       p.propAngle = m == Motion::WalkAxe ? 200 : 195;
       break;
     case Motion::WalkStaff:
-      p = WalkPose(t, stride);
-      p.arm[1] = 28 + 8 * std::sin(ph), p.elbow[1] = 40, p.abd[1] = 10;
-      p.prop = Prop::Staff, p.propAngle = 172 + 6 * std::sin(ph);
+      p = WalkPose(build, t, stride);
+      p.arm[1] = 28 + 8 * std::cos(ph), p.elbow[1] = 40, p.abd[1] = 10;
+      p.prop = Prop::Staff, p.propAngle = 172 + 6 * std::cos(ph);
       break;
     case Motion::March:
-      p = WalkPose(t, stride, 23);
-      p.knee[0] = 4 + 22 * std::pow(std::max(0.0f, std::cos(ph)), 2.0f);
-      p.knee[1] = 4 + 22 * std::pow(std::max(0.0f, -std::cos(ph)), 2.0f);
+      p = WalkPose(build, t, stride, 23);
       p.arm[1] = 12, p.elbow[1] = 78, p.abd[1] = 8;
       p.prop = Prop::Spear, p.propAngle = 176;
       p.lean = 1, p.twist = 0;
       break;
     case Motion::WalkLog:
-      p = WalkPose(t, stride, 16);
+      p = WalkPose(build, t, stride, 16);
       p.arm[1] = 70, p.elbow[1] = 95, p.abd[1] = 6;
       p.prop = Prop::Log;
       p.lean = 8;
       break;
     case Motion::WalkLoad:
-      p = WalkPose(t, stride, 16);
+      p = WalkPose(build, t, stride, 16);
       for (int s = 0; s < 2; ++s) p.arm[s] = 162, p.elbow[s] = 18, p.abd[s] = 16;
       p.prop = Prop::Basket;
       p.lean = 1;
@@ -601,7 +753,8 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       HumanPose down = StandPose();
       down.lean = 48, down.thigh[0] = 30, down.knee[0] = 55, down.thigh[1] = 20, down.knee[1] = 45;
       for (int s = 0; s < 2; ++s) down.arm[s] = 48, down.elbow[s] = 5, down.abd[s] = 34;
-      HumanPose top = HumanMotion(f, Motion::WalkLoad, 0.25f, 1);
+      HumanPose top = HumanMotion(f, Motion::WalkLoad, 0.25f, 0);
+      top.pelvisZ = 0;
       top.thigh[0] = 2, top.thigh[1] = -2, top.knee[0] = top.knee[1] = 4;
       const float k1 = Ease(t / 0.3f), k2 = Ease((t - 0.45f) / 0.4f);
       p = t < 0.45f ? Blend(StandPose(), down, k1) : Blend(down, top, k2);
@@ -625,6 +778,51 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
       for (int s = 0; s < 2; ++s) p.arm[s] = 70, p.abd[s] = 70, p.elbow[s] = 10;
       p.spin = 360 * t;
       p.thigh[0] = 8 * std::sin(ph * 2), p.thigh[1] = -8 * std::sin(ph * 2);
+      break;
+    case Motion::GuardStand:
+    case Motion::GuardLook:
+    case Motion::GuardScratch:
+    case Motion::GuardStretch: {
+      // The base idle, then the spear upright in the right hand (the scratching hand is the left).
+      const Motion base = m == Motion::GuardLook      ? Motion::LookAround
+                          : m == Motion::GuardScratch ? Motion::Scratch
+                          : m == Motion::GuardStretch ? Motion::Stretch
+                                                      : Motion::Stand;
+      p = HumanMotion(f, base, t, stride);
+      if (m == Motion::GuardScratch) {
+        std::swap(p.arm[0], p.arm[1]), std::swap(p.elbow[0], p.elbow[1]), std::swap(p.abd[0], p.abd[1]);
+        p.headRoll = -p.headRoll;
+      }
+      if (m == Motion::GuardStretch) {
+        p.arm[1] = Mix(12, 60, Envelope(t, 0.0f, 0.35f, 0.65f, 1.0f)), p.elbow[1] = 78;
+      } else {
+        p.arm[1] = 12, p.elbow[1] = 78, p.abd[1] = 8;
+      }
+      p.prop = Prop::Spear, p.propAngle = 176;
+      break;
+    }
+    case Motion::GuardRest:
+    case Motion::AxeRest:
+    case Motion::ShovelRest: {
+      // Both hands on the top of the planted tool, weight on one leg, the head nodding slowly.
+      p = StandPose();
+      p.lean = 9 + 1.5f * std::sin(ph);
+      p.thigh[0] = 9, p.knee[0] = 16, p.thigh[1] = -3;
+      for (int s = 0; s < 2; ++s) p.arm[s] = 42, p.elbow[s] = 48, p.abd[s] = -18;
+      p.headPitch = 10 + 6 * std::sin(ph);
+      p.breathe = std::sin(2 * ph);
+      p.prop = m == Motion::GuardRest ? Prop::Spear : m == Motion::AxeRest ? Prop::Axe : Prop::Shovel;
+      p.propPlanted = true;
+      break;
+    }
+    case Motion::HammerRest:
+      // The hammer on the shoulder, the other hand on the hip, looking round now and then.
+      p = StandPose();
+      p.arm[1] = 40, p.elbow[1] = 112, p.abd[1] = 14;
+      p.arm[0] = -18, p.elbow[0] = 105, p.abd[0] = 38;
+      p.prop = Prop::Hammer, p.propAngle = 185;
+      p.headYaw = 24 * std::sin(ph);
+      p.breathe = std::sin(ph);
       break;
     case Motion::Crawl: {
       // On all fours: the torso leans far forward, the arms reach down to the ground.
@@ -663,13 +861,28 @@ HumanPose HumanMotion(Figure f, Motion m, float t, float stride) {
 
 // ---- animals ---------------------------------------------------------------------------------------------
 
+// The sheep's hooves in its own frame (x forward): under the body when standing; in a walk the
+// diagonal pairs (front left and hind right, front right and hind left) take turns on the ground.
+std::array<Vec3, 4> SheepHooves(const FigureRender& w) {
+  std::array<Vec3, 4> out;
+  const float length = w.stepLength > 0 ? w.stepLength : 4.0f;
+  for (int i = 0; i < 4; ++i) {
+    const float fx = i < 2 ? 4.6f : -4.4f;
+    const float sy = (i % 2 == 0) ? 2.3f : -2.3f;
+    float x = 0, lift = 0;
+    if (w.motion == Motion::Walk)
+      FootInCycle(w.phase + ((i == 0 || i == 3) ? 0.0f : 0.5f), length, &x, &lift);
+    out[size_t(i)] = V(fx + x, sy, 0.2f + 1.6f * lift);
+  }
+  return out;
+}
+
 void DrawSheep(ShapeRenderer& r, const FigureRender& w) {
   const bool nude = w.figure == Figure::SheepNude;
   const float ph = 2 * kPi * w.phase;
-  float legSwing = 0, headPitch = 0, headYaw = 0, bob = 0, mouth = 0;
+  float headPitch = 0, headYaw = 0, bob = 0, mouth = 0;
   switch (w.motion) {
     case Motion::Walk:
-      legSwing = 24 * w.stride * std::sin(ph);
       bob = 0.5f * std::fabs(std::cos(ph));
       headPitch = 4 * std::sin(2 * ph);
       break;
@@ -692,15 +905,12 @@ void DrawSheep(ShapeRenderer& r, const FigureRender& w) {
   const float bodyZ = 9.0f + bob;
   const int fleece = kWool;
   const Vec3 br = nude ? V(6.8f, 3.7f, 3.9f) : V(7.8f, 5.0f, 5.0f);
-  // Legs: diagonal pairs swing together.
+  // Legs: diagonal pairs step together, the planted hooves staying where they were put down.
+  const std::array<Vec3, 4> hooves = SheepHooves(w);
   for (int i = 0; i < 4; ++i) {
-    const float fx = i < 2 ? 4.6f : -4.4f;
-    const float sy = (i % 2 == 0) ? 2.3f : -2.3f;
-    const float sw = ((i == 0 || i == 3) ? 1.0f : -1.0f) * legSwing;
-    const Vec3 top = V(fx, sy, bodyZ - 2.0f);
-    const Vec3 foot = top + LimbDir(sw, 0, 1) * (bodyZ - 2.0f);
-    r.Pole(top, foot, 1.0f, kFur, 5);
-    r.Ellipsoid(foot + V(0.3f, 0, 0.3f), V(1.1f, 0.9f, 0.6f), kDark, 2, 5);
+    const Vec3 top = V(i < 2 ? 4.6f : -4.4f, hooves[size_t(i)].y, bodyZ - 2.0f);
+    r.Pole(top, hooves[size_t(i)], 1.0f, kFur, 5);
+    r.Ellipsoid(hooves[size_t(i)] + V(0.3f, 0, 0.3f), V(1.1f, 0.9f, 0.6f), kDark, 2, 5);
   }
   r.Ellipsoid(V(0, 0, bodyZ + 0.5f), br, fleece, 7, 12);
   if (!nude) {
@@ -817,9 +1027,9 @@ void DrawStork(ShapeRenderer& r, const FigureRender& w) {
   }
   if (w.motion == Motion::FlyCarry) {
     const Vec3 tip = V(17.5f, 0, 0.9f);
-    r.Pole(tip, V(16.2f, 0.8f, -7.0f), 0.3f, kApron, 3);
-    r.Pole(tip, V(16.2f, -0.8f, -7.0f), 0.3f, kApron, 3);
-    r.Ellipsoid(V(16.0f, 0, -10.0f), V(3.0f, 2.6f, 3.2f), kApron, 5, 8);
+    r.Pole(tip, V(16.2f, 0.8f, -7.0f), 0.3f, kBundle, 3);
+    r.Pole(tip, V(16.2f, -0.8f, -7.0f), 0.3f, kBundle, 3);
+    r.Ellipsoid(V(16.0f, 0, -10.0f), V(3.0f, 2.6f, 3.2f), kBundle, 5, 8);
     r.Ellipsoid(V(16.4f, 0, -7.0f), V(1.8f, 1.8f, 1.7f), kSkin, 4, 6);
   }
   r.SetTransform(Transform::RotateZ(w.facing));
@@ -864,6 +1074,64 @@ float StrideOfDirection(int direction) {
   }
 }
 
+float ModelStepOfDirection(int direction, float screenStep) {
+  const float e = std::sin(Rad(38.0f));
+  switch (direction) {
+    case 0:
+    case 3:
+      return screenStep;
+    case 10:
+    case 11:
+      return screenStep / e;
+    default:
+      return screenStep * std::sqrt(1.0f + 1.0f / (e * e));
+  }
+}
+
+float LegLengthOf(Figure figure) {
+  switch (figure) {
+    case Figure::Man:
+    case Figure::Woman:
+    case Figure::Boy:
+    case Figure::Girl:
+      return (kThigh + kShin) * BuildOf(figure, Motion::Walk).s;
+    case Figure::Sheep:
+    case Figure::SheepNude:
+      return 7.0f;
+    default:
+      return 0;
+  }
+}
+
+std::vector<Vec3> FeetOf(const FigureRender& what) {
+  std::vector<Vec3> feet;
+  switch (what.figure) {
+    case Figure::Sheep:
+    case Figure::SheepNude: {
+      const Transform facing = Transform::RotateZ(what.facing);
+      for (const Vec3& h : SheepHooves(what)) feet.push_back(facing.Apply(h - V(0, 0, 0.2f)));
+      break;
+    }
+    case Figure::Man:
+    case Figure::Woman:
+    case Figure::Boy:
+    case Figure::Girl: {
+      const Build b = BuildOf(what.figure, what.motion);
+      const HumanPose p = HumanMotion(what.figure, what.motion, what.phase, what.stepLength);
+      const HumanFrames fr = ComputeFrames(b, p, what.facing);
+      for (int side = 0; side < 2; ++side) {
+        Vec3 hip, knee, ankle;
+        LegJoints(b, p, fr, side, &hip, &knee, &ankle);
+        feet.push_back(fr.world.Apply(ankle - V(0, 0, kAnkle * b.s)));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return feet;
+}
+
 void DrawFigure(ShapeRenderer& r, const FigureRender& what) {
   AddMaterials(r);
   switch (what.figure) {
@@ -878,7 +1146,7 @@ void DrawFigure(ShapeRenderer& r, const FigureRender& what) {
       DrawStork(r, what);
       return;
     default:
-      DrawHuman(r, what.figure, HumanMotion(what.figure, what.motion, what.phase, what.stride), what);
+      DrawHuman(r, what.figure, HumanMotion(what.figure, what.motion, what.phase, what.stepLength), what);
       return;
   }
 }
@@ -895,7 +1163,7 @@ void PaintEyes(const ShapeRenderer& r, const FigureRender& what, Sprite& picture
       return;
   }
   const Build b = BuildOf(what.figure, what.motion);
-  const HumanPose p = HumanMotion(what.figure, what.motion, what.phase, what.stride);
+  const HumanPose p = HumanMotion(what.figure, what.motion, what.phase, what.stepLength);
   const HumanFrames fr = ComputeFrames(b, p, what.facing);
   ShapeRenderer probe(r.Width(), r.Height(), picture.originX, picture.originY);
   probe.SetTransform(fr.head);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tools/world/shape_render.h"
 
@@ -43,6 +44,17 @@ enum class Motion {
   Heave,  // lifts the basket of clay onto the shoulder
   Jump,   // children
   Twirl,
+  // soldiers standing idle in uniform with the spear: at ease, looking round, scratching with the free
+  // hand, stretching, and resting on the planted spear
+  GuardStand,
+  GuardLook,
+  GuardScratch,
+  GuardStretch,
+  GuardRest,
+  // workers resting on their tools: the hammer on the shoulder, the axe and the shovel planted
+  HammerRest,
+  AxeRest,
+  ShovelRest,
   // babies
   Crawl,
   BabySit,
@@ -72,8 +84,14 @@ struct LayerChoice {
 // steeper in the model because the camera looks down at an angle.
 float FacingOfDirection(int direction);
 
-// Stride scale of a walking direction, so that feet keep up with the faster diagonal movement.
+// Stride scale of a walking direction, so that feet keep up with the faster diagonal movement (the
+// rabbit's hop).
 float StrideOfDirection(int direction);
+
+// Distance in model units a walker covers in one frame in `direction` when the walk data's step is
+// `screenStep` pixels per frame: the scene director moves it by the step on both screen axes, and the
+// camera's tilt shortens the model's y axis on the screen.
+float ModelStepOfDirection(int direction, float screenStep);
 
 // Draws `figure` in `motion` at `phase` (0..1) facing `facing` degrees. `head` is the head layer
 // drawn with the body, when `withHead`; `extra` adds one more layer (hair, cap, scout, helmet) or
@@ -83,12 +101,23 @@ struct FigureRender {
   Motion motion = Motion::Stand;
   float phase = 0;
   float facing = 0;
-  float stride = 1;
+  float stride = 1;      // the rabbit's hop: stride scale of the direction
+  float stepLength = 0;  // walks of people and sheep: how far a planted foot travels under the body
+                         // in one step (model units; 0 = a middle length)
   bool withHead = true;
   int head = 0;
   LayerChoice extra;
 };
 void DrawFigure(ShapeRenderer& renderer, const FigureRender& what);
+
+// Length of a leg of the figures that walk on planted feet (people and sheep); 0 for the others.
+float LegLengthOf(Figure figure);
+
+// Where the feet of people and the hooves of sheep touch the ground, in model coordinates relative to
+// the anchor: z is 0 while a foot is planted and above 0 while it is in the air (up to
+// kFootOnGround counts as on the ground). Empty for other figures.
+constexpr float kFootOnGround = 0.05f;
+std::vector<Vec3> FeetOf(const FigureRender& what);
 
 // Paints the eyes of a human whose head was drawn by DrawFigure into `picture` (the renderer's
 // Picture()), where the face is visible.

@@ -61,6 +61,14 @@ std::vector<LibrarySpec> MakeLibraries() {
                       Anim("wave", Motion::Wave, 12, D::SouthWest),
                       Anim("pray", Motion::Pray, 16, D::SouthWest, 0, "prayingman", {0}),
                       Anim("sleep", Motion::Sleep, 24, D::SouthWest, 0, "snorkingman", {0}),
+                      Anim("guard", Motion::GuardStand, 12, D::SouthWest),
+                      Anim("guardlook", Motion::GuardLook, 16, D::SouthWest),
+                      Anim("guardscratch", Motion::GuardScratch, 12, D::SouthWest),
+                      Anim("guardstretch", Motion::GuardStretch, 16, D::SouthWest),
+                      Anim("guardrest", Motion::GuardRest, 16, D::SouthWest),
+                      Anim("hammerrest", Motion::HammerRest, 16, D::SouthWest),
+                      Anim("axerest", Motion::AxeRest, 16, D::SouthWest),
+                      Anim("shovelrest", Motion::ShovelRest, 16, D::SouthWest),
                   }});
   libs.push_back({"woman",
                   Figure::Woman,
@@ -139,8 +147,10 @@ CreatureSpec Creature(const char* name, const char* group, const char* library, 
 
 std::vector<CreatureSpec> MakeRoster() {
   std::vector<CreatureSpec> v;
+  // Idles of the workers; each also rests on its own tool (code 2010, which no scene asks for, so only
+  // the idle chooser picks it).
   const std::vector<std::pair<int, std::string>> manIdles = {
-      {1000, "stand"}, {1001, "scratch"}, {1003, "stretch"}};
+      {1000, "stand"}, {1001, "scratch"}, {1003, "stretch"}, {1005, "look"}};
 
   CreatureSpec c = Creature("civilian", "Men", "man", 0x04, -1, "civilian");
   c.walks = {{1000, "walk"}};
@@ -179,41 +189,44 @@ std::vector<CreatureSpec> MakeRoster() {
     c = Creature(soldiers[i], "Soldiers", "man", 0x04 | 0x80, 79 + i, "soldier");
     c.ownColours = {"11, 1, \"" + std::string(uniforms[i]) + "\", 100"};
     c.walks = {{1000, "march"}};
-    c.anims = {{1000, "stand"}, {1003, "stretch"}};
+    c.anims = {{1000, "guard"},
+               {1001, "guardscratch"},
+               {1003, "guardstretch"},
+               {1005, "guardlook"},
+               {2010, "guardrest"}};
     v.push_back(c);
   }
 
   c = Creature("constructionworker_trainee", "Workers", "man", 0x04 | 0x40, 12, "");
   c.walks = {{1000, "walk"}};
-  c.anims = {{2001, "hammer"}};
+  c.anims = {{2001, "hammer"}, {2010, "hammerrest"}};
   c.anims.insert(c.anims.end(), manIdles.begin(), manIdles.end());
   v.push_back(c);
   c.name = "constructionworker_master";
   c.masterJob = 13;
-  c.anims.push_back({1005, "look"});
   v.push_back(c);
 
   c = Creature("woodworker_trainee", "Workers", "man", 0x04 | 0x40, 20, "");
   c.walks = {{1000, "walkaxe"}, {2000, "walklog"}};
-  c.anims = {{2000, "chop"}};
+  c.anims = {{2000, "chop"}, {2010, "axerest"}};
   c.anims.insert(c.anims.end(), manIdles.begin(), manIdles.end());
   v.push_back(c);
 
   c = Creature("clayworker_trainee", "Workers", "man", 0x04 | 0x40, 40, "");
   c.walks = {{1000, "walkshovel"}};
-  c.anims = {{2000, "dig"}};
+  c.anims = {{2000, "dig"}, {2010, "shovelrest"}};
   c.anims.insert(c.anims.end(), manIdles.begin(), manIdles.end());
   v.push_back(c);
 
   c = Creature("fisher_trainee", "Workers", "man", 0x04 | 0x40, 50, "");
   c.walks = {{1000, "walkshovel"}, {2002, "walkload"}};
-  c.anims = {{2000, "heave"}};
+  c.anims = {{2000, "heave"}, {2010, "shovelrest"}};
   c.anims.insert(c.anims.end(), manIdles.begin(), manIdles.end());
   v.push_back(c);
 
   c = Creature("scout_master", "Men", "man", 0x04, 30, "");
   c.walks = {{1000, "walkstaff"}};
-  c.anims = {{1005, "look"}, {1006, "wave"}};
+  c.anims = {{1006, "wave"}};
   c.anims.insert(c.anims.end(), manIdles.begin(), manIdles.end());
   v.push_back(c);
 
@@ -236,7 +249,7 @@ std::vector<CreatureSpec> MakeRoster() {
   v.push_back(c);
 
   c = Creature("stork", "Animals", "stork", 0x20, -1, "animals");
-  c.ownColours = {"6, 3, \"baby_white\", 50, \"baby_blue\", 25, \"baby_pink\", 25"};
+  c.ownColours = {};
   c.walks = {{1000, "fly"}};
   c.anims = {};
   v.push_back(c);
@@ -245,9 +258,13 @@ std::vector<CreatureSpec> MakeRoster() {
 
 // ---- bob numbering -------------------------------------------------------------------------------------
 
+bool WalksOnFeet(const LibrarySpec& lib, const AnimSpec& a) {
+  return a.walkSpeed > 0 && LegLengthOf(lib.figure) > 0;
+}
+
 // Distinct pictures of an animation in one direction, and which picture each frame shows.
-int UniqueBobs(const AnimSpec& a) {
-  return a.motion == Motion::FlyCarry ? 2 * kStorkCycle : a.frames;
+int UniqueBobs(const LibrarySpec& lib, const AnimSpec& a, int direction) {
+  return a.motion == Motion::FlyCarry ? 2 * kStorkCycle : FramesOf(lib, a, direction);
 }
 int PictureOfFrame(const AnimSpec& a, int frame) {
   if (a.motion != Motion::FlyCarry) return frame;
@@ -266,7 +283,7 @@ std::vector<BobPlan> PlanBobs(const LibrarySpec& lib, std::map<std::pair<std::st
   for (const AnimSpec& a : lib.anims)
     for (int d : DirectionsOf(a.dirs)) {
       if (first) (*first)[{a.tag, d}] = int(plan.size());
-      for (int i = 0; i < UniqueBobs(a); ++i) plan.push_back({&a, d, i});
+      for (int i = 0; i < UniqueBobs(lib, a, d); ++i) plan.push_back({&a, d, i});
     }
   return plan;
 }
@@ -285,32 +302,36 @@ bool IsWomanType(int type) {
   return (type & 0x08) && !(type & 0x30) && !(type & 0x04);
 }
 
-// The layer libraries a creature can show, as ChooseOutfit picks them.
+// Head and hair variants a layered body library is drawn with: every number the layer loader reads
+// ("_head_0".."_head_5", "_hairs_0", "_hairs_1"), so that no outfit ever falls back to a missing layer.
+constexpr int kHeadVariants = 6;
+constexpr int kHairVariants = 2;
+
+// The layer libraries a creature can show: every head and hair, and the headwear ChooseOutfit gives
+// its type and job.
 std::vector<std::pair<std::string, LayerChoice>> LayersOf(const CreatureSpec& c) {
   std::vector<std::pair<std::string, LayerChoice>> out;
   const std::string& n = c.library;
-  if (IsManType(c.masterType)) {
-    for (int h = 0; h < 5; ++h) out.push_back({n + "_head_" + std::to_string(h), {Layer::Head, h}});
-    out.push_back({n + "_hairs_0", {Layer::Hair, 0}});
-    if (c.masterType & 0x80) {
-      if (c.masterJob >= 79 && c.masterJob <= 87) {
-        const int k = (c.masterJob - 79) % 3;
-        out.push_back({n + "_helmet" + std::to_string(k), {Layer::Helmet, k}});
-      }
-    } else if (c.masterJob == 30 || c.masterJob == 73) {
-      out.push_back({n + "_scout", {Layer::Scout, 0}});
-    } else if (c.masterType & 0x40) {
-      out.push_back({n + "_cap", {Layer::Cap, 0}});
+  if (!IsManType(c.masterType) && !IsWomanType(c.masterType)) return out;
+  for (int h = 0; h < kHeadVariants; ++h) out.push_back({n + "_head_" + std::to_string(h), {Layer::Head, h}});
+  for (int h = 0; h < kHairVariants; ++h)
+    out.push_back({n + "_hairs_" + std::to_string(h), {Layer::Hair, h}});
+  if (!IsManType(c.masterType)) return out;
+  if (c.masterType & 0x80) {
+    if (c.masterJob >= 79 && c.masterJob <= 87) {
+      const int k = (c.masterJob - 79) % 3;
+      out.push_back({n + "_helmet" + std::to_string(k), {Layer::Helmet, k}});
     }
-  } else if (IsWomanType(c.masterType)) {
-    out.push_back({n + "_head_0", {Layer::Head, 0}});
-    out.push_back({n + "_hairs_0", {Layer::Hair, 0}});
-    out.push_back({n + "_hairs_1", {Layer::Hair, 1}});
+  } else if (c.masterJob == 30 || c.masterJob == 73) {
+    out.push_back({n + "_scout", {Layer::Scout, 0}});
+  } else if (c.masterType & 0x40) {
+    out.push_back({n + "_cap", {Layer::Cap, 0}});
   }
   return out;
 }
 
-// Layer library -> the animation tags it needs pictures for.
+// Layer library -> the animation tags it needs pictures for: heads and hair go with every animation
+// of the body, headwear with the animations of the creatures that wear it.
 std::map<std::string, std::pair<LayerChoice, std::set<std::string>>> LayerNeeds(const LibrarySpec& lib) {
   std::map<std::string, std::pair<LayerChoice, std::set<std::string>>> needs;
   for (const CreatureSpec& c : CreatureRoster()) {
@@ -318,6 +339,10 @@ std::map<std::string, std::pair<LayerChoice, std::set<std::string>>> LayerNeeds(
     for (const auto& [name, choice] : LayersOf(c)) {
       auto& entry = needs[name];
       entry.first = choice;
+      if (choice.layer == Layer::Head || choice.layer == Layer::Hair) {
+        for (const AnimSpec& a : lib.anims) entry.second.insert(a.tag);
+        continue;
+      }
       for (const auto& w : c.walks) entry.second.insert(w.second);
       for (const auto& a : c.anims) entry.second.insert(a.second);
     }
@@ -506,9 +531,10 @@ std::string CreatureAnimationsIni() {
         out += "BobLibrary = " + Quote(lib.name) + "\n";
         out += "ShadowBobLibrary = " + Quote(lib.name + "_shadow") + "\n";
         out += "Speed = " + std::to_string(kSpeed) + "\n";
-        out += "Frames = " + std::to_string(a.frames) + "\n";
+        const int frames = FramesOf(lib, a, d);
+        out += "Frames = " + std::to_string(frames) + "\n";
         std::vector<int> bobs;
-        for (int f = 0; f < a.frames; ++f) bobs.push_back(first[{a.tag, d}] + PictureOfFrame(a, f));
+        for (int f = 0; f < frames; ++f) bobs.push_back(first[{a.tag, d}] + PictureOfFrame(a, f));
         out += NumberLines("Bobs", bobs);
         for (int f : a.soundFrames) out += "Event = " + std::to_string(f) + ", 101\n";
         if (!a.sound.empty()) out += "EventSound = " + Quote(a.sound) + "\n";
@@ -564,23 +590,51 @@ std::string CreatureDescriptionsIni() {
   return out;
 }
 
+int GaitCycleFrames(const LibrarySpec& lib, const AnimSpec& a, int direction) {
+  if (!WalksOnFeet(lib, a)) return a.frames;
+  // The longest cycle (of the ones that fill 8, 10 or 12 frames) whose steps the legs can make without
+  // crouching much: a fast diagonal walk takes quicker steps than the same walk east or west.
+  const float step = ModelStepOfDirection(direction, float(a.walkSpeed) / 9.0f);
+  const float longest = (lib.figure == Figure::Sheep || lib.figure == Figure::SheepNude ? 0.65f : 0.45f) *
+                        LegLengthOf(lib.figure);
+  for (int cycle : {8, 6, 5})
+    if (step * float(cycle) / 4.0f <= longest) return cycle;
+  return 4;
+}
+
+int FramesOf(const LibrarySpec& lib, const AnimSpec& a, int direction) {
+  const int cycle = GaitCycleFrames(lib, a, direction);
+  if (!WalksOnFeet(lib, a) || cycle == 8 || cycle == 4) return a.frames;
+  return 2 * cycle;
+}
+
+FigureRender FrameFigure(const LibrarySpec& lib, const AnimSpec& a, int direction, int picture) {
+  FigureRender fr;
+  fr.figure = lib.figure;
+  fr.motion = a.motion;
+  fr.facing = FacingOfDirection(direction);
+  fr.stride = a.walkSpeed > 0 ? StrideOfDirection(direction) : 1.0f;
+  if (a.motion == Motion::FlyCarry) {
+    fr.motion = picture < kStorkCycle ? Motion::FlyCarry : Motion::Fly;
+    fr.phase = float(picture % kStorkCycle) / float(kStorkCycle);
+  } else if (WalksOnFeet(lib, a)) {
+    const int cycle = GaitCycleFrames(lib, a, direction);
+    fr.phase = float(picture % cycle) / float(cycle);
+    // A planted foot travels under the body for half a cycle, one walker's step per frame.
+    fr.stepLength = ModelStepOfDirection(direction, float(a.walkSpeed) / 9.0f) * float(cycle) / 2.0f;
+  } else {
+    fr.phase = float(picture) / float(a.frames);
+  }
+  return fr;
+}
+
 std::vector<CreatureBob> RenderCreatureLibrary(const LibrarySpec& lib) {
   const Canvas cv = CanvasOf(lib.figure);
   const auto needs = HasLayers(lib) ? LayerNeeds(lib) : decltype(LayerNeeds(lib)){};
   std::vector<CreatureBob> bobs;
   for (const BobPlan& plan : PlanBobs(lib, nullptr)) {
     const AnimSpec& a = *plan.anim;
-    FigureRender fr;
-    fr.figure = lib.figure;
-    fr.motion = a.motion;
-    fr.facing = FacingOfDirection(plan.direction);
-    fr.stride = a.walkSpeed > 0 ? StrideOfDirection(plan.direction) : 1.0f;
-    if (a.motion == Motion::FlyCarry) {
-      fr.motion = plan.picture < kStorkCycle ? Motion::FlyCarry : Motion::Fly;
-      fr.phase = float(plan.picture % kStorkCycle) / float(kStorkCycle);
-    } else {
-      fr.phase = float(plan.picture) / float(a.frames);
-    }
+    FigureRender fr = FrameFigure(lib, a, plan.direction, plan.picture);
     CreatureBob bob;
     if (!HasLayers(lib)) {
       fr.withHead = true;

@@ -69,6 +69,14 @@ const AnimSpec* FindCreatureAnim(const LibrarySpec& library, const std::string& 
 std::vector<int> DirectionsOf(AnimDirs dirs);
 const char* DirectionSuffix(int direction);
 
+// Frames of one gait cycle of a walk on feet in a direction (the animation's frames for anything
+// else), the frames the animation has in that direction (whole cycles, at least 8), and how frame
+// `picture` of it is drawn. A walk's planted foot moves back under the body by exactly the walk
+// data's step per frame (WalkSpeed / 9 pixels on both screen axes) in every direction.
+int GaitCycleFrames(const LibrarySpec& lib, const AnimSpec& a, int direction);
+int FramesOf(const LibrarySpec& lib, const AnimSpec& a, int direction);
+FigureRender FrameFigure(const LibrarySpec& lib, const AnimSpec& a, int direction, int picture);
+
 // The texts of the four description files.
 std::string CreatureAnimationsIni();
 std::string CreatureWalkDataIni();
