@@ -26,6 +26,7 @@ SaverApplication* CreateSaverApplication(void* instance) {
   app->instance = instance;
   app->firstMouseX = -1;
   app->firstMouseY = -1;
+  app->displayScale = 1;
   g_application = app;
   return app;
 }

@@ -231,6 +231,8 @@ struct SaverApplication {
   char modeArgument[100];
   uint16_t frameRate;      // frames per second (setting "FrameRate")
   uint16_t numAnimations;  // setting "Num Animations", 10..100
+  uint8_t scaleSetting;    // setting "Scale": 0 automatic, 1..3 fixed (our addition for large screens)
+  uint16_t displayScale;   // the whole factor the front end enlarges each frame by (1 until chosen)
   XB_RANDOM random;        // every random choice of the scene director
   uint16_t timerId;
   uint32_t phaseDeadline;  // clock time at which the current phase should end

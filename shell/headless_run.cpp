@@ -11,16 +11,15 @@
 
 #include "base/xb_file.h"
 #include "display/memory_display_surface.h"
-#include "graphics/graphics_storables.h"
 #include "scene/frame_update.h"
 #include "scene/sound_cue.h"
 #include "shell/run_application.h"
+#include "shell/saver_startup.h"
+#include "display/display_scale.h"
 #include "shell/saver_window.h"
 #include "shell/settings.h"
 #include "shell/settings_store.h"
 #include "shell/simulated_sound.h"
-#include "staticdata/application_services.h"
-#include "staticdata/ve_static_data_manager.h"
 
 const char* const kHeadlessUsage =
     "usage: tillands --headless [options]\n"
@@ -37,8 +36,12 @@ const char* const kHeadlessUsage =
     "  --fps N             frame rate, 1..1000 (default 12, the saver's default)\n"
     "  --animations N      the \"Num Animations\" setting; the saver keeps it in 10..100 (default 30)\n"
     "  --sound on|off      the \"Sound\" setting (default on; sounds are simulated, never played)\n"
+    "  --scale N|auto      the \"Scale\" setting: the scene runs at size / N and frames are enlarged\n"
+    "                      by N (auto: the largest N keeping the height / N at least 1000; default 1)\n"
     "  --png DIR           write frames as paletted PNG files DIR/frame_NNNNNN.png\n"
     "  --gif FILE          write frames as one animated GIF\n"
+    "  --ppm DIR           write frames as binary PPM files DIR/frame_NNNNNN.ppm (the same files a\n"
+    "                      window front end writes with TILLANDS_CAPTURE_DIR)\n"
     "  --raw               write frames to standard output as raw RGB24 (for ffmpeg -f rawvideo)\n"
     "  --every K           write only every Kth frame (default 1)\n"
     "  --quiet             no progress lines\n"
@@ -166,6 +169,18 @@ int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& o
       if (!value(v)) return 1;
       if (!*v) return error = "--gif needs a file name", 1;
       options.gifFile = Absolute(v);
+    } else if (arg == "--scale") {
+      if (!value(v)) return 1;
+      if (std::strcmp(v, "auto") == 0)
+        options.scale = 0;
+      else if (ParseUnsigned(v, 3, n) && n >= 1)
+        options.scale = static_cast<uint8_t>(n);
+      else
+        return error = std::string("bad --scale '") + v + "': expected 1, 2, 3 or auto", 1;
+    } else if (arg == "--ppm") {
+      if (!value(v)) return 1;
+      if (!*v) return error = "--ppm needs a directory", 1;
+      options.ppmDir = Absolute(v);
     } else if (arg == "--raw") {
       options.raw = true;
     } else if (arg == "--every") {
@@ -193,7 +208,7 @@ namespace {
 
 // The clock starts well away from 0 so that no deadline of the first minutes lies at or near 0, and
 // far from the 32-bit wrap.
-constexpr uint32_t kHeadlessClockStart = 100000;
+constexpr uint32_t kHeadlessClockStart = kSimulatedClockStartMs;
 
 // The window that is not there: a memory display surface, a timer that is a number, and the
 // destruction and quit requests turned into flags the run loop reads.
@@ -274,7 +289,6 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
                             const std::function<bool(const HeadlessFrame&)>& onFrame) {
   HeadlessSummary summary;
   summary.seed = options.seed;
-  RegisterGraphicsStorables();
 
   std::error_code ec;
   const std::filesystem::path previousDirectory = std::filesystem::current_path(ec);
@@ -283,19 +297,20 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
   store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "FrameRate", options.fps);
   store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Num Animations", options.animations);
   store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Sound", options.sound ? 1 : 0);
+  store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Scale", options.scale);
   store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", options.dataDir);
 
   SimulatedClock clock(kHeadlessClockStart);
   SimulatedSoundSink sound(clock);
-  SaverApplication* app = CreateSaverApplication(nullptr);
-  app->clock = &clock;
-  app->soundSink = &sound;
-
-  VE_APPLICATION_SERVICES services;
-  services.palette = [] { return g_application ? g_application->palette : nullptr; };
-  services.soundCue = &PlayApplicationSoundCue;
-  services.warning = &PrintWarning;
-  SetApplicationServices(services);
+  FrontEndSeams seams;
+  seams.clock = &clock;
+  seams.sound = &sound;
+  seams.warning = &PrintWarning;
+  seams.fatalMode = XB_GetFatalMode();       // the caller's choice (the program exits, tests throw)
+  seams.readCaptureFromEnvironment = false;  // headless frames are written by the caller
+  SaverProcess process(seams);
+  SaverApplication* app = &process.App();
+  std::vector<uint8_t> enlarged;
 
   const uint64_t tickCount = options.TickCount();
   const uint32_t tickMs = options.TickMs();
@@ -325,6 +340,16 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
         frame.width = surface->Width();
         frame.height = surface->Height();
         frame.indices = surface->PresentedIndices().data();
+        if (app->displayScale > 1) {
+          // The frame as the screen shows it: enlarged by the display scale.
+          const uint16_t scale = app->displayScale;
+          enlarged.resize(size_t(frame.width) * scale * frame.height * scale);
+          EnlargeIndices(frame.indices, frame.width, frame.width, frame.height, scale, enlarged.data(),
+                         uint32_t(frame.width) * scale);
+          frame.indices = enlarged.data();
+          frame.width = static_cast<uint16_t>(frame.width * scale);
+          frame.height = static_cast<uint16_t>(frame.height * scale);
+        }
         frame.colours = surface->PresentedColours();
         if (onFrame && !onFrame(frame)) {
           summary.stopReason = "writing the output failed";
@@ -367,9 +392,6 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
   // A window that is still there (the run was long enough, or the saver only posted its quit) is
   // destroyed like any saver window, so everything is released in its order.
   host.DestroyWindow();
-  DestroyStaticData();
-  DestroySaverApplication(app);
-  ResetApplicationServices();
   if (!previousDirectory.empty()) std::filesystem::current_path(previousDirectory, ec);
   return summary;
 }

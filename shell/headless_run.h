@@ -25,11 +25,13 @@ struct HeadlessOptions {
   uint16_t fps = 12;
   uint32_t animations = 30;  // stored as "Num Animations" (the saver clamps it to 10..100)
   bool sound = true;
+  uint8_t scale = 1;      // the "Scale" setting: 0 automatic, 1..3
   bool progress = false;  // progress lines on standard error for long runs
 
   // Outputs (used by the front end's frame writer; paths are absolute once parsed).
   std::string pngDir;
   std::string gifFile;
+  std::string ppmDir;
   bool raw = false;
   uint32_t every = 1;
 

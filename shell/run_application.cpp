@@ -1,5 +1,6 @@
 #include "shell/run_application.h"
 
+#include "display/display_scale.h"
 #include "scene/saver_application.h"
 #include "scene/walking.h"
 #include "shell/settings.h"
@@ -19,6 +20,11 @@ RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlat
     platform.RunPreview(app, parent);
     return RunMode::Preview;
   }
+  // Large screens: the scene runs at a whole fraction of the screen and the front end enlarges each
+  // frame (the window itself still covers the whole screen).
+  app.displayScale = ChooseDisplayScale(app.screenHeight, app.scaleSetting);
+  app.screenWidth = static_cast<uint16_t>(app.screenWidth / app.displayScale);
+  app.screenHeight = static_cast<uint16_t>(app.screenHeight / app.displayScale);
   if (!StartSaverMode(app, platform.Settings(), platform)) return RunMode::Saver;
   platform.CreateSaverWindow(app);
   // Also after a failed initialisation: the loop then only collects the quit that the window's

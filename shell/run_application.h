@@ -14,7 +14,10 @@ class SettingsStore;
 class SaverPlatform : public SaverStartHost {
  public:
   virtual SettingsStore& Settings() = 0;
-  // screenWidth, screenHeight and screenBitsPerPixel of the screen.
+  // screenWidth, screenHeight and screenBitsPerPixel of the screen (the whole area the saver window
+  // covers). In saver mode the spine then divides the size by app.displayScale: the window's client
+  // rectangle handed to the spine (SaverWindowHost::ClientRect) is that scene size, and the front end
+  // enlarges every presented frame by displayScale (display/display_scale.h).
   virtual void ReadScreenMetrics(SaverApplication& app) = 0;
   // The modal settings dialog (configure mode).
   virtual void RunSettingsDialog(SaverApplication& app) = 0;

@@ -17,6 +17,7 @@
 #include "scene/saver_application.h"
 #include "scene/sound_cue.h"
 #include "shell/command_line.h"
+#include "shell/frame_capture.h"
 #include "shell/resources/palette_resource.h"
 #include "shell/resources/resources.h"
 #include "shell/settings.h"
@@ -149,7 +150,8 @@ bool InitSaverWindow(SaverApplication& app, SaverWindowHost& host) {
   app.windowDC = host.AcquireWindowDC();
   app.timerId = host.StartFrameTimer(kFrameTimerId, FrameTimerPeriodMs(app.frameRate));
 
-  const uint32_t seed = host.RandomSeed(SaverNow(app));
+  uint32_t seed = host.RandomSeed(SaverNow(app));
+  if (FrameCapture* capture = ActiveFrameCapture()) capture->FixedSeed(seed);
   app.random.Seed(seed);
   SeedPortableRand(seed);
 
@@ -290,8 +292,10 @@ SaverEventResult SaverWindowEvent(SaverApplication& app, SaverWindowHost& host, 
         result.value = 1;
         return result;
       }
+      if (FrameCapture* capture = ActiveFrameCapture()) capture->BeforeTick(app);
       UpdateFrame(app);
       PresentFrame(app, host);
+      if (FrameCapture* capture = ActiveFrameCapture()) capture->AfterPresent(app);
       return result;
     case SaverEventKind::EraseBackground:
       result.value = 1;

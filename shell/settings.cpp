@@ -1,8 +1,14 @@
 #include "shell/settings.h"
 
+#include "display/display_scale.h"
+
 const char* const kSettingsDialogTitle = "Tillands Bildschirmschoner Einstellungen";
 const char* const kSettingsDialogCaption = "Mindestanzahl Animationen";
 const char* const kSettingsDialogSoundBox = "&Ger\xE4usche";
+const char* const kSettingsDialogScaleLabel =
+    "Vergr\xF6\xDF"
+    "erung";
+const char* const kSettingsDialogScaleChoices[4] = {"Automatisch", "1\xD7", "2\xD7", "3\xD7"};
 
 uint16_t ClampNumAnimations(uint32_t value) {
   uint16_t n = static_cast<uint16_t>(value & 0xFFFFu);
@@ -24,21 +30,25 @@ void LoadSettings(SaverSettings& settings, SettingsStore& store) {
   value = 0;
   bool haveSound = ReadSettingsNumber(*key, "Sound", value);
   settings.soundOn = (!haveSound || value != 0) ? 1 : 0;
+  value = 0;
+  settings.scale = (ReadSettingsNumber(*key, "Scale", value) && value <= kMaxFixedScale) ? uint8_t(value) : 0;
 }
 
 namespace {
-void WriteAll(const SaverSettings& settings, SettingsStore& store, SettingsHive hive, const char* path) {
+void WriteAll(const SaverSettings& settings, SettingsStore& store, SettingsHive hive, const char* path,
+              bool withScale) {
   std::unique_ptr<SettingsKey> key = store.CreateKey(hive, path);
   if (!key) return;
   key->WriteNumber("FrameRate", settings.frameRate);
   key->WriteNumber("Num Animations", settings.numAnimations);
   key->WriteNumber("Sound", settings.soundOn ? 1u : 0u);
+  if (withScale) key->WriteNumber("Scale", settings.scale);
 }
 }  // namespace
 
-void SaveSettings(const SaverSettings& settings, SettingsStore& store) {
-  WriteAll(settings, store, SettingsHive::CurrentUser, kSettingsKeyPath);
-  WriteAll(settings, store, SettingsHive::Users, kDefaultUserSettingsKeyPath);
+void SaveSettings(const SaverSettings& settings, SettingsStore& store, bool withScale) {
+  WriteAll(settings, store, SettingsHive::CurrentUser, kSettingsKeyPath, withScale);
+  WriteAll(settings, store, SettingsHive::Users, kDefaultUserSettingsKeyPath, withScale);
 }
 
 uint32_t FrameTimerPeriodMs(uint16_t frameRate) {
@@ -64,6 +74,15 @@ int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool so
   settings.numAnimations = ClampNumAnimations(trackbarPosition);
   settings.soundOn = soundChecked ? 1 : 0;
   SaveSettings(settings, store);
+  return kDialogIdOk;
+}
+
+int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
+                     uint32_t scaleChoice, SettingsStore& store) {
+  settings.numAnimations = ClampNumAnimations(trackbarPosition);
+  settings.soundOn = soundChecked ? 1 : 0;
+  settings.scale = scaleChoice <= kMaxFixedScale ? uint8_t(scaleChoice) : 0;
+  SaveSettings(settings, store, true);
   return kDialogIdOk;
 }
 

@@ -2,8 +2,9 @@
 //
 // Loading: frame rate 12 and 30 animations unless the key says otherwise; "Num Animations" is kept in
 // 10..100; sound is on unless "Sound" is stored as 0 — but stays off when the key does not exist at
-// all. Saving writes all three values under the current user and then, regardless of how that went,
-// under the default user.
+// all. Saving writes the values under the current user and then, regardless of how that went, under
+// the default user. Besides the three original values we keep "Scale" (0 automatic, 1..3 fixed): the
+// integer enlargement for large screens; values above 3 read as automatic.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +22,14 @@ struct SaverSettings {
   uint16_t frameRate = 0;
   uint16_t numAnimations = 0;
   uint8_t soundOn = 0;
+  // "Scale" (not one of the saver's original values, so a missing value means automatic, 0).
+  uint8_t scale = 0;
 };
 
 // `settings.soundOn` keeps its value when the key is missing (the saver starts with 0).
 void LoadSettings(SaverSettings& settings, SettingsStore& store);
-void SaveSettings(const SaverSettings& settings, SettingsStore& store);
+// withScale: also "Scale" (a dialog that has our scale control); the three values alone otherwise.
+void SaveSettings(const SaverSettings& settings, SettingsStore& store, bool withScale = false);
 uint16_t ClampNumAnimations(uint32_t value);
 
 // The same over the application record's frameRate, numAnimations and soundOn.
@@ -68,5 +72,14 @@ SettingsDialogInit SettingsDialogInitValues(const SaverSettings& settings);
 // the check box; all three values are saved. Returns the dialog's result 1.
 int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
                      SettingsStore& store);
+// The same with the scale choice of our extra control (0 automatic, 1..3).
+int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
+                     uint32_t scaleChoice, SettingsStore& store);
+
+// The scale control: a drop-down list below the sound box, entries in this order (index = setting).
+constexpr int kDialogIdScaleLabel = 1040;
+constexpr int kDialogIdScaleList = 1041;
+extern const char* const kSettingsDialogScaleLabel;       // "Vergr\xF6\xDFerung" (Windows-1252)
+extern const char* const kSettingsDialogScaleChoices[4];  // automatic, 1x, 2x, 3x
 // Cancel: nothing is saved and nothing changes. Returns the dialog's result 2.
 int SettingsDialogCancel();

@@ -3,13 +3,17 @@
 #include "shell/settings.h"
 
 void LoadSettings(SaverApplication& application, SettingsStore& store) {
-  SaverSettings settings{application.frameRate, application.numAnimations, application.soundOn};
+  SaverSettings settings{application.frameRate, application.numAnimations, application.soundOn,
+                         application.scaleSetting};
   LoadSettings(settings, store);
+  application.scaleSetting = settings.scale;
   application.frameRate = settings.frameRate;
   application.numAnimations = settings.numAnimations;
   application.soundOn = settings.soundOn;
 }
 
 void SaveSettings(SaverApplication& application, SettingsStore& store) {
-  SaveSettings(SaverSettings{application.frameRate, application.numAnimations, application.soundOn}, store);
+  SaveSettings(SaverSettings{application.frameRate, application.numAnimations, application.soundOn,
+                             application.scaleSetting},
+               store);
 }

@@ -7,6 +7,7 @@
 
 #include "base/xb_error.h"
 #include "shell/headless/frame_writers.h"
+#include "shell/frame_capture.h"
 #include "shell/headless_run.h"
 #include "shell/resources/resources.h"
 
@@ -80,6 +81,13 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (!options.ppmDir.empty()) {
+    std::filesystem::create_directories(options.ppmDir, ec);
+    if (!std::filesystem::is_directory(options.ppmDir, ec)) {
+      std::fprintf(stderr, "tillands: cannot create the directory %s\n", options.ppmDir.c_str());
+      return 1;
+    }
+  }
   if (!options.gifFile.empty()) {
     const std::filesystem::path parent = std::filesystem::path(options.gifFile).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
@@ -97,6 +105,14 @@ int main(int argc, char** argv) {
       std::snprintf(name, sizeof name, "frame_%06llu.png", (unsigned long long)frame.tick);
       const std::string path = (std::filesystem::path(options.pngDir) / name).string();
       if (!WritePalettedPng(path, frame.indices, frame.width, frame.height, frame.colours, outputError))
+        return false;
+    }
+    if (!options.ppmDir.empty()) {
+      char name[64];
+      std::snprintf(name, sizeof name, "frame_%06llu.ppm", (unsigned long long)frame.tick);
+      const std::string path = (std::filesystem::path(options.ppmDir) / name).string();
+      if (!WritePpmFrame(path, frame.indices, frame.width, frame.width, frame.height, frame.colours,
+                         outputError))
         return false;
     }
     if (!options.gifFile.empty()) {
@@ -126,7 +142,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fputs(FormatHeadlessSummary(summary).c_str(), stderr);
-  if (!options.pngDir.empty() || !options.gifFile.empty() || options.raw)
+  if (!options.pngDir.empty() || !options.gifFile.empty() || !options.ppmDir.empty() || options.raw)
     std::fprintf(stderr, "  frames written: %llu (every %u)\n", (unsigned long long)written, options.every);
   if (!outputError.empty()) std::fprintf(stderr, "tillands: %s\n", outputError.c_str());
   if (!outputError.empty()) return 1;
