@@ -8,6 +8,7 @@
 #include "shell/resources/resources.h"
 #include "shell/resources/sound_synth.h"
 #include "tools/world/program_resources.h"
+#include "tools/world/scenery_art.h"
 #include "tools/world/shape_render.h"
 #include "tools/world/world_builder.h"
 
@@ -196,6 +197,34 @@ TEST(WorldFiles, PcxAndBmpWritersProduceTheDocumentedLayouts) {
   EXPECT_EQ(dat[4], 2);
   EXPECT_EQ(dat[8], 7);
   EXPECT_EQ(std::string(dat.begin() + 10, dat.begin() + 17), "A\\b.txt");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SceneryArt, FlowerBedsAreBigEnoughToReadAsFlowersAndDifferFromOneAnother) {
+  // The flower scene plants six of bobs 20..30 at random: each is a bed of many blooms, several times
+  // the size of a single sprig (which reads as noise on a large screen), standing on its anchor.
+  std::set<std::vector<uint8_t>> looks;
+  for (int i = 0; i < 11; ++i) {
+    const tlworld::ShadowedSprite bed = tlworld::FlowerBed(i), sprig = tlworld::Flower(i);
+    EXPECT_GE(bed.picture.width, 34) << i;
+    EXPECT_GE(bed.picture.height, 16) << i;
+    int bedPixels = 0, sprigPixels = 0;
+    for (uint8_t p : bed.picture.pixels) bedPixels += p != 0;
+    for (uint8_t p : sprig.picture.pixels) sprigPixels += p != 0;
+    EXPECT_GT(bedPixels, 3 * sprigPixels) << i;
+    // The anchor is inside the bed's columns and near its bottom.
+    EXPECT_GT(bed.picture.originX, 0) << i;
+    EXPECT_LT(bed.picture.originX, bed.picture.width) << i;
+    EXPECT_GT(bed.picture.originY, bed.picture.height / 2) << i;
+    int shadow = 0;
+    for (uint8_t p : bed.shadow.pixels) shadow += p != 0;
+    EXPECT_GT(shadow, 20) << i;
+    looks.insert(bed.picture.pixels);
+  }
+  EXPECT_EQ(looks.size(), 11u);
 }
 
 }  // namespace

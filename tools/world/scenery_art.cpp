@@ -677,27 +677,49 @@ LayeredBuilding LargeBuilding() {
 // ---- flowers
 // -------------------------------------------------------------------------------------------------
 
+namespace {
+
+struct FlowerKind {
+  Ramp petals;
+  Ramp centre;
+  int heads;  // heads of a sprig
+  float height, size;
+  bool spike;  // a spike of small bells instead of open heads
+};
+
+const FlowerKind& FlowerKindOf(int i) {
+  static const FlowerKind kinds[11] = {
+      {RampOf({52, 50, 49, 48}), RampOf({7, 4, 2}), 3, 7, 2.4f, false},        // daisies
+      {RampOf({213, 211, 209, 208}), RampOf({62, 60}), 2, 8, 2.8f, false},     // poppies
+      {RampOf({222, 220, 218, 216}), RampOf({223, 221}), 3, 8, 2.2f, false},   // cornflowers
+      {RampOf({5, 3, 2, 1}), RampOf({8, 6}), 4, 6, 2.0f, false},               // buttercups
+      {RampOf({206, 165, 163, 161}), RampOf({165, 163}), 1, 13, 2.0f, true},   // foxglove spike
+      {RampOf({166, 164, 162, 161}), RampOf({166, 164}), 2, 10, 2.6f, false},  // pink tulips
+      {RampOf({246, 244, 242, 240}), RampOf({13, 11}), 3, 7, 2.5f, false},     // marigolds
+      {RampOf({8, 5, 3, 1}), RampOf({94, 92, 90}), 1, 18, 4.5f, false},        // sunflower
+      {RampOf({221, 219, 217, 216}), RampOf({219, 217}), 1, 12, 1.8f, true},   // bluebell spike
+      {RampOf({54, 51, 49, 48}), RampOf({4, 2}), 2, 12, 3.0f, false},          // lilies
+      {RampOf({214, 212, 210, 208}), RampOf({246, 244}), 3, 9, 2.4f, false},   // red tulips
+  };
+  return kinds[i % 11];
+}
+
+// An open flower head: a ring of petals around a centre, its face turned up towards the viewer so
+// that it reads as a round flower from the camera's height.
+void FlowerHead(ShapeRenderer& r, Vec3 c, float size, int petals, int centre) {
+  const Vec3 u{0, 0.5f, 0.87f};  // the face's second axis (the first is x)
+  for (int k = 0; k < 6; ++k) {
+    const float a = float(k) * 1.0472f + 0.3f;
+    const Vec3 p = c + Vec3{std::cos(a) * size * 0.62f, 0, 0} + u * (std::sin(a) * size * 0.62f);
+    r.Ellipsoid(p, {size * 0.48f, size * 0.48f, size * 0.4f}, petals, 3, 6);
+  }
+  r.Ellipsoid(c + Vec3{0, -0.3f, 0.3f}, {size * 0.42f, size * 0.42f, size * 0.36f}, centre, 3, 6);
+}
+
+}  // namespace
+
 ShadowedSprite Flower(int i) {
-  struct Kind {
-    Ramp petals;
-    Ramp centre;
-    int heads;
-    float height, size;
-  };
-  const Kind kinds[11] = {
-      {RampOf({52, 50, 49, 48}), RampOf({7, 4, 2}), 3, 7, 2.4f},        // daisies
-      {RampOf({213, 211, 209, 208}), RampOf({62, 60}), 2, 8, 2.8f},     // poppies
-      {RampOf({222, 220, 218, 216}), RampOf({223, 221}), 3, 8, 2.2f},   // cornflowers
-      {RampOf({5, 3, 2, 1}), RampOf({8, 6}), 4, 6, 2.0f},               // buttercups
-      {RampOf({206, 165, 163, 161}), RampOf({165, 163}), 1, 13, 2.0f},  // foxglove spike
-      {RampOf({166, 164, 162, 161}), RampOf({166, 164}), 2, 10, 2.6f},  // pink tulips
-      {RampOf({246, 244, 242, 240}), RampOf({13, 11}), 3, 7, 2.5f},     // marigolds
-      {RampOf({8, 5, 3, 1}), RampOf({94, 92, 90}), 1, 18, 4.5f},        // sunflower
-      {RampOf({221, 219, 217, 216}), RampOf({219, 217}), 1, 12, 1.8f},  // bluebell spike
-      {RampOf({54, 51, 49, 48}), RampOf({4, 2}), 2, 12, 3.0f},          // lilies
-      {RampOf({214, 212, 210, 208}), RampOf({246, 244}), 3, 9, 2.4f},   // red tulips
-  };
-  const Kind& k = kinds[i % 11];
+  const FlowerKind& k = FlowerKindOf(i);
   ShapeRenderer r(56, 56, 28, 44);
   r.SetTransform(Transform::Scale(1.4f, 1.4f, 1.4f));
   int stem = r.AddMaterial(RampOf({42, 40, 38, 36}), 0.0f, 1.0f);
@@ -722,6 +744,47 @@ ShadowedSprite Flower(int i) {
   }
   r.Ellipsoid({-2, 0, 1}, {3.5f, 1.5f, 1.2f}, leaf, 3, 6);
   r.Ellipsoid({2.5f, 1, 1}, {3.0f, 1.5f, 1.2f}, leaf, 3, 6);
+  ShadowedSprite out{r.Picture(), r.Shadow()};
+  out.picture.Crop();
+  out.shadow.Crop();
+  return out;
+}
+
+ShadowedSprite FlowerBed(int i) {
+  const FlowerKind& k = FlowerKindOf(i);
+  ShapeRenderer r(96, 80, 48, 58);
+  r.SetTransform(Transform::Scale(1.25f, 1.25f, 1.25f));
+  const int soil = r.AddMaterial(DirtRamp(), 0.25f, 1.0f);
+  const int stem = r.AddMaterial(RampOf({42, 40, 38, 36}), 0.0f, 1.0f);
+  const int leaf = r.AddMaterial(RampOf({41, 39, 37, 35, 33}), 0.15f, 1.0f);
+  const int petals = r.AddMaterial(k.petals, 0.05f, 1.0f);
+  const int centre = r.AddMaterial(k.centre, 0.0f, 1.0f);
+  // A low bed of dug earth edged with leaves, the plants on it spread evenly.
+  const float rx = 15.0f, ry = 9.5f;
+  r.Ellipsoid({0, 0, 0.2f}, {rx, ry, 1.4f}, soil, 6, 14);
+  for (int l = 0; l < 12; ++l) {
+    const float a = float(l) * 0.5236f + Hash2(i, l, 81) * 0.3f;
+    r.Ellipsoid({std::cos(a) * (rx - 1.5f), std::sin(a) * (ry - 1.2f), 1.0f}, {2.6f, 1.6f, 1.3f}, leaf, 3, 6);
+  }
+  const int plants = k.height > 15 ? 4 : k.spike ? 7 : 11;
+  for (int p = 0; p < plants; ++p) {
+    // On a sunflower spiral over the bed, jittered a little.
+    const float t = (float(p) + 0.5f) / float(plants);
+    const float ang = float(p) * 2.39996f + float(i);
+    const float rad = std::sqrt(t) * 0.78f;
+    const float x = std::cos(ang) * rad * rx + (Hash2(i, p, 83) - 0.5f) * 1.5f;
+    const float y = std::sin(ang) * rad * ry + (Hash2(i, p, 85) - 0.5f) * 1.0f;
+    const float ht = k.height * (0.75f + 0.35f * Hash2(i, p, 87));
+    r.Pole({x, y, 0.8f}, {x, y, ht}, 0.5f, stem, 4);
+    r.Ellipsoid({x - 1.2f, y, 1.6f}, {1.8f, 0.9f, 0.8f}, leaf, 3, 6);
+    if (k.spike) {
+      for (int b = 0; b < 4; ++b)
+        r.Ellipsoid({x + (b % 2 ? 0.9f : -0.9f), y, ht - float(b) * 2.0f},
+                    {k.size * 0.75f, k.size * 0.75f, k.size * 0.9f}, petals, 4, 6);
+    } else {
+      FlowerHead(r, {x, y, ht}, k.size * 1.1f, petals, centre);
+    }
+  }
   ShadowedSprite out{r.Picture(), r.Shadow()};
   out.picture.Crop();
   out.shadow.Crop();

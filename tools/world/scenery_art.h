@@ -39,8 +39,10 @@ Sprite GrassTile();
 ShadowedSprite CornerLogo(int number);
 LayeredBuilding SmallBuilding();
 LayeredBuilding LargeBuilding();
-// Flower `i` of 0..10.
+// Flower `i` of 0..10: a small sprig (the pictures of the village), and a bed of them, what the
+// flower scene plants (bobs 20..30), big enough to read as flowers on a large screen.
 ShadowedSprite Flower(int i);
+ShadowedSprite FlowerBed(int i);
 // 31 sapling, 32 young tree, 33 fellable tree, 34 fir; 35..42 the fall of 33; 43 the fallen tree
 // (its offsets already contain the +40 that compensates the scene's y -= 40).
 ShadowedSprite TreeBob(int number);

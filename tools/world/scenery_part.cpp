@@ -85,7 +85,7 @@ SceneryLibraries BuildSceneryLibraries() {
   AddBuilding(packed, masked, 4, SmallBuilding());
   AddBuilding(packed, masked, 12, LargeBuilding());
   for (uint32_t n = 20; n <= 30; ++n) {
-    ShadowedSprite f = Flower(int(n - 20));
+    ShadowedSprite f = FlowerBed(int(n - 20));
     AddPicture(packed, n, f.picture);
     AddShadowBob(masked, n, f.shadow);
   }
