@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need (Debian 12, as root).
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64

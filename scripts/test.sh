@@ -9,6 +9,11 @@ bash scripts/deps.sh
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-8}
 GEN=(-G Ninja)
+# A compiler cache lets the several builds below (and later runs on the same machine) share objects.
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+  GEN+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 status=0
 
 echo "== format"
