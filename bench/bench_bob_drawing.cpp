@@ -1,9 +1,19 @@
-// Bob drawing against SDL2's RLE colour-key blitter.
+// Bob drawing against SDL2's blitters.
 //
-// Three typical sprites (a 40 x 60 creature, a 230 x 200 building, a 640 x 480 logo) are drawn into
-// a 1920 x 1080 8-bit bitmap plainly, remapped, as a shadow and through a level mask at threshold
-// 128; the same sprites are blitted as 8-bit SDL2 surfaces with an RLE-accelerated colour key.
-// After the run the program prints ours / SDL2 per sprite (the goal for plain draws is <= 1.0).
+// Three synthetic sprites (a 40 x 60 creature, a 230 x 200 building, a 640 x 480 logo) and two of the
+// demo world (its large building and its big logo, each with its own level mask) are drawn into a
+// 1920 x 1080 8-bit bitmap plainly, remapped, as a shadow and through a level mask. The peers are the
+// same sprites as 8-bit SDL2 surfaces: with an RLE-accelerated colour key (the peer of a plain draw),
+// and without RLE but with a palette different from the screen's, so that SDL maps every pixel through
+// a table (the peer of a remapped draw).
+//
+// The synthetic masks change level on every pixel (threshold 128), the worst case; the demo world's
+// masks are the real ones: the big logo's dissolve (noise from the middle) at 128, the building's
+// stages at 200 (walls shown, roof rising).
+//
+// After the run the program prints the ratios of the medians: plain / SDL2 RLE (goal <= 1.0),
+// remapped / SDL2 mapped colour key (goal <= 1.0) and / SDL2 RLE (goal <= 2.0), shadow and mask / our
+// own plain draw (goal <= 2.0).
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -20,6 +30,7 @@
 #include "graphics/bob_authoring.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
+#include "tools/world/scenery_art.h"
 
 namespace {
 
@@ -30,6 +41,8 @@ struct Sprite {
   const char* name;
   int width, height;
   std::unique_ptr<XB_BITMAP> pixels;
+  std::unique_ptr<XB_BITMAP> levels;  // 255 = never shown
+  uint16_t threshold;
 };
 
 // Deterministic art with the transparency of the real thing: a creature is a body outline with
@@ -56,29 +69,60 @@ std::unique_ptr<XB_BITMAP> MakeArt(const char* kind, int w, int h) {
   return b;
 }
 
+Sprite Synthetic(const char* name, int w, int h) {
+  Sprite s{name, w, h, MakeArt(name, w, h), std::make_unique<XB_BITMAP>(w, h), 128};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      s.levels->Row(y)[x] = s.pixels->Row(y)[x] == kKey ? 255 : static_cast<uint8_t>((x * 7 + y * 3) % 255);
+  return s;
+}
+
+// A demo-world picture and its level mask (0 there means "no pixel", stored as 255).
+Sprite FromWorld(const char* name, const tlworld::MaskedSprite& art, uint16_t threshold) {
+  const int w = art.picture.width, h = art.picture.height;
+  Sprite s{name, w, h, std::make_unique<XB_BITMAP>(w, h), std::make_unique<XB_BITMAP>(w, h), threshold};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      s.pixels->Row(y)[x] = art.picture.At(x, y);
+      const uint8_t level =
+          art.mask.At(x - art.picture.originX + art.mask.originX, y - art.picture.originY + art.mask.originY);
+      s.levels->Row(y)[x] = level ? level : 255;
+    }
+  return s;
+}
+
+SDL_Surface* MakeSurface(const Sprite& s, const SDL_Color* colours, bool rle) {
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, s.width, s.height, 8, SDL_PIXELFORMAT_INDEX8);
+  SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
+  for (int y = 0; y < s.height; ++y)
+    std::memcpy(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch, s.pixels->Row(y),
+                static_cast<size_t>(s.width));
+  SDL_SetColorKey(surface, SDL_TRUE, kKey);
+  SDL_SetSurfaceRLE(surface, rle ? 1 : 0);
+  return surface;
+}
+
 struct World {
   std::vector<Sprite> sprites;
   std::unique_ptr<XB_BOB_MANAGER> library;  // per sprite i: packed 3i, shadow 3i+1, mask 3i+2
   XB_BITMAP screen{kScreenW, kScreenH};
   uint8_t remap[256], shadow[256];
   SDL_Surface* sdlScreen = nullptr;
-  std::vector<SDL_Surface*> sdlSprites;
+  std::vector<SDL_Surface*> sdlRle, sdlMapped;
 
   World() {
-    sprites.push_back({"creature", 40, 60, MakeArt("creature", 40, 60)});
-    sprites.push_back({"building", 230, 200, MakeArt("building", 230, 200)});
-    sprites.push_back({"logo", 640, 480, MakeArt("logo", 640, 480)});
+    sprites.push_back(Synthetic("creature", 40, 60));
+    sprites.push_back(Synthetic("building", 230, 200));
+    sprites.push_back(Synthetic("logo", 640, 480));
+    sprites.push_back(FromWorld("w_building", tlworld::LargeBuilding().main, 200));
+    sprites.push_back(FromWorld("w_biglogo", tlworld::BigLogo(), 128));
     BobLibraryBuilder builder(0);
     for (size_t i = 0; i < sprites.size(); ++i) {
       const Sprite& s = sprites[i];
-      XB_BITMAP levels(s.width, s.height);
-      for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x)
-          levels.Row(y)[x] = s.pixels->Row(y)[x] == kKey ? 255 : static_cast<uint8_t>((x * 7 + y * 3) % 255);
       const uint32_t n = static_cast<uint32_t>(3 * i);
       builder.AddPacked(n, *s.pixels, kKey);
       builder.AddShadow(n + 1, *s.pixels);  // non-key pixels darken
-      builder.AddMask(n + 2, levels);
+      builder.AddMask(n + 2, *s.levels);
     }
     library.reset(builder.Build());
     for (int i = 0; i < 256; ++i) {
@@ -87,26 +131,25 @@ struct World {
     }
     screen.Fill(17);
 
-    SDL_Color colours[256];
-    for (int i = 0; i < 256; ++i)
+    // The sprite's palette of the mapped peer lists the screen's colours backwards: every pixel
+    // changes its index, as a remap does.
+    SDL_Color colours[256], reversed[256];
+    for (int i = 0; i < 256; ++i) {
       colours[i] =
           SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(i * 3), static_cast<Uint8>(i * 7), 255};
+      reversed[255 - i] = colours[i];
+    }
     sdlScreen = SDL_CreateRGBSurfaceWithFormat(0, kScreenW, kScreenH, 8, SDL_PIXELFORMAT_INDEX8);
     SDL_SetPaletteColors(sdlScreen->format->palette, colours, 0, 256);
     SDL_FillRect(sdlScreen, nullptr, 17);
     for (const Sprite& s : sprites) {
-      SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, s.width, s.height, 8, SDL_PIXELFORMAT_INDEX8);
-      SDL_SetPaletteColors(surface->format->palette, colours, 0, 256);
-      for (int y = 0; y < s.height; ++y)
-        std::memcpy(static_cast<uint8_t*>(surface->pixels) + y * surface->pitch, s.pixels->Row(y),
-                    static_cast<size_t>(s.width));
-      SDL_SetColorKey(surface, SDL_TRUE, kKey);
-      SDL_SetSurfaceRLE(surface, 1);  // SDL_RLEACCEL
-      sdlSprites.push_back(surface);
+      sdlRle.push_back(MakeSurface(s, colours, true));
+      sdlMapped.push_back(MakeSurface(s, reversed, false));
     }
   }
   ~World() {
-    for (SDL_Surface* s : sdlSprites) SDL_FreeSurface(s);
+    for (SDL_Surface* s : sdlRle) SDL_FreeSurface(s);
+    for (SDL_Surface* s : sdlMapped) SDL_FreeSurface(s);
     SDL_FreeSurface(sdlScreen);
   }
 };
@@ -144,7 +187,7 @@ void BM_Ours(benchmark::State& state, size_t sprite, Mode mode) {
         w.library->DrawBobShadow(n + 1, w.screen, x, y, w.shadow);
         break;
       case Mode::Mask:
-        w.library->DrawBobThroughMask(n, n + 2, 128, w.screen, x, y, w.remap, w.shadow);
+        w.library->DrawBobThroughMask(n, n + 2, s.threshold, w.screen, x, y, w.remap, w.shadow);
         break;
     }
     benchmark::ClobberMemory();
@@ -153,13 +196,14 @@ void BM_Ours(benchmark::State& state, size_t sprite, Mode mode) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * s.width * s.height);
 }
 
-void BM_Sdl(benchmark::State& state, size_t sprite) {
+void BM_Sdl(benchmark::State& state, size_t sprite, bool mapped) {
   World& w = TheWorld();
   const Sprite& s = w.sprites[sprite];
+  SDL_Surface* from = mapped ? w.sdlMapped[sprite] : w.sdlRle[sprite];
   size_t i = 0;
   for (auto _ : state) {
     SDL_Rect to{SpotX(i, s.width), SpotY(i, s.height), s.width, s.height};
-    SDL_BlitSurface(w.sdlSprites[sprite], nullptr, w.sdlScreen, &to);
+    SDL_BlitSurface(from, nullptr, w.sdlScreen, &to);
     benchmark::ClobberMemory();
     ++i;
   }
@@ -181,23 +225,34 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     ConsoleReporter::ReportRuns(runs);
   }
+  // A time by name, 0 when the benchmark did not run (filtered out).
+  double Time(const std::string& name) const {
+    const auto it = times.find(name);
+    return it == times.end() ? 0.0 : it->second;
+  }
   std::map<std::string, double> times;
   std::set<std::string> medians;
 };
 
+void PrintRatio(double ours, double peer) {
+  if (ours > 0 && peer > 0)
+    std::printf(" %10.2f", ours / peer);
+  else
+    std::printf(" %10s", "-");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* names[] = {"creature", "building", "logo"};
-  const std::pair<const char*, Mode> modes[] = {{"plain", Mode::Plain},
-                                                {"remapped", Mode::Remapped},
-                                                {"shadow", Mode::Shadow},
-                                                {"mask128", Mode::Mask}};
-  for (size_t i = 0; i < 3; ++i) {
+  const char* names[] = {"creature", "building", "logo", "w_building", "w_biglogo"};
+  const std::pair<const char*, Mode> modes[] = {
+      {"plain", Mode::Plain}, {"remapped", Mode::Remapped}, {"shadow", Mode::Shadow}, {"mask", Mode::Mask}};
+  for (size_t i = 0; i < std::size(names); ++i) {
     for (const auto& [modeName, mode] : modes)
       benchmark::RegisterBenchmark((std::string("ours/") + modeName + "/" + names[i]).c_str(), BM_Ours, i,
                                    mode);
-    benchmark::RegisterBenchmark((std::string("sdl2/colorkey_rle/") + names[i]).c_str(), BM_Sdl, i);
+    benchmark::RegisterBenchmark((std::string("sdl2/colorkey_rle/") + names[i]).c_str(), BM_Sdl, i, false);
+    benchmark::RegisterBenchmark((std::string("sdl2/colorkey_mapped/") + names[i]).c_str(), BM_Sdl, i, true);
   }
   // Five repetitions by default: the ratios are taken from the medians.
   std::vector<char*> args(argv, argv + argc);
@@ -210,21 +265,24 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::printf("\nours / SDL2 RLE colour-key blit (CPU time per draw; goal <= 1.0 for plain):\n");
-  std::printf("%-10s %10s %10s %10s %10s %10s\n", "sprite", "plain", "remapped", "shadow", "mask128",
-              "sdl2 ns");
+  std::printf(
+      "\nRatios of the CPU time per draw (medians). rle = SDL2 RLE colour-key blit, map = SDL2 colour-key\n"
+      "blit through a palette map, plain = our own plain draw. Goals: plain/rle <= 1, remap/map <= 1,\n"
+      "remap/rle <= 2, shadow/plain and mask/plain <= 2. Masks: synthetic ones change level every pixel\n"
+      "(threshold 128); w_ sprites are the demo world's with their own masks.\n");
+  std::printf("%-11s %10s %10s %10s %10s %10s %10s %10s %10s\n", "sprite", "plain/rle", "remap/map",
+              "remap/rle", "shadow/pln", "mask/plain", "plain ns", "rle ns", "map ns");
   for (const char* name : names) {
-    const auto sdl = reporter.times.find(std::string("sdl2/colorkey_rle/") + name);
-    if (sdl == reporter.times.end() || sdl->second <= 0) continue;
-    std::printf("%-10s", name);
-    for (const auto& [modeName, mode] : modes) {
-      const auto ours = reporter.times.find(std::string("ours/") + modeName + "/" + name);
-      if (ours == reporter.times.end())
-        std::printf(" %10s", "-");
-      else
-        std::printf(" %10.2f", ours->second / sdl->second);
-    }
-    std::printf(" %10.0f\n", sdl->second);
+    auto t = [&](const char* group) { return reporter.Time(std::string(group) + name); };
+    const double plain = t("ours/plain/"), remapped = t("ours/remapped/"), shadow = t("ours/shadow/"),
+                 mask = t("ours/mask/"), rle = t("sdl2/colorkey_rle/"), map = t("sdl2/colorkey_mapped/");
+    std::printf("%-11s", name);
+    PrintRatio(plain, rle);
+    PrintRatio(remapped, map);
+    PrintRatio(remapped, rle);
+    PrintRatio(shadow, plain);
+    PrintRatio(mask, plain);
+    std::printf(" %10.0f %10.0f %10.0f\n", plain, rle, map);
   }
   benchmark::Shutdown();
   return 0;
