@@ -35,8 +35,13 @@ bool MemoryDisplaySurface::Present() {
   if (!hasPalette_ || options_.failPresent || pixels_.empty()) return false;
   presented_.resize(size_t(width_) * height_);
   const uint32_t pitch = Pitch();
-  for (uint32_t y = 0; y < height_; ++y)
-    std::memcpy(presented_.data() + size_t(y) * width_, pixels_.data() + size_t(y) * pitch, width_);
+  if (pitch == width_) {
+    // No row padding: one block copy (a whole frame is copied with streaming stores).
+    std::memcpy(presented_.data(), pixels_.data(), presented_.size());
+  } else {
+    for (uint32_t y = 0; y < height_; ++y)
+      std::memcpy(presented_.data() + size_t(y) * width_, pixels_.data() + size_t(y) * pitch, width_);
+  }
   // What a pixel shows is decided by the section's colour table, whose 0 and 255 are black.
   for (int i = 0; i < 256; ++i) {
     presentedColours_[3 * i + 0] = colours_.table[i][2];

@@ -255,7 +255,16 @@ void XB_SpanFill32(uint32_t* dst, int32_t dstPitch, int32_t width, int32_t rows,
 
 void XB_SpanCopy8(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t width,
                   int32_t rows) {
-  if (width <= 0) return;
+  if (width <= 0 || rows <= 0) return;
+  // Rows without padding on both sides form one block: a single copy lets the library pick its
+  // large-copy strategy (streaming stores for whole frames) instead of thousands of row copies.
+  // Overlapping blocks keep the row-by-row order, whose result differs from one block move.
+  const size_t block = static_cast<size_t>(width) * static_cast<size_t>(rows);
+  const auto d = reinterpret_cast<uintptr_t>(dst), s = reinterpret_cast<uintptr_t>(src);
+  if (dstPitch == width && srcPitch == width && (d + block <= s || s + block <= d)) {
+    std::memcpy(dst, src, block);
+    return;
+  }
   for (int32_t r = 0; r < rows; ++r, dst += dstPitch, src += srcPitch)
     std::memmove(dst, src, static_cast<size_t>(width));
 }

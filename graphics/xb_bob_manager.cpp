@@ -10,7 +10,9 @@
 #include "base/xb_file.h"
 #include "base/xb_storable_buffer.h"
 #include "graphics/xb_bitmap.h"
+#include "graphics/xb_draw_kernels.h"
 #include "graphics/xb_palette.h"
+#include "graphics/xb_span_plain.h"
 
 XB_BOB_MANAGER::XB_BOB_MANAGER(XB_FILE& file, uint16_t /*version*/) {
   firstIndex_ = file.ReadU32();
@@ -264,48 +266,6 @@ XB_PALETTE* XB_BOB_MANAGER::PaletteOf(uint32_t index) const {
 
 namespace {
 
-// Copies one literal run (1..127 bytes). A memcpy of a variable size is often expanded inline into a
-// string instruction with a large start-up cost; runs are copied as a few fixed-size pieces instead,
-// the last ones overlapping the first (runs never exceed 127 bytes).
-inline void CopyRun(uint8_t* d, const uint8_t* s, int32_t n) {
-  if (n >= 64) {
-    std::memcpy(d, s, 32);
-    std::memcpy(d + 32, s + 32, 32);
-    std::memcpy(d + n - 64, s + n - 64, 32);
-    std::memcpy(d + n - 32, s + n - 32, 32);
-  } else if (n >= 32) {
-    std::memcpy(d, s, 32);
-    std::memcpy(d + n - 32, s + n - 32, 32);
-  } else if (n >= 16) {
-    std::memcpy(d, s, 16);
-    std::memcpy(d + n - 16, s + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(d, s, 8);
-    std::memcpy(d + n - 8, s + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(d, s, 4);
-    std::memcpy(d + n - 4, s + n - 4, 4);
-  } else {
-    d[0] = s[0];
-    d[n - 1] = s[n - 1];
-    d[n / 2] = s[n / 2];
-  }
-}
-
-// dst[k] = table[src[k]] for a run, eight bytes gathered into one store at a time, so that the
-// lookups of a run do not wait on the stores before them (src may equal dst: shadows map in place).
-inline void MapRun(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table) {
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    uint64_t out = 0;
-    for (int b = 0; b < 8; ++b) out |= uint64_t{table[(v >> (8 * b)) & 0xFF]} << (8 * b);
-    std::memcpy(d + k, &out, 8);
-  }
-  for (; k < n; ++k) d[k] = table[s[k]];
-}
-
 struct Placement {
   XB_RECT r;  // the bob's rectangle on the bitmap
   XB_RECT c;  // r clipped to the bitmap
@@ -425,6 +385,73 @@ struct MaskCursor {
   }
 };
 
+// The 8-bit draw through a level mask. Per row, the mask's runs are first turned into pass bytes
+// (0xFF where the level is at most the threshold) over the picture's visible columns; each literal
+// run is then mapped through table2[table1[.]] and written where its pass bytes say. The work is
+// per run of either row and per pixel only in the kernel, instead of one level lookup per segment.
+void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placement& p, const Placement& q,
+                      uint8_t threshold, const uint32_t* rowTable, const uint8_t* pixelBytes, uint8_t* pixels,
+                      int32_t pitch, const uint8_t* table1, const uint8_t* table2) {
+  const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
+  uint8_t table[256];
+  kernels.mapSpan(table, table1, 256, table2);
+  const int32_t left = p.c.x, right = p.c.x + p.c.width - 1;
+  // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
+  // without a clip, and short runs are written as one 8-byte store.
+  constexpr int32_t kSlack = 264;
+  thread_local std::vector<uint8_t> passRow;
+  if (passRow.size() < static_cast<size_t>(p.c.width + kSlack))
+    passRow.resize(static_cast<size_t>(p.c.width + kSlack));
+  uint8_t* pass = passRow.data();  // pass[c - left] for bitmap column c
+  const uint32_t* desc = rowTable + e.firstRow + (p.c.y - p.r.y);
+  uint8_t* dst = pixels + static_cast<int64_t>(p.c.y) * pitch;
+  for (int32_t r = 0; r < p.c.height; ++r, dst += pitch) {
+    const uint32_t d = desc[r];
+    const int32_t k = p.c.y + r - q.r.y;
+    if (d == XB_BOB_EMPTY_ROW || k < 0 || k >= m.height) continue;
+    const uint32_t md = rowTable[m.firstRow + k];
+    if (md == XB_BOB_EMPTY_ROW) continue;
+    const uint8_t* run = pixelBytes + (md & XB_BOB_OFFSET_MASK);
+    int32_t col = q.r.x + static_cast<int32_t>(md >> XB_BOB_COLUMN_SHIFT);
+    // Runs that end before the visible columns are skipped, one that straddles them is cut.
+    while (run[0] != 0 && col + run[0] <= left) {
+      col += run[0];
+      run += 2;
+    }
+    if (run[0] == 0) continue;  // the mask row ends before the visible columns
+    // Columns before the mask's first run and after its last have level 255: never drawn.
+    if (col > left) std::memset(pass, 0, static_cast<size_t>(std::min(col, right + 1) - left));
+    uint64_t any = 0;
+    if (col < left) {
+      const int32_t n = col + run[0] - left;
+      const uint8_t v = run[1] <= threshold ? 0xFF : 0;
+      std::memset(pass, v, static_cast<size_t>(n));
+      any |= v;
+      col = left + n;
+      run += 2;
+    }
+    for (; run[0] != 0 && col <= right; run += 2) {
+      const int32_t n = run[0];
+      // 0 or all ones, without a branch: noise masks pass and fail at random.
+      const uint64_t v = uint64_t{0} - uint64_t{run[1] <= threshold};
+      any |= v;
+      uint8_t* o = pass + (col - left);
+      if (n <= 8)
+        std::memcpy(o, &v, 8);
+      else
+        std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
+      col += n;
+    }
+    if (col <= right) std::memset(pass + (col - left), 0, static_cast<size_t>(right - col + 1));
+    if (!any) continue;
+    const int32_t startX = p.r.x + static_cast<int32_t>(d >> XB_BOB_COLUMN_SHIFT);
+    WalkRunRow<true>(pixelBytes + (d & XB_BOB_OFFSET_MASK), dst, startX, right, false,
+                     [&](uint8_t* out, const uint8_t* s, int32_t n) {
+                       kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, table);
+                     });
+  }
+}
+
 }  // namespace
 
 void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int16_t y, int mode) {
@@ -449,19 +476,28 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
                });
   };
   const uint16_t format = bitmap.GetFormat();
+  const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
+  // A bob whose every run lies inside the bitmap: whole rows in one kernel call.
+  auto drawRows = [&](uint8_t* pixels, int op, const uint8_t* table) {
+    kernels.drawRows(op, rowTable_ + e.firstRow + (p.c.y - p.r.y), p.c.height, pixelBytes_,
+                     pixels + static_cast<int64_t>(p.c.y) * pitch, pitch, p.r.x, table);
+  };
 
   if (e.kind == XB_BOB_PACKED) {
     if (format == XB_PIXELS_8) {
       uint8_t* px = bitmap.GetPixels();
-      if (mode == 0) {
+      if (fastColumns) {
+        drawRows(px, mode == 0 ? XB_ROW_COPY : XB_ROW_MAP, M);
+      } else if (mode == 0) {
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
-                           [](uint8_t* d, const uint8_t* s, int32_t n) { CopyRun(d, s, n); });
+                           [](uint8_t* d, const uint8_t* s, int32_t n) { XB_CopyRunPlain(d, s, n); });
         });
       } else {
+        const XB_MapSpanFn map = kernels.mapSpan;
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
-                           [M](uint8_t* d, const uint8_t* s, int32_t n) { MapRun(d, s, n, M); });
+                           [M, map](uint8_t* d, const uint8_t* s, int32_t n) { map(d, s, n, M); });
         });
       }
     } else {
@@ -492,10 +528,15 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
     if (format == XB_PIXELS_8) {
       const uint8_t* S = shadowTable_;
       if (!S) return;
-      rows(bitmap.GetPixels(), [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
-        WalkRunRow<false>(data, dst, sx, clipRight, fast,
-                          [S](uint8_t* d, const uint8_t*, int32_t n) { MapRun(d, d, n, S); });
-      });
+      if (fastColumns) {
+        drawRows(bitmap.GetPixels(), XB_ROW_MAP_IN_PLACE, S);
+      } else {
+        const XB_MapSpanFn map = kernels.mapSpan;
+        rows(bitmap.GetPixels(), [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
+          WalkRunRow<false>(data, dst, sx, clipRight, fast,
+                            [S, map](uint8_t* d, const uint8_t*, int32_t n) { map(d, d, n, S); });
+        });
+      }
     } else if (format == XB_PIXELS_16) {
       const XB_PIXEL_FORMAT_16* f = XB_GetPixelFormat16();
       if (!f) return;
@@ -582,7 +623,7 @@ void XB_BOB_MANAGER::DrawBobThroughMask(uint32_t number, uint32_t maskNumber, ui
   };
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
-    draw(bitmap.GetPixels(), [=](uint8_t& d, uint8_t s) { d = table2[table1[s]]; });
+    DrawThroughMask8(e, m, p, q, level, rowTable_, pixelBytes_, bitmap.GetPixels(), pitch, table1, table2);
   } else {
     XB_PALETTE* palette = PaletteOf(number - firstIndex_);
     if (!palette) return;
@@ -620,7 +661,14 @@ void XB_BOB_MANAGER::DrawShadowThroughMask(uint32_t maskNumber, uint16_t thresho
   };
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
-    walk(bitmap.GetPixels(), [table](uint8_t& d) { d = table[d]; });
+    const XB_MapSpanFn map = XB_ActiveDrawKernels().mapSpan;
+    ForEachRow(e, p, rowTable_, pixelBytes_, bitmap.GetPixels(), pitch,
+               [&](const uint8_t* data, uint8_t* dst, int32_t startX) {
+                 WalkMaskRow(data, dst, startX, clipRight, fastColumns && startX >= 0,
+                             [&](uint8_t* d, int32_t n, uint8_t level) {
+                               if (level <= threshold) map(d, d, n, table);
+                             });
+               });
   } else if (format == XB_PIXELS_16) {
     const XB_PIXEL_FORMAT_16* f = XB_GetPixelFormat16();
     if (!f) return;

@@ -1,0 +1,40 @@
+// The pixel kernels of the 8-bit bob drawing: byte spans mapped through a 256-entry table, and the
+// walk of a whole unclipped bob's run-length rows. Every kernel has a plain C++ version; a vector
+// version is chosen once at start when the build has one and the processor runs it. Both write the
+// same bytes (tests compare them), so frames never depend on the machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// d[k] = table[s[k]] for k < n; s may equal d (a shadow maps the bitmap in place).
+using XB_MapSpanFn = void (*)(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table);
+// d[k] = table[s[k]] where pass[k] is 0xFF, unchanged where it is 0 (s and d never overlap).
+using XB_MapSpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
+                                   const uint8_t* table);
+
+// What a row walk does with each counted run of a packed or shadow row.
+enum XB_ROW_OP : int {
+  XB_ROW_COPY = 0,          // packed: copy the literal pixels
+  XB_ROW_MAP = 1,           // packed: write table[pixel]
+  XB_ROW_MAP_IN_PLACE = 2,  // shadow (no pixel bytes): the bitmap's pixel becomes table[pixel]
+};
+// Walks `rows` row descriptors (empty rows skipped). Row r starts at dst + r * pitch + x0 + its start
+// column; nothing is clipped, so the caller guarantees that every run lies inside the bitmap.
+using XB_DrawRowsFn = void (*)(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst,
+                               ptrdiff_t pitch, int32_t x0, const uint8_t* table);
+
+struct XB_DRAW_KERNELS {
+  const char* name;
+  XB_MapSpanFn mapSpan;
+  XB_MapSpanWhereFn mapSpanWhere;
+  XB_DrawRowsFn drawRows;
+};
+
+const XB_DRAW_KERNELS& XB_PlainDrawKernels();
+// The vector kernels, or null when this build or this processor has none.
+const XB_DRAW_KERNELS* XB_VectorDrawKernels();
+// The kernels the drawing uses: the vector ones when there are any, unless the plain ones are asked
+// for (tests draw both ways and compare; not thread-safe, call it between frames).
+const XB_DRAW_KERNELS& XB_ActiveDrawKernels();
+void XB_UsePlainDrawKernels(bool plain);
