@@ -390,15 +390,16 @@ struct MaskCursor {
 // run is then mapped through table2[table1[.]] and written where its pass bytes say. The work is
 // per run of either row and per pixel only in the kernel, instead of one level lookup per segment.
 void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placement& p, const Placement& q,
-                      uint8_t threshold, const uint32_t* rowTable, const uint8_t* pixelBytes, uint8_t* pixels,
-                      int32_t pitch, const uint8_t* table1, const uint8_t* table2) {
+                      uint8_t threshold, const uint32_t* rowTable, const uint8_t* pixelBytes,
+                      const uint8_t* bytesEnd, uint8_t* pixels, int32_t pitch, const uint8_t* table1,
+                      const uint8_t* table2) {
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
   uint8_t table[256];
   kernels.mapSpan(table, table1, 256, table2);
   const int32_t left = p.c.x, right = p.c.x + p.c.width - 1;
   // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
   // without a clip, and short runs are written as one 8-byte store.
-  constexpr int32_t kSlack = 264;
+  constexpr int32_t kSlack = XB_PASS_SLACK;
   thread_local std::vector<uint8_t> passRow;
   if (passRow.size() < static_cast<size_t>(p.c.width + kSlack))
     passRow.resize(static_cast<size_t>(p.c.width + kSlack));
@@ -430,18 +431,8 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
       col = left + n;
       run += 2;
     }
-    for (; run[0] != 0 && col <= right; run += 2) {
-      const int32_t n = run[0];
-      // 0 or all ones, without a branch: noise masks pass and fail at random.
-      const uint64_t v = uint64_t{0} - uint64_t{run[1] <= threshold};
-      any |= v;
-      uint8_t* o = pass + (col - left);
-      if (n <= 8)
-        std::memcpy(o, &v, 8);
-      else
-        std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
-      col += n;
-    }
+    if (run[0] != 0 && col <= right)
+      col = kernels.maskPass(run, bytesEnd, col, right, threshold, pass + (col - left), &any);
     if (col <= right) std::memset(pass + (col - left), 0, static_cast<size_t>(right - col + 1));
     if (!any) continue;
     const int32_t startX = p.r.x + static_cast<int32_t>(d >> XB_BOB_COLUMN_SHIFT);
@@ -623,7 +614,8 @@ void XB_BOB_MANAGER::DrawBobThroughMask(uint32_t number, uint32_t maskNumber, ui
   };
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
-    DrawThroughMask8(e, m, p, q, level, rowTable_, pixelBytes_, bitmap.GetPixels(), pitch, table1, table2);
+    DrawThroughMask8(e, m, p, q, level, rowTable_, pixelBytes_, pixelBytes_ + GetPixelBufferSize(),
+                     bitmap.GetPixels(), pitch, table1, table2);
   } else {
     XB_PALETTE* palette = PaletteOf(number - firstIndex_);
     if (!palette) return;

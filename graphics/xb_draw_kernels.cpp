@@ -74,7 +74,27 @@ void DrawRowsPlain(int op, const uint32_t* desc, int32_t rows, const uint8_t* by
     RowsPlain<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, table);
 }
 
-const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, DrawRowsPlain};
+int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t right, uint8_t threshold,
+                      uint8_t* pass, uint64_t* any) {
+  uint64_t seen = 0;
+  uint8_t* o = pass;
+  for (; runs[0] != 0 && col <= right; runs += 2) {
+    const int32_t n = runs[0];
+    // 0 or all ones, without a branch: noise masks pass and fail at random.
+    const uint64_t v = uint64_t{0} - uint64_t{runs[1] <= threshold};
+    seen |= v;
+    if (n <= 8)
+      std::memcpy(o, &v, 8);
+    else
+      std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
+    o += n;
+    col += n;
+  }
+  *any |= seen;
+  return col;
+}
+
+const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, DrawRowsPlain, MaskPassPlain};
 
 const XB_DRAW_KERNELS* DetectVector() {
 #if defined(TL_DRAW_AVX512)

@@ -24,11 +24,22 @@ enum XB_ROW_OP : int {
 using XB_DrawRowsFn = void (*)(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst,
                                ptrdiff_t pitch, int32_t x0, const uint8_t* table);
 
+// Turns the runs of a level-mask row ((count, level) pairs ended by a count of 0) into pass bytes,
+// starting with the run at column `col` and stopping at the end of the row or at the first run that
+// starts right of `right`: pass[c - col] = 0xFF for the columns of runs whose level is at most
+// `threshold`, else 0. Bytes after the last run written may be overwritten too (up to
+// XB_PASS_SLACK bytes beyond column `right`). Row data is never read at or beyond `end`. Returns the
+// column after the last run written; *any becomes non-zero when some column passes.
+using XB_MaskPassFn = int32_t (*)(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t right,
+                                  uint8_t threshold, uint8_t* pass, uint64_t* any);
+constexpr int32_t XB_PASS_SLACK = 320;
+
 struct XB_DRAW_KERNELS {
   const char* name;
   XB_MapSpanFn mapSpan;
   XB_MapSpanWhereFn mapSpanWhere;
   XB_DrawRowsFn drawRows;
+  XB_MaskPassFn maskPass;
 };
 
 const XB_DRAW_KERNELS& XB_PlainDrawKernels();

@@ -6,6 +6,11 @@
 
 #include <immintrin.h>
 
+// GCC 12 reports the intrinsics' own undefined-vector placeholders as maybe uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "graphics/xb_draw_kernels.h"
 
 namespace {
@@ -97,7 +102,83 @@ void DrawRows(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, 
     Rows<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, table);
 }
 
-const XB_DRAW_KERNELS kKernels = {"avx512vbmi", MapSpan, MapSpanWhere, DrawRows};
+// One run written byte by byte (runs of any length up to 255).
+inline void FillRun(uint8_t* o, int32_t n, uint8_t v) {
+  const __m512i value = _mm512_set1_epi8(static_cast<char>(v));
+  for (; n > 64; n -= 64, o += 64) _mm512_storeu_si512(o, value);
+  _mm512_mask_storeu_epi8(o, Head(n), value);
+}
+
+// The bits start..end-1 of the passing runs 8g .. 8g+7 (16-bit starts and ends), one word per run;
+// an end of 64 shifts the one out, leaving every bit from start on.
+template <int g>
+inline __m512i RunBits(__m512i starts, __m512i ends, __mmask32 passing) {
+  const __m512i one = _mm512_set1_epi64(1);
+  const __m512i s = _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(starts, g));
+  const __m512i e = _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(ends, g));
+  const __m512i run = _mm512_sub_epi64(_mm512_sllv_epi64(one, e), _mm512_sllv_epi64(one, s));
+  return _mm512_maskz_mov_epi64(static_cast<__mmask8>(passing >> (8 * g)), run);
+}
+
+// Mask rows of noise have runs of one or two pixels, so the runs are decoded 32 at a time: their
+// start and end columns are prefix sums of the counts, each passing run becomes the bits
+// [start, end) of one 64-bit word, and the word becomes 64 pass bytes. A group of runs that covers
+// more than 64 columns is written run by run.
+int32_t MaskPass(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t right, uint8_t threshold,
+                 uint8_t* pass, uint64_t* any) {
+  const __m512i lane = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                        14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  const __m512i low = _mm512_set1_epi16(0x00FF);
+  const __m512i limit = _mm512_set1_epi16(threshold);
+  uint64_t seen = 0;
+  while (col <= right) {
+    const int64_t available = end - runs;
+    const __m512i v =
+        _mm512_maskz_loadu_epi8(Head(available >= 64 ? 64 : static_cast<int32_t>(available)), runs);
+    __m512i counts = _mm512_and_si512(v, low);
+    // The row's end (a count of 0; bytes not loaded read as 0) cuts the group.
+    const __mmask32 ended = _mm512_cmpeq_epi16_mask(counts, _mm512_setzero_si512());
+    const int32_t groupRuns = ended ? __builtin_ctz(ended) : 32;
+    const __mmask32 valid = groupRuns == 32 ? ~__mmask32{0} : (__mmask32{1} << groupRuns) - 1;
+    counts = _mm512_maskz_mov_epi16(valid, counts);
+    __m512i ends = counts;
+    for (int shift = 1; shift < 32; shift *= 2) {
+      const __m512i from = _mm512_sub_epi16(lane, _mm512_set1_epi16(static_cast<short>(shift)));
+      ends = _mm512_add_epi16(ends, _mm512_maskz_permutexvar_epi16(~__mmask32{0} << shift, from, ends));
+    }
+    alignas(64) uint16_t endColumns[32];
+    _mm512_store_si512(endColumns, ends);
+    const int32_t total = endColumns[31];
+    if (total > 64) {
+      for (int32_t i = 0; i < groupRuns && col <= right; ++i, runs += 2) {
+        const int32_t n = runs[0];
+        const uint8_t value = runs[1] <= threshold ? 0xFF : 0;
+        seen |= value;
+        FillRun(pass, n, value);
+        pass += n;
+        col += n;
+      }
+      if (groupRuns < 32) break;
+      continue;
+    }
+    const __m512i starts = _mm512_sub_epi16(ends, counts);
+    const __mmask32 passing = valid & _mm512_cmple_epu16_mask(_mm512_srli_epi16(v, 8), limit);
+    const __m512i bits = _mm512_or_si512(
+        _mm512_or_si512(RunBits<0>(starts, ends, passing), RunBits<1>(starts, ends, passing)),
+        _mm512_or_si512(RunBits<2>(starts, ends, passing), RunBits<3>(starts, ends, passing)));
+    const uint64_t word = static_cast<uint64_t>(_mm512_reduce_or_epi64(bits));
+    _mm512_storeu_si512(pass, _mm512_movm_epi8(word));
+    seen |= word;
+    pass += total;
+    col += total;
+    runs += 2 * groupRuns;
+    if (groupRuns < 32) break;
+  }
+  *any |= seen;
+  return col;
+}
+
+const XB_DRAW_KERNELS kKernels = {"avx512vbmi", MapSpan, MapSpanWhere, DrawRows, MaskPass};
 
 }  // namespace
 
