@@ -25,11 +25,12 @@ using XB_DrawRowsFn = void (*)(int op, const uint32_t* desc, int32_t rows, const
                                ptrdiff_t pitch, int32_t x0, const uint8_t* table);
 
 // Turns the runs of a level-mask row ((count, level) pairs ended by a count of 0) into pass bytes,
-// starting with the run at column `col` and stopping at the end of the row or at the first run that
-// starts right of `right`: pass[c - col] = 0xFF for the columns of runs whose level is at most
-// `threshold`, else 0. Bytes after the last run written may be overwritten too (up to
-// XB_PASS_SLACK bytes beyond column `right`). Row data is never read at or beyond `end`. Returns the
-// column after the last run written; *any becomes non-zero when some column passes.
+// starting with the run at column `col` (<= right) and going on to the end of the row or past column
+// `right`: pass[c - col] = 0xFF for the columns of runs whose level is at most `threshold`, else 0.
+// Bytes after the last run written may be overwritten too; nothing beyond XB_PASS_SLACK bytes after
+// column `right` is touched. Row data is never read at or beyond `end`. Returns the column after the
+// last run written (> right when the row goes on); *any becomes non-zero when some written column
+// passes (a column right of `right` may count).
 using XB_MaskPassFn = int32_t (*)(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t right,
                                   uint8_t threshold, uint8_t* pass, uint64_t* any);
 constexpr int32_t XB_PASS_SLACK = 320;

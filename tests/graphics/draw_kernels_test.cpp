@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -55,6 +56,48 @@ TEST(DrawKernelsTest, SpansMapLikeTheNaiveLoopAtEveryLengthAndAlignment) {
       ASSERT_EQ(mapped, expectMapped) << "length " << n;  // and nothing outside the span
       ASSERT_EQ(where, expectWhere) << "length " << n;
       ASSERT_EQ(inPlace, expectInPlace) << "length " << n;
+    }
+  }
+}
+
+TEST(DrawKernelsTest, MaskRowsBecomePassBytesLikeTheNaiveWalk) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 600; ++round) {
+    // Run lengths from all ones (noise) to long runs, ended early by the right edge now and then.
+    const int maxRun = round % 3 == 0 ? 1 : round % 3 == 1 ? 3 : 255;
+    Bytes runs;
+    const int count = static_cast<int>(rng() % 90);
+    for (int i = 0; i < count; ++i) {
+      runs.push_back(static_cast<uint8_t>(1 + rng() % maxRun));
+      runs.push_back(static_cast<uint8_t>(rng()));
+    }
+    runs.push_back(0);  // the row's end: the last byte of the buffer, nothing is read beyond it
+    const uint8_t threshold = static_cast<uint8_t>(rng());
+    const int32_t col = static_cast<int32_t>(rng() % 50), right = col + static_cast<int32_t>(rng() % 3000);
+    Bytes expect(3000 + XB_PASS_SLACK + 64, 0x55);
+    int32_t expectEnd = col;
+    bool expectAny = false;
+    for (size_t i = 0; runs[i] != 0 && expectEnd <= right; i += 2) {
+      for (int k = 0; k < runs[i]; ++k) expect[expectEnd - col + k] = runs[i + 1] <= threshold ? 0xFF : 0;
+      expectAny |= runs[i + 1] <= threshold;
+      expectEnd += runs[i];
+    }
+    for (const XB_DRAW_KERNELS* k : AllKernels()) {
+      Bytes pass(expect.size(), 0x55);
+      uint64_t any = 0;
+      const int32_t end =
+          k->maskPass(runs.data(), runs.data() + runs.size(), col, right, threshold, pass.data(), &any);
+      // Past the right edge a kernel may go on (a vector walks whole groups of runs); up to it, the
+      // end of the row and every pass byte are exact.
+      if (expectEnd <= right) {
+        ASSERT_EQ(end, expectEnd) << k->name << " round " << round;
+        ASSERT_EQ(any != 0, expectAny) << k->name << " round " << round;
+      } else {
+        ASSERT_GT(end, right) << k->name << " round " << round;
+      }
+      const int32_t shown = std::min(expectEnd, right + 1) - col;
+      ASSERT_TRUE(std::equal(pass.begin(), pass.begin() + shown, expect.begin()))
+          << k->name << " round " << round;
     }
   }
 }
