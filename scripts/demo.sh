@@ -10,7 +10,7 @@ bash scripts/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j"$(nproc)"
 
-tillands=build/release/shell/headless/tillands
+tillands=build/release/shell/linux/tillands
 assets=build/release/tools/tillands-assets
 world=build/release/world/Tillands
 mkdir -p out

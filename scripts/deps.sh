@@ -7,6 +7,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64
   libsdl2-dev libpng-dev libgif-dev libfreetype-dev fonts-dejavu-core
+  libx11-dev xvfb x11-utils x11-apps xdotool imagemagick xscreensaver xscreensaver-data
+  dpkg-dev lintian libxml2-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -42,5 +42,8 @@ cmake -S . -B build/release "${GEN[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/
 cmake --build build/release -j"$JOBS" -- -k 0 || status=1
 ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 
+echo "== Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
+bash scripts/test-linux.sh build/release || status=1
+
 if [ $status -ne 0 ]; then echo "== FAILED (see above)"; fi
 exit $status

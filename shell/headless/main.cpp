@@ -43,7 +43,9 @@ std::string DefaultDataDir(const char* argv0) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The renderer's entry: `tillands --headless ...` (the one tillands program dispatches here).
+int HeadlessMain(int argc, char** argv);
+int HeadlessMain(int argc, char** argv) {
   // A damaged data file ends the program with a message and status 2, never with a core dump.
   XB_SetFatalMode(XB_FatalMode::Exit2);
   RegisterGeneratedResources();

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# Tests of the Linux front end on X servers of their own (Xvfb on displays 50..59): the window, the
+# full-screen saver, the XScreenSaver hack in a window of a small test host (by --window-id and by
+# $XSCREENSAVER_WINDOW, following a resize), the deterministic capture against the headless renderer,
+# the real XScreenSaver running our hack as a normal user, and the Debian package.
+#
+#   scripts/test-linux.sh [BUILD_DIR]     (default build/release; needs tillands, the world and
+#                                          x_test_host built there)
+# Ends with "N passed, N failed" and a non-zero status on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD=$(cd "${1:-build/release}" && pwd)
+T=$BUILD/shell/linux/tillands
+HOST=$BUILD/tests/x_test_host
+WORLD=$BUILD/world/Tillands
+export SDL_AUDIODRIVER=dummy
+TMP=$(mktemp -d /tmp/tillands-linux-test.XXXXXX)
+chmod 755 "$TMP"
+export XDG_CONFIG_HOME=$TMP/config
+unset XSCREENSAVER_WINDOW
+
+passed=0
+failed=0
+pass() { echo "PASS: $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+check() {
+  local name=$1
+  shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  [ -n "${KEEP_TMP:-}" ] || rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+for f in "$T" "$HOST" "$WORLD"; do
+  [ -e "$f" ] || { echo "missing $f (build the release tree first)"; echo "0 passed, 1 failed"; exit 1; }
+done
+
+# A free display number of our range, and an Xvfb on it.
+start_xvfb() {  # SIZE -> sets DISPLAY
+  local n
+  for n in 50 51 52 53 54 55 56 57 58 59; do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+    Xvfb :$n -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    PIDS+=($!)
+    local i
+    for i in $(seq 50); do
+      if xdpyinfo -display :$n >/dev/null 2>&1; then
+        export DISPLAY=:$n
+        return 0
+      fi
+      sleep 0.1
+    done
+  done
+  echo "no Xvfb display could be started in 50..59"
+  return 1
+}
+
+# Fraction of pixels that are not black in an image file.
+lit() { convert "$1" -fill white +opaque black -colorspace gray -format '%[fx:mean]' info:; }
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+shot_window() { xwd -silent -id "$1" | convert xwd:- "$2"; }
+shot_root() { xwd -silent -root | convert xwd:- "$1"; }
+wait_window() {  # NAME -> prints the id
+  timeout 10 xdotool search --sync --name "$1" 2>/dev/null | head -1
+}
+# Waits up to SECONDS for PID to end; sets ENDED to its status (or "running"). Not in a $(...):
+# only this shell can collect its children's statuses.
+ended_ok() {
+  wait_end "$1" "$2"
+  [ "$ENDED" = 0 ]
+}
+wait_end() {
+  local pid=$1 seconds=$2 i
+  ENDED=running
+  for i in $(seq $((seconds * 20))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      ENDED=$?
+      return
+    fi
+    sleep 0.05
+  done
+}
+
+# A world without the logo picture has no intro: scenes move from the first frame.
+NOLOGO=$TMP/nologo
+cp -r "$WORLD" "$NOLOGO" && rm -f "$NOLOGO/Logo.bmp"
+
+start_xvfb 1024x768 || { echo "0 passed, 1 failed"; exit 1; }
+
+echo "== window"
+"$T" --window 640x480 --data "$NOLOGO" --seed 3 2>"$TMP/window.err" &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+# The first villagers walk in after about two seconds.
+sleep 2.5
+shot_window "$W" "$TMP/w1.png"
+sleep 1.5
+shot_window "$W" "$TMP/w2.png"
+check "window: frames show the scene (most pixels lit)" above "$(lit "$TMP/w2.png")" 0.5
+check "window: frames change over time" bash -c "! compare -metric AE '$TMP/w1.png' '$TMP/w2.png' null: 2>/dev/null"
+start=$(date +%s%N)
+kill -TERM $pid
+wait_end $pid 3
+status=$ENDED
+elapsed=$((($(date +%s%N) - start) / 1000000))
+check "window: SIGTERM ends it with status 0 (status $status)" [ "$status" = 0 ]
+check "window: SIGTERM ends it within 1 s (${elapsed} ms)" [ "$elapsed" -le 1000 ]
+
+for key in Escape q; do
+  "$T" --window 320x240 --data "$NOLOGO" &
+  pid=$!
+  PIDS+=($pid)
+  W=$(wait_window "Tillands ScreenSaver")
+  sleep 0.3
+  xdotool key --window "$W" space 2>/dev/null
+  sleep 0.3
+  check "window: other keys keep it open" kill -0 $pid
+  xdotool key --window "$W" $key 2>/dev/null
+  check "window: $key ends it with status 0" ended_ok $pid 3
+done
+
+"$T" --window 320x240 --data "$NOLOGO" &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+sleep 0.3
+xdotool windowclose "$W" 2>/dev/null || xdotool windowkill "$W"
+check "window: a window destroyed from outside ends it with status 0" ended_ok $pid 3
+
+echo "== capture"
+# The first frames a real window presented, byte for byte the headless renderer's for the same seed,
+# size and settings.
+TILLANDS_CAPTURE_DIR=$TMP/capture TILLANDS_CAPTURE_FRAMES=40 "$T" --window 320x240 --data "$NOLOGO" &
+pid=$!
+PIDS+=($pid)
+for i in $(seq 150); do [ -e "$TMP/capture/frame_000039.ppm" ] && break; sleep 0.1; done
+kill -TERM $pid
+wait_end $pid 3
+"$T" --headless --quiet --data "$NOLOGO" --size 320x240 --seed 1 --frames 40 --ppm "$TMP/headless" 2>/dev/null
+same=0
+for f in "$TMP"/headless/frame_*.ppm; do cmp -s "$f" "$TMP/capture/$(basename "$f")" && same=$((same + 1)); done
+check "capture: 40 window frames byte-identical to the headless renderer's ($same same)" [ "$same" = 40 ]
+check "capture: the frames differ from each other" bash -c "! cmp -s '$TMP/capture/frame_000001.ppm' '$TMP/capture/frame_000039.ppm'"
+
+echo "== hack"
+"$HOST" 320 240 >"$TMP/host.out" &
+HOSTPID=$!
+PIDS+=($HOSTPID)
+for i in $(seq 100); do [ -s "$TMP/host.out" ] && break; sleep 0.1; done
+HOSTWIN=$(head -1 "$TMP/host.out")
+"$T" --window-id "$HOSTWIN" --data "$NOLOGO" 2>"$TMP/hack.err" &
+pid=$!
+PIDS+=($pid)
+sleep 1.5
+shot_window "$HOSTWIN" "$TMP/h1.png"
+check "hack (--window-id): frames appear in the given window" above "$(lit "$TMP/h1.png")" 0.5
+xdotool windowsize "$HOSTWIN" 640 480
+sleep 1
+shot_window "$HOSTWIN" "$TMP/h2.png"
+# Only a quarter of the window would be lit if the frames did not follow the size.
+check "hack: the frames follow a resize of the window" above "$(lit "$TMP/h2.png")" 0.5
+check "hack: the resized window shows 640x480" [ "$(identify -format '%wx%h' "$TMP/h2.png")" = 640x480 ]
+xdotool key --window "$HOSTWIN" Escape 2>/dev/null
+xdotool mousemove --window "$HOSTWIN" 10 10 mousemove --window "$HOSTWIN" 200 200 click 1
+sleep 0.3
+check "hack: input does not end it (XScreenSaver decides)" kill -0 $pid
+start=$(date +%s%N)
+kill -INT $pid
+wait_end $pid 3
+status=$ENDED
+elapsed=$((($(date +%s%N) - start) / 1000000))
+check "hack: SIGINT ends it with status 0 within 1 s (status $status, ${elapsed} ms)" \
+  bash -c "[ '$status' = 0 ] && [ $elapsed -le 1000 ]"
+
+XSCREENSAVER_WINDOW=$HOSTWIN "$T" --root --data "$NOLOGO" -fps &
+pid=$!
+PIDS+=($pid)
+sleep 1.5
+shot_window "$HOSTWIN" "$TMP/h3.png"
+check "hack (\$XSCREENSAVER_WINDOW over --root): frames appear in that window" above "$(lit "$TMP/h3.png")" 0.5
+shot_root "$TMP/root.png"
+check "hack: the root window outside it stays untouched" [ "$(convert "$TMP/root.png" -crop 100x100+900+650 -format '%[fx:maxima]' info:)" = 0 ]
+kill $HOSTPID
+wait $HOSTPID 2>/dev/null
+check "hack: the window destroyed under it ends it with status 0" ended_ok $pid 3
+check "hack: no X error reached the user" bash -c "! grep -qi 'X Error\|BadWindow' '$TMP/hack.err'"
+
+echo "== full screen"
+"$T" --data "$NOLOGO" --scale 2 &
+pid=$!
+PIDS+=($pid)
+sleep 1.5
+shot_root "$TMP/f1.png"
+check "full screen: the whole screen shows the scene (scale 2)" above "$(lit "$TMP/f1.png")" 0.9
+xdotool mousemove 100 100
+sleep 0.2
+xdotool mousemove 104 105
+sleep 0.3
+check "full screen: a move of 5 pixels keeps it" kill -0 $pid
+xdotool mousemove 107 100
+check "full screen: a move of more than 5 pixels ends it with status 0" ended_ok $pid 3
+"$T" --data "$NOLOGO" &
+pid=$!
+PIDS+=($pid)
+sleep 1
+xdotool key x
+check "full screen: a key ends it with status 0" ended_ok $pid 3
+TILLANDS_CAPTURE_DIR=$TMP/scaled TILLANDS_CAPTURE_FRAMES=1 "$T" --data "$NOLOGO" --scale 2 &
+pid=$!
+PIDS+=($pid)
+for i in $(seq 50); do [ -e "$TMP/scaled/frame_000000.ppm" ] && break; sleep 0.1; done
+xdotool click 1
+wait_end $pid 3
+check "full screen: with scale 2 the scene runs at half the screen (512x384)" \
+  [ "$(head -c 20 "$TMP/scaled/frame_000000.ppm" | sed -n 2p)" = "512 384" ]
+
+echo "== options"
+check "tillands --headless still renders" "$T" --headless --quiet --data "$WORLD" --size 64x64 --frames 2 --seed 1 2>/dev/null
+check "--help" bash -c "'$T' --help | grep -q -- --window-id"
+check "a bad option is refused with status 1" bash -c "! '$T' --window-id nonsense 2>/dev/null"
+check "no data found: one clear line, status 1" bash -c \
+  "out=\$(cd /tmp && '$T' --data /nonexistent 2>&1); [ \$? = 1 ] && [ \$(echo \"\$out\" | wc -l) = 1 ]"
+check "a missing window id is reported, status 1" bash -c "! '$T' --window-id 0x7ffffff --data '$NOLOGO' 2>/dev/null"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,102 @@
+// tillands: the Linux screensaver. Full screen, in a window, as an XScreenSaver hack, or headless.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "shell/linux/linux_options.h"
+#include "shell/linux/linux_setup.h"
+#include "shell/linux/sdl_sound.h"
+#include "shell/linux/x11_saver.h"
+#include "shell/linux/xscreensaver_config.h"
+#include "shell/settings_store.h"
+
+#ifndef TL_BUILD_WORLD_DIR
+#define TL_BUILD_WORLD_DIR ""
+#endif
+
+int HeadlessMain(int argc, char** argv);
+
+namespace {
+
+std::string ProgramDirectory(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
+  if (ec && argv0) self = std::filesystem::absolute(argv0, ec);
+  return ec ? std::string() : self.parent_path().string();
+}
+
+int AddToXScreenSaver() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    std::fprintf(stderr, "tillands: $HOME is not set; cannot find ~/.xscreensaver\n");
+    return 1;
+  }
+  const std::string path = std::string(home) + "/.xscreensaver";
+  std::string error;
+  switch (AddTillandsToXScreenSaverFile(path, "/etc/X11/app-defaults/XScreenSaver", error)) {
+    case 0:
+      std::printf("tillands: added \"%s\" to the programs of %s\n", kXScreenSaverEntry, path.c_str());
+      return 0;
+    case 1:
+      std::printf("tillands: %s already runs tillands (nothing changed)\n", path.c_str());
+      return 0;
+    default:
+      std::fprintf(stderr, "tillands: %s\n", error.c_str());
+      return 1;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LinuxOptions options;
+  std::string error;
+  if (!ParseLinuxArguments(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options, error)) {
+    std::fprintf(stderr, "tillands: %s\n", error.c_str());
+    return 1;
+  }
+  switch (options.kind) {
+    case LinuxRunKind::Headless:
+      return HeadlessMain(argc, argv);
+    case LinuxRunKind::Help:
+      std::fputs(kLinuxUsage, stdout);
+      return 0;
+    case LinuxRunKind::AddToXScreenSaver:
+      return AddToXScreenSaver();
+    default:
+      break;
+  }
+
+  // Settings: the INI file under $XDG_CONFIG_HOME/tillands, with the command line laid over it.
+  const std::string settingsPath = IniSettingsStore::DefaultPath();
+  std::unique_ptr<IniSettingsStore> file;
+  if (!settingsPath.empty()) file = std::make_unique<IniSettingsStore>(settingsPath);
+  OverrideSettingsStore settings(file.get());
+
+  DataLookup lookup;
+  lookup.option = options.dataDir;
+  lookup.gamePath = ReadGamePath(settings);
+  lookup.programDir = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+  lookup.buildWorld = TL_BUILD_WORLD_DIR;
+  std::string note;
+  const std::string dataDir = FindDataDirectory(lookup, note);
+  if (dataDir.empty()) {
+    std::fprintf(stderr, "tillands: %s\n", note.c_str());
+    return 1;
+  }
+  if (!note.empty()) std::fprintf(stderr, "tillands: %s\n", note.c_str());
+  ApplyOptionOverrides(options, dataDir, settings);
+
+  X11SaverOptions run;
+  run.kind = options.kind;
+  run.windowWidth = options.windowWidth;
+  run.windowHeight = options.windowHeight;
+  run.windowId = options.windowId;
+  run.showFps = options.showFps;
+  run.seed = options.seed;
+  SdlSoundSink sound;
+  return RunX11Saver(run, settings, &sound);
+}

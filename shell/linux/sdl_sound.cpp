@@ -1,0 +1,90 @@
+#include "shell/linux/sdl_sound.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "shell/resources/resources.h"
+
+SdlSoundSink::~SdlSoundSink() {
+  if (device_) SDL_CloseAudioDevice(device_);
+  if (subsystemStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlSoundSink::Open() {
+  if (triedOpen_) return device_ != 0;
+  triedOpen_ = true;
+  // The program handles SIGTERM and SIGINT itself (an XScreenSaver hack must end promptly on them).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  subsystemStarted_ = true;
+  SDL_AudioSpec want{}, have{};
+  want.freq = 22050;
+  want.format = AUDIO_S16SYS;
+  want.channels = 1;
+  want.samples = 1024;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
+  if (device_ == 0) return false;
+  frequency_ = have.freq;
+  format_ = have.format;
+  channels_ = have.channels;
+  SDL_PauseAudioDevice(device_, 0);
+  return true;
+}
+
+bool SdlSoundSink::Playing() const {
+  return device_ != 0 && SDL_GetQueuedAudioSize(device_) > 0;
+}
+
+void SdlSoundSink::PlayNamedSound(const char* resourceName) {
+  if (!resourceName) return;
+  if (!Open()) {
+    ++silent_;
+    return;
+  }
+  if (Playing()) {
+    ++dropped_;
+    return;
+  }
+  std::string key = resourceName;
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  auto it = converted_.find(key);
+  if (it == converted_.end()) {
+    std::vector<uint8_t> samples;
+    const EmbeddedResource* wave = FindEmbeddedResource("WAVE", resourceName);
+    SDL_AudioSpec spec{};
+    Uint8* buffer = nullptr;
+    Uint32 length = 0;
+    if (wave && wave->size <= 0x7FFFFFFF &&
+        SDL_LoadWAV_RW(SDL_RWFromConstMem(wave->data, static_cast<int>(wave->size)), 1, &spec, &buffer,
+                       &length)) {
+      SDL_AudioCVT cvt;
+      if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, format_, channels_, frequency_) >=
+          0) {
+        samples.resize(size_t(length) * (cvt.len_mult > 0 ? cvt.len_mult : 1));
+        std::memcpy(samples.data(), buffer, length);
+        cvt.buf = samples.data();
+        cvt.len = static_cast<int>(length);
+        if (cvt.needed && SDL_ConvertAudio(&cvt) != 0)
+          samples.clear();
+        else
+          samples.resize(cvt.needed ? size_t(cvt.len_cvt) : length);
+      }
+      SDL_FreeWAV(buffer);
+    }
+    it = converted_.emplace(key, std::move(samples)).first;
+  }
+  if (it->second.empty()) {
+    ++missing_;
+    return;
+  }
+  if (SDL_QueueAudio(device_, it->second.data(), static_cast<Uint32>(it->second.size())) == 0)
+    ++played_;
+  else
+    ++missing_;
+}
+
+void SdlSoundSink::StopAll() {
+  if (device_) SDL_ClearQueuedAudio(device_);
+}

@@ -1,0 +1,107 @@
+#include "shell/linux/linux_options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool Parse(std::vector<const char*> args, LinuxOptions& o, const char* env = nullptr) {
+  args.insert(args.begin(), "tillands");
+  std::string error;
+  return ParseLinuxArguments(static_cast<int>(args.size()), args.data(), env, o, error);
+}
+
+TEST(LinuxOptions, ModesFromTheCommandLine) {
+  LinuxOptions o;
+  ASSERT_TRUE(Parse({}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::FullScreen);
+  ASSERT_TRUE(Parse({"--window"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::Window);
+  EXPECT_EQ(o.windowWidth, 1280);
+  ASSERT_TRUE(Parse({"--window", "800x600", "--seed", "5"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::Window);
+  EXPECT_EQ(o.windowWidth, 800);
+  EXPECT_EQ(o.windowHeight, 600);
+  EXPECT_EQ(o.seed.value(), 5u);
+  // The headless renderer parses its own options, wherever --headless stands.
+  ASSERT_TRUE(Parse({"--size", "10x10", "--headless"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::Headless);
+  ASSERT_TRUE(Parse({"-help"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::Help);
+}
+
+TEST(LinuxOptions, XScreenSaverConventions) {
+  LinuxOptions o;
+  for (const char* root : {"-root", "--root"}) {
+    ASSERT_TRUE(Parse({root}, o));
+    EXPECT_EQ(o.kind, LinuxRunKind::Hack);
+    EXPECT_TRUE(o.root);
+    EXPECT_EQ(o.windowId, 0u);
+  }
+  ASSERT_TRUE(Parse({"-window-id", "0x1a00007"}, o));
+  EXPECT_EQ(o.windowId, 0x1a00007u);
+  ASSERT_TRUE(Parse({"--window-id", "27262983"}, o));
+  EXPECT_EQ(o.windowId, 27262983u);
+  // XScreenSaver passes --root and names its own window in the environment: the window wins.
+  ASSERT_TRUE(Parse({"--root"}, o, "0x400001"));
+  EXPECT_EQ(o.kind, LinuxRunKind::Hack);
+  EXPECT_EQ(o.windowId, 0x400001u);
+  // An explicit id wins over the environment.
+  ASSERT_TRUE(Parse({"--window-id", "0x99"}, o, "0x400001"));
+  EXPECT_EQ(o.windowId, 0x99u);
+  // The environment alone makes a hack; a window asked for is never one.
+  ASSERT_TRUE(Parse({}, o, "4194305"));
+  EXPECT_EQ(o.kind, LinuxRunKind::Hack);
+  ASSERT_TRUE(Parse({"--window"}, o, "4194305"));
+  EXPECT_EQ(o.kind, LinuxRunKind::Window);
+  // -fps alone shows the rate; with a number it sets it.
+  ASSERT_TRUE(Parse({"--root", "-fps"}, o));
+  EXPECT_TRUE(o.showFps);
+  EXPECT_FALSE(o.frameRate.has_value());
+  ASSERT_TRUE(Parse({"--fps", "20", "--root"}, o));
+  EXPECT_FALSE(o.showFps);
+  EXPECT_EQ(o.frameRate.value(), 20u);
+  ASSERT_TRUE(Parse({"--frame-rate", "15", "--fps"}, o));
+  EXPECT_TRUE(o.showFps);
+  EXPECT_EQ(o.frameRate.value(), 15u);
+}
+
+TEST(LinuxOptions, SettingsOptions) {
+  LinuxOptions o;
+  ASSERT_TRUE(Parse({"--animations", "55", "--sound", "off", "--scale", "auto", "--data", "/x"}, o));
+  EXPECT_EQ(o.animations.value(), 55u);
+  EXPECT_FALSE(o.sound.value());
+  EXPECT_EQ(o.scale.value(), 0u);
+  EXPECT_EQ(o.dataDir, "/x");
+  ASSERT_TRUE(Parse({"-scale", "3", "-sound", "on"}, o));
+  EXPECT_EQ(o.scale.value(), 3u);
+  EXPECT_TRUE(o.sound.value());
+  ASSERT_TRUE(Parse({}, o));
+  EXPECT_FALSE(o.animations || o.sound || o.scale || o.frameRate || o.seed);
+}
+
+TEST(LinuxOptions, BadInputIsRefusedWithAReason) {
+  LinuxOptions o;
+  std::string error;
+  const std::vector<std::vector<const char*>> bad = {
+      {"tillands", "--window-id", "0x"}, {"tillands", "--window-id", "12ab"},
+      {"tillands", "--window-id", "0"},  {"tillands", "--window-id", "0x100000000"},
+      {"tillands", "--window-id"},       {"tillands", "--fps", "0"},
+      {"tillands", "--fps", "1001"},     {"tillands", "--sound", "yes"},
+      {"tillands", "--scale", "4"},      {"tillands", "--seed", "-1"},
+      {"tillands", "--window", "800"},   {"tillands", "--window", "10x10"},
+      {"tillands", "--bogus"},           {"tillands", "--data", ""},
+  };
+  for (const auto& args : bad) {
+    error.clear();
+    EXPECT_FALSE(ParseLinuxArguments(static_cast<int>(args.size()), args.data(), nullptr, o, error))
+        << args[1] << " " << (args.size() > 2 ? args[2] : "");
+    EXPECT_FALSE(error.empty());
+  }
+  const char* args[] = {"tillands"};
+  EXPECT_FALSE(ParseLinuxArguments(1, args, "garbage", o, error));
+  EXPECT_NE(error.find("XSCREENSAVER_WINDOW"), std::string::npos);
+}
+
+}  // namespace

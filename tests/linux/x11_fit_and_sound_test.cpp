@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "shell/linux/sdl_sound.h"
+#include "shell/linux/x11_saver.h"
+#include "shell/resources/resources.h"
+
+namespace {
+
+TEST(FitScene, KeepsTheAspectCentredInsideTheWindow) {
+  FitRect r = FitScene(640, 480, 640, 480);
+  EXPECT_EQ(r.x, 0);
+  EXPECT_EQ(r.width, 640);
+  EXPECT_EQ(r.height, 480);
+  r = FitScene(960, 540, 1921, 1080);  // one spare column: the 2x enlargement, centred
+  EXPECT_EQ(r.width, 1920);
+  EXPECT_EQ(r.height, 1080);
+  EXPECT_EQ(r.x, 0);
+  r = FitScene(640, 480, 1000, 480);  // wider window: borders left and right
+  EXPECT_EQ(r.width, 640);
+  EXPECT_EQ(r.x, 180);
+  EXPECT_EQ(r.y, 0);
+  r = FitScene(640, 480, 320, 600);  // narrow window: borders above and below
+  EXPECT_EQ(r.width, 320);
+  EXPECT_EQ(r.height, 240);
+  EXPECT_EQ(r.y, 180);
+  r = FitScene(640, 480, 1, 1);
+  EXPECT_GE(r.width, 1);
+  EXPECT_GE(r.height, 1);
+  EXPECT_EQ(FitScene(0, 480, 100, 100).width, 0);
+}
+
+// A PCM WAVE of `ms` milliseconds of silence, 8 kHz mono 8-bit.
+std::vector<uint8_t> Wave(uint32_t ms) {
+  const uint32_t data = 8 * ms;
+  std::vector<uint8_t> w(44 + data, 128);
+  auto u32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) w[at + i] = uint8_t(v >> (8 * i));
+  };
+  auto u16 = [&](size_t at, uint16_t v) {
+    w[at] = uint8_t(v);
+    w[at + 1] = uint8_t(v >> 8);
+  };
+  std::memcpy(&w[0], "RIFF", 4);
+  u32(4, 36 + data);
+  std::memcpy(&w[8], "WAVEfmt ", 8);
+  u32(16, 16);
+  u16(20, 1);
+  u16(22, 1);
+  u32(24, 8000);
+  u32(28, 8000);
+  u16(32, 1);
+  u16(34, 8);
+  std::memcpy(&w[36], "data", 4);
+  u32(40, data);
+  return w;
+}
+
+class SdlSoundTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    long_ = Wave(20000);  // long enough that it is still playing at the next request
+    short_ = Wave(50);
+    table_[0] = {"WAVE", "LONGSOUND", long_.data(), long_.size()};
+    table_[1] = {"WAVE", "BROKEN", garbage_, sizeof garbage_};
+    RegisterEmbeddedResources(table_, 2);
+  }
+  void TearDown() override { UnregisterEmbeddedResources(table_); }
+  std::vector<uint8_t> long_, short_;
+  uint8_t garbage_[16] = {'R', 'I', 'F', 'F'};
+  EmbeddedResource table_[2];
+};
+
+TEST_F(SdlSoundTest, DropsWhilePlayingAndPlaysAgainAfterAStop) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SdlSoundSink sink;
+  sink.PlayNamedSound("longsound");
+  ASSERT_TRUE(sink.HasDevice());
+  EXPECT_EQ(sink.Played(), 1u);
+  EXPECT_TRUE(sink.Playing());
+  sink.PlayNamedSound("LongSound");
+  sink.PlayNamedSound("broken");
+  EXPECT_EQ(sink.Dropped(), 2u);  // not queued behind the playing sound
+  sink.StopAll();
+  EXPECT_FALSE(sink.Playing());
+  sink.PlayNamedSound("broken");
+  sink.PlayNamedSound("nosuchsound");
+  EXPECT_EQ(sink.Missing(), 2u);
+  sink.PlayNamedSound("LONGSOUND");
+  EXPECT_EQ(sink.Played(), 2u);
+}
+
+TEST_F(SdlSoundTest, WithoutADeviceTheSaverRunsSilent) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  SdlSoundSink sink;
+  sink.PlayNamedSound("longsound");
+  sink.PlayNamedSound("longsound");
+  EXPECT_FALSE(sink.HasDevice());
+  EXPECT_EQ(sink.Silent(), 2u);
+  EXPECT_EQ(sink.Played(), 0u);
+  sink.StopAll();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+}  // namespace
