@@ -434,13 +434,21 @@ Sprite GrassTile() {
     for (int x = 0; x < N; ++x) {
       float v = light[size_t(y) * N + x] + (Hash2(x, y, 14) - 0.5f) * 0.18f;
       if (path[size_t(y) * N + x] > 0) {
-        // Path: lighter in the middle, darker where it meets the grass (the grass casts a rim).
-        bool rim = !path[size_t(wrap(y - 1)) * N + x] || !path[size_t(wrap(y - 2)) * N + x];
-        float pv = 0.55f + (Hash2(x, y, 15) - 0.5f) * 0.35f - (rim ? 0.35f : 0.0f);
-        tile.Set(x, y, ShadeOf(dirt, Clamp01(pv), x, y, 0.6f));
+        // A worn track rather than a road: trampled, paler grass with bare earth showing through,
+        // more of it away from the edges. Repeated over a large screen, a bold road would draw a
+        // lattice; a track stays in the grass.
+        const bool rim = !path[size_t(wrap(y - 1)) * N + x] || !path[size_t(wrap(y + 1)) * N + x] ||
+                         !path[size_t(y) * N + wrap(x - 1)] || !path[size_t(y) * N + wrap(x + 1)];
+        const float bare = rim ? 0.04f : 0.3f;
+        if (Hash2(x, y, 16) < bare) {
+          const float pv = 0.5f + (Hash2(x, y, 15) - 0.5f) * 0.35f;
+          tile.Set(x, y, ShadeOf(dirt, Clamp01(pv), x, y, 0.6f));
+        } else {
+          tile.Set(x, y, ShadeOf(grass, Clamp01(v + 0.16f), x, y, 0.7f));
+        }
       } else {
         bool nearPath = path[size_t(wrap(y + 1)) * N + x] > 0;
-        tile.Set(x, y, ShadeOf(grass, Clamp01(nearPath ? v - 0.25f : v), x, y, 0.7f));
+        tile.Set(x, y, ShadeOf(grass, Clamp01(nearPath ? v - 0.08f : v), x, y, 0.7f));
       }
     }
   // Grass tufts: short strokes, light tip over a dark base, only on grass.
