@@ -4,6 +4,12 @@
 #   out/demo.gif          the first 90 simulated seconds at 640x480 (intro, big logo, first scenes)
 #   out/demo-sheet.png    a contact sheet of frames from 20 simulated minutes at 1280x720
 #   out/packed-bobs.png   a contact sheet of the screensaver's packed bob library
+#   out/creatures/creatures-<library>.png
+#                         every creature animation in every direction, one row of frames each
+#   out/sizes/sheet-<W>x<H>[-scale<N>].png
+#                         frames every 50 simulated seconds at the sizes people run the saver at
+#                         (1280x720 at full size, 1920x1080 halved, 3840x2160 quartered, and
+#                         3840x2160 with the scale factor 2 halved)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -27,4 +33,22 @@ echo "== rendering frames for out/demo-sheet.png"
 echo "== contact sheet of the packed bob library"
 "$assets" contact-sheet "$world/DATA_V/VE_Graphics/BobManager/Screensaver_Packed.bmd" out/packed-bobs.png
 
-echo "== done: out/demo.gif, out/demo-sheet.png, out/packed-bobs.png"
+echo "== contact sheets of every creature's animations"
+rm -rf out/creatures && mkdir -p out/creatures
+"$assets" creature-sheet out/creatures --scale 2 >/dev/null
+
+echo "== frame sheets per screen size"
+rm -rf out/sizes && mkdir -p out/sizes
+# size:scale:shrink:seconds; one frame every 50 s of simulated time (the 4K runs are shorter, as every
+# frame is rendered whether written or not).
+for run in 1280x720:1:1:300 1920x1080:1:2:300 3840x2160:1:4:150 3840x2160:2:2:150; do
+  IFS=: read -r size scale shrink seconds <<<"$run"
+  name=$size$([ "$scale" = 1 ] || echo "-scale$scale")
+  mkdir -p "out/sizes/$name"
+  "$tillands" --headless --data "$world" --seed 7 --size "$size" --scale "$scale" --seconds "$seconds" \
+    --every 600 --png "out/sizes/$name" --quiet 2>/dev/null
+  "$assets" frame-sheet "out/sizes/sheet-$name.png" "out/sizes/$name"/*.png --columns 2 --shrink "$shrink"
+  rm -rf "out/sizes/$name"
+done
+
+echo "== done: out/demo.gif, out/demo-sheet.png, out/packed-bobs.png, out/creatures/, out/sizes/"
