@@ -310,7 +310,7 @@ class WorldCommands : public ::testing::Test {
 };
 
 TEST_F(WorldCommands, HelpAndBadUsage) {
-  for (const char* command : {"make-world", "contact-sheet", "make-resources"}) {
+  for (const char* command : {"make-world", "contact-sheet", "make-resources", "creature-sheet"}) {
     EXPECT_EQ(Run(std::string(command) + " --help"), 0) << command;
     EXPECT_NE(dir_.ReadText("out.txt").find("usage: tillands-assets"), std::string::npos) << command;
     EXPECT_EQ(Run(command), 1) << command << " without arguments";
@@ -322,6 +322,28 @@ TEST_F(WorldCommands, HelpAndBadUsage) {
   dir_.Write("junk.bmd", {10, 0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 4});  // a byte buffer, not a library
   EXPECT_EQ(Run("contact-sheet junk.bmd out.png"), 1);
   EXPECT_EQ(Run("contact-sheet junk.bmd out.png --scale 0"), 1);
+  EXPECT_EQ(Run("creature-sheet junk.bmd"), 1);  // not a directory
+  EXPECT_NE(dir_.ReadText("err.txt").find("is not a directory"), std::string::npos);
+  EXPECT_EQ(Run("creature-sheet . --scale 9"), 1);
+}
+
+TEST_F(WorldCommands, CreatureSheetsShowEveryLibrary) {
+  fs::create_directories(dir_.Path() / "sheets");
+  ASSERT_EQ(Run("creature-sheet sheets"), 0) << dir_.ReadText("err.txt");
+  // A PNG per creature library, named in the output; the man's many animations make the tallest.
+  auto heightOf = [&](const char* name) {
+    const std::string bytes = dir_.ReadText(std::string("sheets/creatures-") + name + ".png");
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return 0;
+    return (uint8_t(bytes[20]) << 24) | (uint8_t(bytes[21]) << 16) | (uint8_t(bytes[22]) << 8) |
+           uint8_t(bytes[23]);
+  };
+  for (const char* name : {"man", "woman", "boy", "girl", "baby", "sheep", "sheepnude", "rabbit", "stork"}) {
+    EXPECT_GT(heightOf(name), 0) << name;
+    EXPECT_NE(dir_.ReadText("out.txt").find(std::string("creatures-") + name + ".png"), std::string::npos);
+  }
+  EXPECT_GT(heightOf("man"), 4 * heightOf("rabbit"));
+  for (const auto& entry : fs::directory_iterator(dir_.Path() / "sheets"))
+    EXPECT_EQ(entry.path().extension(), ".png") << entry.path();  // no temporary file left behind
 }
 
 TEST_F(WorldCommands, ResourcesAndContactSheetFromTheCommandLine) {
