@@ -2,11 +2,14 @@
 // typed logo text, the scroll band, the logos and the background.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "graphics/bob_authoring.h"
 #include "graphics/xb_bitmap.h"
+#include "graphics/xb_bob_manager.h"
 #include "graphics/xb_font.h"
 #include "graphics/xb_palette.h"
 #include "graphics/xb_picture.h"
@@ -14,6 +17,7 @@
 #include "scene/actor_pool.h"
 #include "scene/frame_update.h"
 #include "scene/walking.h"
+#include "staticdata/ve_animation_state.h"
 #include "tests/scene/scene_world.h"
 
 namespace {
@@ -88,57 +92,185 @@ TEST(FrameUpdate, ScenePhaseTilesTheBackground) {
   EXPECT_EQ(app.frameBitmap->GetPixels()[8], 103);
 }
 
-TEST(PhaseClock, ScenePhaseWindsDownIntoTextPhaseAndBack) {
+// One actor of every kind the wind-down treats differently, each with its own bobs, level and place,
+// so that a treatment applied to the wrong slot, kind or bob shows.
+struct WindDownCast {
+  int32_t activity;
+  uint16_t level;
+  float x, y;
+  uint16_t n;  // bobs 100 + 10 n + layer
+};
+
+ActorSlot& PlaceCastMember(SceneWorld& world, const WindDownCast& c) {
+  ActorSlot& a = world.NewActor();
+  a.activity = c.activity;
+  a.counter = c.level;
+  a.x = c.x, a.y = c.y;
+  for (int k = 0; k < 8; ++k) a.layerBob[k] = static_cast<uint16_t>(100 + 10 * c.n + k);
+  return a;
+}
+
+TEST(PhaseClock, WindDownClearsFadesOrSendsAwayEachActivityByItsRule) {
   SceneWorld world(Screen(800, 600));
   SaverApplication& app = world.app();
   world.BeginScenes();
-  EXPECT_EQ(app.actors[0].activity, kActLogoFadingIn);
-  EXPECT_EQ(world.Count(kActWaitingWalker), app.numAnimations);
-  EXPECT_TRUE(app.monumentInUse);
-  EXPECT_FALSE(app.cornerLogoOn);
-  const uint32_t sceneStart = world.clock.NowMs();
-  world.Tick(12 * 60);
-  EXPECT_FALSE(app.windingDown);
-  while (world.clock.NowMs() < sceneStart + kScenePhaseMs) world.Tick();
-  world.Tick();
-  ASSERT_TRUE(app.windingDown);
-  EXPECT_EQ(world.Count(kActWaitingWalker), 0) << "waiting walkers are cleared at once";
-  int frames = 0;
-  while (!app.textPhase && frames++ < 12 * 600) {
-    for (const ActorSlot& a : app.actors) {
-      if (a.activity) {
-        EXPECT_TRUE(a.finishPending) << a.activity;
+  world.ClearPool();
+  world.sound.played.clear();
+  // Cleared at once: waiting records, flowers, a falling tree.
+  const std::vector<int32_t> cleared = {1, 2, 3, 8, 52};
+  // Dissolve out from the level they have now: pictures, monuments, clay pits; the big logo; buildings.
+  // (A monument still dissolving in holds the wind-down back; see the next test.)
+  const std::vector<int32_t> picture = {5, 7, 37, 46, 47}, logo = {12, 13}, layered = {6, 9, 21, 22, 30, 31};
+  // Walking and working creatures whose target is on the screen are sent off it.
+  const std::vector<int32_t> sentAway = {16, 17, 18, 19, 24, 25, 27, 28, 33, 34,
+                                         39, 40, 42, 43, 44, 54, 55, 56, 57};
+  // Left alone: already leaving or fading out, a chopped tree.
+  const std::vector<int32_t> untouched = {10, 11, 14, 20, 23, 26, 29, 32, 35, 38, 41, 45, 48, 51};
+
+  std::vector<std::pair<ActorSlot*, WindDownCast>> cast;
+  uint16_t n = 0;
+  auto add = [&](const std::vector<int32_t>& kinds) {
+    for (int32_t activity : kinds) {
+      const WindDownCast c{activity, static_cast<uint16_t>(40 + 3 * n), 100.0f + 7 * n, 150.0f + 5 * n, n};
+      ++n;
+      ActorSlot& a = PlaceCastMember(world, c);
+      if (activity >= 16) {
+        std::strcpy(a.creatureName, "civilian");
+        a.animationCode = 1000;
+        a.targetX = 300.0f + n, a.targetY = 400.0f;  // on the screen
+        a.deadline = world.clock.NowMs() + 600000;
       }
+      cast.emplace_back(&a, c);
     }
-    world.Tick();
+  };
+  for (const auto* kinds : {&cleared, &picture, &logo, &layered, &sentAway, &untouched}) add(*kinds);
+  ActorSlot& offTarget = world.NewActor();  // a walker already on its way out keeps its target
+  std::strcpy(offTarget.creatureName, "civilian");
+  offTarget.activity = kActWalker, offTarget.animationCode = 1000;
+  offTarget.x = 400, offTarget.y = 300, offTarget.targetX = 800, offTarget.targetY = 300;
+  ActorSlot& tree = world.NewActor();
+  tree.layerBob[kMainPicture] = 33, tree.layerBob[kShadowBob] = 29;
+  PlaceTimedObject(app, tree, 33, 100000, 650, 500, kActTreeGrowing);
+
+  // The clock alone (no actor moves on), so that each slot still holds the actor it was given.
+  app.phaseDeadline = world.clock.NowMs() + 1;
+  RunPhaseClock(app);
+  EXPECT_FALSE(app.windingDown) << "one millisecond before the deadline the phase goes on";
+  app.phaseDeadline = world.clock.NowMs();  // exactly at the deadline
+  RunPhaseClock(app);
+  ASSERT_TRUE(app.windingDown);
+
+  auto in = [](const std::vector<int32_t>& kinds, int32_t a) {
+    return std::find(kinds.begin(), kinds.end(), a) != kinds.end();
+  };
+  for (auto& [a, c] : cast) {
+    SCOPED_TRACE("activity " + std::to_string(c.activity));
+    if (in(cleared, c.activity)) {
+      EXPECT_EQ(a->activity, kActFree);
+      continue;
+    }
+    EXPECT_TRUE(a->finishPending);
+    if (in(picture, c.activity) || in(logo, c.activity) || in(layered, c.activity)) {
+      const int32_t expected = in(picture, c.activity) ? kActPictureFadingOut
+                               : in(logo, c.activity)  ? kActLogoFadingOut
+                                                       : kActLayeredFadingOut;
+      EXPECT_EQ(a->activity, expected);
+      EXPECT_EQ(a->counter, c.level) << "dissolves out from the level it has";
+      EXPECT_EQ(a->x, c.x);
+      EXPECT_EQ(a->y, c.y);
+      for (int k = 0; k < 8; ++k) {
+        if (expected != kActLayeredFadingOut && k != kMainPicture && k != kMainMask) continue;
+        EXPECT_EQ(a->layerBob[k], 100 + 10 * c.n + k) << "layer " << k;
+      }
+    } else if (in(sentAway, c.activity)) {
+      EXPECT_EQ(a->activity, kActWalker);
+      EXPECT_FALSE(OnScreen(app, a->targetX, a->targetY)) << a->targetX << "," << a->targetY;
+    } else {
+      EXPECT_EQ(a->activity, c.activity) << "left alone";
+    }
   }
-  ASSERT_TRUE(app.textPhase);
+  EXPECT_EQ(offTarget.activity, kActWalker);
+  EXPECT_EQ(offTarget.targetX, 800.0f) << "a target on the screen edge already counts as off the screen";
+  EXPECT_EQ(tree.activity, kActTreeShrinking);
+  EXPECT_EQ(tree.layerBob[kShadowBob], 33) << "the shrinking tree's shadow is its picture";
+  EXPECT_GE(tree.deadline, world.clock.NowMs() + 10000);
+  EXPECT_LE(tree.deadline, world.clock.NowMs() + 30000);
+  EXPECT_NE(std::find(world.sound.played.begin(), world.sound.played.end(), "plop"),
+            world.sound.played.end());
+
+  // The phase ends only on a frame that finds every slot free.
+  ActorSlot& last = offTarget;
+  for (ActorSlot& a : app.actors) {
+    if (&a != &last) ClearActor(a);
+  }
+  RunPhaseClock(app);
+  EXPECT_TRUE(app.windingDown);
+  EXPECT_FALSE(app.textPhase);
+  ClearActor(last);
+  world.clock.Advance(1);
+  app.frameCounter = 77;
+  RunPhaseClock(app);
   EXPECT_FALSE(app.windingDown);
-  const uint32_t textStart = world.clock.NowMs() - world.TickMs();
-  EXPECT_EQ(app.phaseDeadline, textStart + kTextPhaseMs);
+  ASSERT_TRUE(app.textPhase);
+  const uint32_t switchedAt = world.clock.NowMs();
+  EXPECT_EQ(app.phaseDeadline, switchedAt + kTextPhaseMs);
   for (const SiteRecord& site : app.sites) EXPECT_FALSE(site.active);
   EXPECT_EQ(app.statistics.phaseSwitches, 1u);
+  EXPECT_EQ(app.frameCounter, 0u) << "the new phase counts its frames from 0";
+}
 
+TEST(PhaseClock, TextPhaseHasOnlyCrossingWalkersAndEndsIntoAFreshScenePhase) {
+  SceneWorld world(Screen(800, 600));
+  SaverApplication& app = world.app();
+  world.BeginScenes();
+  world.ClearPool();
+  app.phaseDeadline = world.clock.NowMs();
+  world.Tick();  // an empty pool: the wind-down ends on its first frame
+  ASSERT_TRUE(app.textPhase);
+  const uint32_t textStart = world.clock.NowMs() - world.TickMs();
+  EXPECT_EQ(world.Count(kActWaitingWalker) + world.Count(kActWalker), app.numAnimations)
+      << "without a logo picture the text page has its walkers";
   // Without a logo picture, walkers only cross the page from side to side.
+  int walkers = 0;
   while (world.clock.NowMs() < textStart + kTextPhaseMs) {
     for (const ActorSlot& a : app.actors) {
       EXPECT_TRUE(a.activity == 0 || a.activity == kActWaitingWalker || a.activity == kActWalker)
           << a.activity;
       if (a.activity == kActWalker) {
-        EXPECT_TRUE(a.targetX == -50.0f || a.targetX == 850.0f);
+        ++walkers;
+        EXPECT_TRUE(a.targetX == -50.0f || a.targetX == 850.0f) << a.targetX;
       }
     }
-    world.Tick();
+    world.Tick(4);
   }
-  frames = 0;
+  EXPECT_GT(walkers, 0);
+  int frames = 0;
   while (app.textPhase && frames++ < 12 * 120) world.Tick();
   ASSERT_FALSE(app.textPhase);
+  const uint32_t sceneStart = world.clock.NowMs() - world.TickMs();
   EXPECT_EQ(app.statistics.phaseSwitches, 2u);
+  EXPECT_EQ(app.phaseDeadline, sceneStart + kScenePhaseMs);
   EXPECT_EQ(app.actors[0].activity, kActLogoFadingIn) << "the next scene phase starts with the big logo";
+  EXPECT_TRUE(app.monumentInUse);
+  EXPECT_FALSE(app.cornerLogoOn);
   int plots = 0;
   for (const SiteRecord& site : app.sites) plots += site.active;
-  EXPECT_EQ(plots, 2);
-  EXPECT_GE(app.phaseDeadline, world.clock.NowMs() + kScenePhaseMs - 2 * world.TickMs());
+  EXPECT_EQ(plots, PlotCountForHeight(600)) << "the sites are laid out again";
+}
+
+TEST(PhaseClock, TextPhaseWithALogoPictureHasNoWalkers) {
+  SceneWorld world(Screen(800, 600));
+  SaverApplication& app = world.app();
+  InstallLogo(app);
+  world.BeginScenes();
+  world.ClearPool();
+  app.phaseDeadline = world.clock.NowMs();
+  world.Tick();
+  ASSERT_TRUE(app.textPhase);
+  for (int i = 0; i < 12 * 10; ++i) {
+    world.Tick();
+    for (const ActorSlot& a : app.actors) ASSERT_EQ(a.activity, kActFree);
+  }
 }
 
 TEST(PhaseClock, MonumentDissolvingInDelaysTheWindDown) {
@@ -251,6 +383,76 @@ TEST(Logos, RightLogoDependsOnWidthAndCornerLogoOnTheFlag) {
     app.cornerLogoOn = 1;
     UpdateFrame(app);
     EXPECT_TRUE(FrameHasColourIn(app, bob1, 0, 500, 100, 600));
+  }
+}
+
+// Each activity's drawing kind, checked against the operations its kind stands for, drawn by hand into a
+// reference frame. Every one of the eight bobs is a different one, so drawing the wrong layer, the wrong
+// library or the shadow at the wrong offset shows.
+TEST(Drawing, EachActivityIsDrawnByItsKind) {
+  SceneWorld world(Screen(320, 240));
+  SaverApplication& app = world.app();
+  world.BeginScenes();
+  world.ClearPool();
+  const std::vector<int32_t> picture = {7, 47}, shadowPicture = {8, 9, 50, 51, 52, 53},
+                             dissolving = {5, 10, 46, 48}, droppedShadow = {12, 13, 14, 36, 37, 38},
+                             layered = {6, 11, 21, 22, 23, 30, 31, 32}, none = {1, 2, 3, 4, 15};
+  auto in = [](const std::vector<int32_t>& kinds, int32_t a) {
+    return std::find(kinds.begin(), kinds.end(), a) != kinds.end();
+  };
+  const uint16_t bobs[8] = {4, 5, 6,  7,
+                            8, 9, 35, 11};  // layer 1, 2, main (picture, mask), shadow, layer shadow
+  const uint16_t level = 120;               // partly dissolved: thresholds matter
+  XB_BITMAP reference(320, 240, 0);
+  const uint8_t* shadow = app.shadowTable->GetData();
+  XB_BOB_MANAGER& packed = *app.packedBobs;
+  ActorSlot& a = world.NewActor();
+  for (int32_t activity = 1; activity <= 57; ++activity) {
+    SCOPED_TRACE("activity " + std::to_string(activity));
+    const bool byBobs = in(picture, activity) || in(shadowPicture, activity) || in(dissolving, activity) ||
+                        in(droppedShadow, activity) || in(layered, activity);
+    if (!byBobs) continue;  // nothing, or a creature drawn by its animation state (below)
+    a.activity = activity;
+    a.counter = level;
+    a.x = 150.7f, a.y = 120.9f;
+    std::memcpy(a.layerBob, bobs, sizeof(bobs));
+    app.frameBitmap->Fill(100);
+    reference.Fill(100);
+    BuildDrawOrder(app);
+    DrawActors(app);
+    const int16_t x = 150, y = 120;
+    if (in(picture, activity)) {
+      packed.DrawBob(8, reference, x, y, 0);
+    } else if (in(shadowPicture, activity)) {
+      app.maskedBobs->DrawBobShadow(35, reference, x, y, shadow);
+      packed.DrawBob(8, reference, x, y, 0);
+    } else if (in(dissolving, activity) || in(droppedShadow, activity)) {
+      if (in(droppedShadow, activity))
+        packed.DrawShadowThroughMask(9, level, reference, x + 2, y + 2, shadow);
+      packed.DrawBobThroughMask(8, 9, level, reference, x, y, app.identityTable, app.identityTable);
+    } else if (in(layered, activity)) {
+      packed.DrawShadowThroughMask(11, level, reference, x, y, shadow);
+      packed.DrawBobThroughMask(4, 5, level, reference, x, y, app.identityTable, app.identityTable);
+      packed.DrawBobThroughMask(6, 7, level, reference, x, y, app.identityTable, app.identityTable);
+      packed.DrawBobThroughMask(8, 9, level, reference, x, y, app.identityTable, app.identityTable);
+    }
+    ASSERT_EQ(std::memcmp(reference.GetPixels(), app.frameBitmap->GetPixels(), 320 * 240), 0);
+  }
+  // The kinds that draw nothing, and the creature kinds, which draw their animation state.
+  for (int32_t activity : {1, 2, 3, 4, 15, 16, 20, 24, 29, 33, 35, 39, 45, 49, 54, 57}) {
+    SCOPED_TRACE("activity " + std::to_string(activity));
+    ClearActor(a);
+    std::strcpy(a.creatureName, "civilian");
+    a.x = 150, a.y = 120;
+    ASSERT_TRUE(WalkToPoint(app, a, 20, 20, activity, 1000));
+    a.activity = activity;
+    app.frameBitmap->Fill(100);
+    reference.Fill(100);
+    BuildDrawOrder(app);
+    DrawActors(app);
+    if (activity >= 16) DrawAnimation(a.animState, &reference, 150, 120);
+    ASSERT_EQ(std::memcmp(reference.GetPixels(), app.frameBitmap->GetPixels(), 320 * 240), 0);
+    EXPECT_EQ(CountColour(app, 100) < 320 * 240, activity >= 16) << "only creatures show";
   }
 }
 
