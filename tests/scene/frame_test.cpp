@@ -41,6 +41,15 @@ int CountColour(const SaverApplication& app, uint8_t colour) {
   return n;
 }
 
+int CountColourIn(const SaverApplication& app, uint8_t colour, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x)
+      n += app.frameBitmap->GetPixels()[y * app.frameBitmap->GetPitchInBytes() + x] == colour;
+  }
+  return n;
+}
+
 constexpr uint8_t kForeground = 250;
 constexpr uint8_t kBackground = 251;
 constexpr int kGlyphW = 5, kGlyphH = 7;
@@ -337,6 +346,44 @@ TEST(TextPage, LogoTextIsTypedOutOneCharacterEverySecondFrame) {
   EXPECT_GT(CountColour(app, 230), 0);
 }
 
+// The intro and the text page lay out a 640 x 480 page centred on the screen: bob 55 at its corner, the
+// logo picture centred in a 320 x 300 box at (292, 136) of the page, the text centred on the screen 220
+// pixels above the middle, its shadow 3 pixels right and down.
+TEST(TextPage, LogoPageAndTextAreCentredOnTheScreen) {
+  SceneWorld world(Screen(811, 611));  // odd margins: halves are integer divisions
+  SaverApplication& app = world.app();
+  InstallFont(app);
+  InstallLogo(app);
+  std::strcpy(app.scrollText, "ABC");  // the band shows in neither page
+  std::strcpy(app.introText, "AB");
+  std::strcpy(app.logoText, "ABC");
+  for (int phase = 0; phase < 2; ++phase) {
+    SCOPED_TRACE(phase == 0 ? "intro" : "text page");
+    app.introOver = static_cast<uint8_t>(phase);
+    app.textPhase = static_cast<uint8_t>(phase);
+    app.frameCounter = 100;
+    app.introEndTime = world.clock.NowMs() + 10000;
+    app.phaseDeadline = world.clock.NowMs() + kTextPhaseMs;
+    UpdateFrame(app);
+    const int pageX = (811 - 640) / 2, pageY = (611 - 480) / 2;  // 85, 65
+    EXPECT_EQ(CountColourIn(app, 231, pageX, pageY, pageX + 64, pageY + 48), 2 * 64 + 2 * 46)
+        << "bob 55's border";
+    EXPECT_EQ(CountColour(app, 231), 2 * 64 + 2 * 46);
+    const int picX = (320 - 64) / 2 + pageX + 292, picY = (300 - 48) / 2 + pageY + 136;
+    EXPECT_EQ(CountColourIn(app, 70, picX, picY, picX + 64, picY + 48), 64 * 48) << "the logo picture";
+    EXPECT_EQ(CountColour(app, 70), 64 * 48);
+    const int glyphs = phase == 0 ? 2 : 3;
+    const int x = 811 / 2 - glyphs * (kGlyphW + 1) / 2, y = 611 / 2 - 220;
+    EXPECT_EQ(CountColourIn(app, kForeground, x, y, x + glyphs * (kGlyphW + 1), y + kGlyphH),
+              glyphs * kGlyphW * kGlyphH);
+    EXPECT_EQ(CountColour(app, kForeground), glyphs * kGlyphW * kGlyphH);
+    EXPECT_EQ(
+        CountColourIn(app, kBackground, x + 3, y + kGlyphH, x + 3 + glyphs * (kGlyphW + 1), y + kGlyphH + 3),
+        glyphs * kGlyphW * 3)
+        << "the shadow's rows below the text";
+  }
+}
+
 TEST(TextPage, WithoutLogoShowsBob54OnIndex56) {
   SceneWorld world(Screen(800, 600));
   SaverApplication& app = world.app();
@@ -368,6 +415,13 @@ TEST(ScrollBand, CreepsInFromTheRightAlongTheTopEdge) {
   EXPECT_TRUE(FrameHasColourIn(app, kForeground, 0, 0, 20, kGlyphH));
   EXPECT_TRUE(FrameHasColourIn(app, kForeground, 780, 0, 800, kGlyphH));
   EXPECT_FALSE(FrameHasColourIn(app, kForeground, 0, kGlyphH, 800, 40));
+  // A missing colour table suppresses the band.
+  delete app.fontForegroundRemap;
+  app.fontForegroundRemap = nullptr;
+  UpdateFrame(app);
+  for (uint8_t colour : {kForeground, kBackground, uint8_t{5}}) {
+    EXPECT_FALSE(FrameHasColourIn(app, colour, 0, 0, 800, 20)) << int{colour};
+  }
 }
 
 TEST(Logos, RightLogoDependsOnWidthAndCornerLogoOnTheFlag) {
@@ -383,6 +437,14 @@ TEST(Logos, RightLogoDependsOnWidthAndCornerLogoOnTheFlag) {
     app.cornerLogoOn = 1;
     UpdateFrame(app);
     EXPECT_TRUE(FrameHasColourIn(app, bob1, 0, 500, 100, 600));
+    // Each logo's pixels lie exactly 20 pixels in from its corner, whatever the bob's own offsets.
+    const int right = width > 800 ? 3 : 2, rw = 24 + 8 * right, lw = 24 + 8;
+    const uint8_t rightInside = static_cast<uint8_t>(120 + 2 * right);
+    EXPECT_EQ(CountColourIn(app, rightInside, width - 20 - rw, 600 - 32, width - 20, 600 - 20),
+              (rw - 2) * 10);
+    EXPECT_EQ(CountColour(app, rightInside), (rw - 2) * 10);
+    EXPECT_EQ(CountColourIn(app, bob1, 20, 600 - 32, 20 + lw, 600 - 20), (lw - 2) * 10);
+    EXPECT_EQ(CountColour(app, bob1), (lw - 2) * 10);
   }
 }
 
