@@ -2,11 +2,17 @@
 // animations and their durations, object placement and the site table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "scene/activities.h"
 #include "scene/actor_pool.h"
+#include "scene/creature_ops.h"
 #include "scene/frame_update.h"
 #include "scene/walking.h"
 #include "staticdata/ve_animation_state.h"
@@ -319,6 +325,206 @@ TEST(WalkingEdgeCases, CreatureWithoutIdleAnimationsFallsBack) {
   a.animState.playState = VE_ANIM_FINISHED;
   world.Tick(2);
   EXPECT_NE(a.activity, 0);
+}
+
+TEST_F(WalkingTest, EachDirectionStepsByTheTableAndUnknownCodesKeepTheStep) {
+  ActorSlot a{};
+  std::strcpy(a.creatureName, "civilian");
+  a.animationCode = 1000;
+  const float s = 2.0f;  // WalkSpeed 18 / 9
+  struct Step {
+    uint16_t direction;
+    float x, y;
+  };
+  for (const Step& step :
+       {Step{kDirE, s, 0}, Step{kDirSE, s, s}, Step{kDirSW, -s, s}, Step{kDirW, -s, 0}, Step{kDirNW, -s, -s},
+        Step{kDirNE, s, -s}, Step{kDirN, 0, -s}, Step{kDirS, 0, s}}) {
+    a.firstDirection = step.direction;
+    a.stepX = a.stepY = 99.0f;
+    SetWalkVelocity(a);
+    EXPECT_EQ(a.stepX, step.x) << step.direction;
+    EXPECT_EQ(a.stepY, step.y) << step.direction;
+  }
+  for (uint16_t unknown = 6; unknown <= 9; ++unknown) {
+    a.firstDirection = unknown;
+    a.stepX = 7.0f, a.stepY = -7.0f;
+    SetWalkVelocity(a);
+    EXPECT_EQ(a.stepX, 7.0f);
+    EXPECT_EQ(a.stepY, -7.0f);
+  }
+}
+
+TEST_F(WalkingTest, ScreenAndSiteEdgesAreExact) {
+  const float W = app.screenWidth, H = app.screenHeight;
+  // On the screen is strict on all four edges; fractions are truncated first.
+  EXPECT_TRUE(OnScreen(app, 1, 1));
+  EXPECT_TRUE(OnScreen(app, W - 1, H - 1));
+  EXPECT_TRUE(OnScreen(app, W - 0.5f, H - 0.5f));
+  EXPECT_FALSE(OnScreen(app, 0.9f, 100));
+  EXPECT_FALSE(OnScreen(app, 100, 0));
+  EXPECT_FALSE(OnScreen(app, W, 100));
+  EXPECT_FALSE(OnScreen(app, 100, H));
+  // The extended screen reaches 100 pixels beyond every edge, inclusive.
+  EXPECT_FALSE(OffExtendedScreen(app, -100, -100));
+  EXPECT_FALSE(OffExtendedScreen(app, W + 100, H + 100));
+  EXPECT_FALSE(OffExtendedScreen(app, -100.9f, 0)) << "truncated toward zero";
+  EXPECT_TRUE(OffExtendedScreen(app, -101, 0));
+  EXPECT_TRUE(OffExtendedScreen(app, 0, -101));
+  EXPECT_TRUE(OffExtendedScreen(app, W + 101, 0));
+  EXPECT_TRUE(OffExtendedScreen(app, 0, H + 101));
+  // A site holds its edges.
+  const SiteRecord site{1, 0, {0, 0}, 10, 20, 30, 40};
+  for (auto [x, y] : {std::pair{10, 20}, std::pair{30, 40}, std::pair{10, 40}, std::pair{30, 20}}) {
+    EXPECT_TRUE(InsideSite(site, x, y)) << x << "," << y;
+  }
+  for (auto [x, y] : {std::pair{9, 30}, std::pair{31, 30}, std::pair{20, 19}, std::pair{20, 41}}) {
+    EXPECT_FALSE(InsideSite(site, x, y)) << x << "," << y;
+  }
+}
+
+TEST_F(WalkingTest, PlotCountsChangeAtExactHeights) {
+  const std::pair<int, int> cases[] = {{599, 1},  {600, 2},  {767, 2},  {768, 3},
+                                       {1023, 3}, {1024, 4}, {1199, 4}, {1200, 5}};
+  for (auto [height, plots] : cases) EXPECT_EQ(PlotCountForHeight(height), plots) << height;
+  uint16_t index = 99;
+  ASSERT_TRUE(FindUnusedSiteRecord(app, index));
+  EXPECT_EQ(index, 0) << "the first free record";
+  app.sites[0].occupied = 1;
+  ASSERT_TRUE(FindUnusedSiteRecord(app, index));
+  EXPECT_EQ(index, 1);
+  for (SiteRecord& site : app.sites) site.active = 1;
+  EXPECT_FALSE(FindUnusedSiteRecord(app, index));
+}
+
+// Which side a point lies beyond, and its coordinate along that side.
+enum Side { kBelow, kRight, kLeft, kAbove, kNowhere };
+Side SideOf(const SaverApplication& app, float x, float y) {
+  if (y == app.screenHeight + 50.0f) return kBelow;
+  if (x == app.screenWidth + 50.0f) return kRight;
+  if (x == -50.0f) return kLeft;
+  if (y == -50.0f) return kAbove;
+  return kNowhere;
+}
+
+TEST_F(WalkingTest, WalkersEnterAndLeaveByTheFourSidesEquallyAcrossTheirWholeRanges) {
+  app.screenWidth = 300, app.screenHeight = 200;
+  const int W = 300, H = 200, draws = 20000;  // every end value is all but certain to come up
+  ActorSlot a{};
+  int count[5] = {};
+  int lo[5] = {9999, 9999, 9999, 9999, 9999}, hi[5] = {-9999, -9999, -9999, -9999, -9999};
+  auto note = [&](Side side, float along) {
+    ++count[side];
+    lo[side] = std::min(lo[side], static_cast<int>(along));
+    hi[side] = std::max(hi[side], static_cast<int>(along));
+  };
+  for (int i = 0; i < draws; ++i) {
+    PickEntryPoint(app, a, kActWalker);
+    const Side side = SideOf(app, a.x, a.y);
+    note(side, side == kBelow || side == kAbove ? a.x : a.y);
+  }
+  EXPECT_EQ(count[kNowhere], 0);
+  for (int side = kBelow; side <= kAbove; ++side) {
+    SCOPED_TRACE("entry side " + std::to_string(side));
+    EXPECT_NEAR(count[side], draws / 4, draws / 20);
+    EXPECT_EQ(lo[side], 25);
+    EXPECT_EQ(hi[side], (side == kBelow || side == kAbove ? W : H) - 50);
+  }
+  for (int32_t visitor : {kActSmallVisitorWalking, kActLargeVisitorWalking}) {
+    for (int i = 0; i < 50; ++i) {
+      PickEntryPoint(app, a, visitor);
+      EXPECT_EQ(SideOf(app, a.x, a.y), kBelow) << "visitors come from below";
+    }
+  }
+
+  std::fill(std::begin(count), std::end(count), 0);
+  std::fill(std::begin(lo), std::end(lo), 9999);
+  std::fill(std::begin(hi), std::end(hi), -9999);
+  for (int i = 0; i < draws; ++i) {
+    PickExitPoint(app, a, kActWalker);
+    const Side side = SideOf(app, a.targetX, a.targetY);
+    note(side, side == kBelow || side == kAbove ? a.targetX : a.targetY);
+  }
+  EXPECT_EQ(count[kNowhere], 0);
+  for (int side = kBelow; side <= kAbove; ++side) {
+    SCOPED_TRACE("exit side " + std::to_string(side));
+    EXPECT_NEAR(count[side], draws / 4, draws / 20);
+    EXPECT_EQ(lo[side], 0);
+    EXPECT_EQ(hi[side], side == kBelow || side == kAbove ? W : H);
+  }
+
+  // Workers and visitors leaving a building go left (below their own height) or down (left of their
+  // own place), about evenly; a clay worker also goes up.
+  a.x = 120.7f, a.y = 80.9f;
+  for (int32_t leaving : {kActSmallWorkerLeaving, kActSmallVisitorLeaving, kActLargeWorkerLeaving,
+                          kActLargeVisitorLeaving, kActClayWorkerLeaving}) {
+    SCOPED_TRACE("activity " + std::to_string(leaving));
+    std::fill(std::begin(count), std::end(count), 0);
+    std::fill(std::begin(lo), std::end(lo), 9999);
+    std::fill(std::begin(hi), std::end(hi), -9999);
+    for (int i = 0; i < draws; ++i) {
+      PickExitPoint(app, a, leaving);
+      const Side side = SideOf(app, a.targetX, a.targetY);
+      note(side, side == kBelow || side == kAbove ? a.targetX : a.targetY);
+    }
+    EXPECT_EQ(count[kRight] + count[kNowhere], 0);
+    EXPECT_EQ(lo[kLeft], 80);
+    EXPECT_EQ(hi[kLeft], H);
+    EXPECT_EQ(lo[kBelow], 0);
+    EXPECT_EQ(hi[kBelow], 120);
+    if (leaving == kActClayWorkerLeaving) {
+      // Random(100) < 34 goes left; of the rest a second draw > 66 goes up.
+      EXPECT_NEAR(count[kLeft], draws * 34 / 101, draws / 25);
+      EXPECT_NEAR(count[kAbove], draws * 67 / 101 * 33 / 101, draws / 25);
+      EXPECT_EQ(lo[kAbove], 0);
+      EXPECT_EQ(hi[kAbove], W);
+    } else {
+      EXPECT_NEAR(count[kLeft], draws * 50 / 101, draws / 25);
+      EXPECT_EQ(count[kAbove], 0);
+    }
+  }
+}
+
+TEST_F(WalkingTest, RandomPlacementSpansTheScreenInsetByThePicture) {
+  app.screenWidth = 300, app.screenHeight = 200;
+  const int w = 30, h = 20;  // bob 44, the clay pit
+  int loX = 9999, hiX = -9999, loY = 9999, hiY = -9999;
+  for (int i = 0; i < 6000; ++i) {
+    ActorSlot a{};
+    PlaceFadingObject(app, a, 44, 45, 0, 0, kActPictureFadingOut, false);
+    EXPECT_EQ(a.counter, 254) << "fading out starts from full";
+    loX = std::min(loX, static_cast<int>(a.x)), hiX = std::max(hiX, static_cast<int>(a.x));
+    loY = std::min(loY, static_cast<int>(a.y)), hiY = std::max(hiY, static_cast<int>(a.y));
+  }
+  EXPECT_EQ(loX, w / 2 + 25);
+  EXPECT_EQ(hiX, 300 - w / 2 - 50);
+  EXPECT_EQ(loY, h / 2 + 25);
+  EXPECT_EQ(hiY, 200 - h / 2 - 50);
+  const uint16_t building[8] = {4, 5, 6, 7, 8, 9, 10, 11};
+  ActorSlot b{};
+  PlaceFadingLayeredObject(app, b, building, 100, 100, kActLayeredFadingOut, false);
+  EXPECT_EQ(b.counter, 254);
+  PlaceLayeredObject(app, b, building, 100, 100, kActLayeredFadingIn, false);
+  EXPECT_EQ(b.counter, 1);
+  EXPECT_EQ(b.layerBob[kLayerShadowMask], 11);
+}
+
+TEST_F(WalkingTest, IdleAnimationsAreDrawnFromEveryListedCodeTheCreatureHas) {
+  // The idle codes a standing creature may show.
+  const int16_t listed[] = {1000, 1001, 1002, 1003, 1005, 1006, 1007, 1008, 2000, 2001, 2002,
+                            2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010, 2012, 2013};
+  std::set<int16_t> expected, drawn;
+  ActorSlot a{};
+  std::strcpy(a.creatureName, "civilian");
+  a.firstDirection = kDirSW;
+  for (int16_t code : listed) {
+    if (SceneHasCreatureAnimation("civilian", code, kDirSW)) expected.insert(code);
+  }
+  ASSERT_GE(expected.size(), 5u);
+  for (int i = 0; i < 2000; ++i) {
+    PickIdleAnimation(app, a);
+    drawn.insert(a.animationCode);
+  }
+  EXPECT_EQ(drawn, expected);
 }
 
 }  // namespace
