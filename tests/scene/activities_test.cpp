@@ -1,9 +1,11 @@
 // Activity ends, the scene chooser, waiting walkers and sound cues.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
+#include <string>
 
 #include "scene/activities.h"
 #include "scene/actor_pool.h"
@@ -155,6 +157,47 @@ TEST_F(ActivitiesTest, ChooserStartsEveryKindOfSceneOverTime) {
   }
   EXPECT_EQ(kinds.size(), static_cast<size_t>(kSceneCount - 1)) << "all but the big logo";
   EXPECT_FALSE(kinds.count(kSceneBigLogo));
+}
+
+// Over many draws on a fresh screen, where every scene can start, each action is taken in proportion to
+// its share of the 120 draws. The shares differ by one draw at most between neighbours, so a boundary
+// moved by one changes a share by a third or more and shows.
+TEST_F(ActivitiesTest, ChooserTakesEachActionInProportionToItsDraws) {
+  const int rounds = 12000;
+  // Draws out of 120 per scene kind (index = SceneKind), then the three actions on the freed slot.
+  const int sceneDraws[kSceneCount] = {0, 1, 1, 3, 3, 6, 3, 3, 3, 6, 3, 3, 3};
+  int scenes[kSceneCount] = {}, walkToPoint = 0, enterFromSide = 0, wait = 0;
+  for (int round = 0; round < rounds; ++round) {
+    world.ClearPool();
+    LayOutSites(app);
+    app.monumentInUse = 0;
+    ActorSlot& a = world.NewActor();
+    uint32_t before[kSceneCount];
+    std::memcpy(before, app.statistics.scenesStarted, sizeof(before));
+    ChooseScene(app, a);
+    int started = 0;
+    for (int k = 0; k < kSceneCount; ++k) {
+      if (app.statistics.scenesStarted[k] != before[k]) ++scenes[k], ++started;
+    }
+    ASSERT_LE(started, 1);
+    if (started) continue;
+    if (a.activity == kActWaitingWalker) {
+      ++wait;
+    } else if (a.activity == kActWalker && OnScreen(app, a.targetX, a.targetY)) {
+      ++walkToPoint;
+    } else if (a.activity == kActWalker) {
+      ++enterFromSide;
+    }
+  }
+  auto expectShare = [&](int count, int draws, const std::string& what) {
+    const double p = draws / 120.0, mean = rounds * p, sd = std::sqrt(rounds * p * (1 - p));
+    EXPECT_NEAR(count, mean, 3.5 * sd + 2) << what << ": " << draws << " of 120 draws";
+  };
+  for (int k = 1; k < kSceneCount; ++k) expectShare(scenes[k], sceneDraws[k], SceneKindName(k));
+  EXPECT_EQ(scenes[kSceneBigLogo], 0);
+  expectShare(walkToPoint, 38, "walk to a point");
+  expectShare(enterFromSide, 38, "enter from a side");
+  expectShare(wait, 6, "wait");
 }
 
 class SoundTest : public ::testing::Test {

@@ -1,11 +1,13 @@
 // Each scene's chain of activities from its start to its end, on the synthetic world.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "scene/activities.h"
 #include "scene/actor_pool.h"
@@ -334,6 +336,158 @@ TEST_F(ScenesTest, BigLogoDissolvesInHoldsAndOut) {
   EXPECT_EQ(logo.activity, 0);
   EXPECT_TRUE(app.cornerLogoOn);
   EXPECT_FALSE(app.monumentInUse);
+}
+
+// (offset x, offset y, facing) of a villager's target from its place, as the scene tables give them.
+using Spot = std::tuple<int, int, int>;
+
+std::multiset<Spot> TargetsOf(const SaverApplication& app, int32_t activity, int originX, int originY) {
+  std::multiset<Spot> spots;
+  for (const ActorSlot& a : app.actors) {
+    if (a.activity != activity) continue;
+    spots.insert({Trunc(a.targetX) - originX, Trunc(a.targetY) - originY, a.arrivalDirection});
+  }
+  return spots;
+}
+
+TEST_F(ScenesTest, MonumentVillagersTakeTheirPlacesAndEachArrivalRestartsTheHold) {
+  world.ClearPool();  // no plots in the way: every villager finds its path
+  ASSERT_TRUE(StartMonument(app));
+  ActorSlot* monument = world.First(kActMonumentFadingIn);
+  ASSERT_NE(monument, nullptr);
+  ASSERT_TRUE(RunUntil([&] { return monument->activity == kActMonumentHolding; }, 300));
+  const uint32_t shown = world.clock.NowMs() - world.TickMs();
+  EXPECT_EQ(monument->deadline, shown + 300000);
+  const std::multiset<Spot> expected = {
+      {-210, -20, kDirNE}, {-180, -30, kDirNE}, {-150, -50, kDirNE}, {-110, -10, kDirNE}, {-90, -30, kDirNE},
+      {-60, 0, kDirNE},    {-30, 20, kDirNE},   {0, -40, kDirNE},    {30, 0, kDirNW},     {80, -30, kDirNW},
+      {100, -45, kDirNW},  {130, -30, kDirNW},  {170, -60, kDirNW},  {200, -40, kDirNW},  {240, -20, kDirNW}};
+  EXPECT_EQ(TargetsOf(app, kActMonumentVisitorWalking, Trunc(monument->x), Trunc(monument->y)), expected);
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActMonumentVisitorStanding) > 0; }, 3000));
+  const uint32_t arrived = world.clock.NowMs() - world.TickMs();
+  EXPECT_GE(monument->deadline, arrived + 10000) << "an arrival holds the monument 10 to 30 s from now";
+  EXPECT_LE(monument->deadline, arrived + 30000);
+  EXPECT_EQ(monument->activity, kActMonumentHolding);
+}
+
+TEST_F(ScenesTest, BuildingVillagersTakeTheirPlacesAndEachArrivalRestartsTheHold) {
+  for (bool large : {false, true}) {
+    SCOPED_TRACE(large ? "large" : "small");
+    world.ClearPool();
+    LayOutSites(app);
+    ASSERT_TRUE(large ? StartLargeBuilding(app) : StartSmallBuilding(app));
+    const int32_t workerWalking = large ? kActLargeWorkerWalking : kActSmallWorkerWalking;
+    const ActorSlot* worker = world.First(workerWalking);
+    ASSERT_NE(worker, nullptr);
+    const int siteX = worker->siteX, siteY = worker->siteY;
+    const std::multiset<Spot> workers =
+        large ? std::multiset<Spot>{{35, 55, kDirNW}, {-60, 40, kDirNE}, {60, 35, kDirNE}}
+              : std::multiset<Spot>{{-90, -5, kDirE}, {-30, 30, kDirNE}};
+    EXPECT_EQ(TargetsOf(app, workerWalking, siteX, siteY), workers);
+    const int32_t visitorWalking = large ? kActLargeVisitorWalking : kActSmallVisitorWalking;
+    const int32_t visitorStanding = large ? kActLargeVisitorStanding : kActSmallVisitorStanding;
+    const int32_t standing = large ? kActLargeBuildingStanding : kActSmallBuildingStanding;
+    ASSERT_TRUE(RunUntil([&] { return world.Count(standing) == 1; }, 12 * 400));
+    const std::multiset<Spot> villagers =
+        large ? std::multiset<Spot>{{-100, 30, kDirE}, {-50, 70, kDirNE}, {20, 70, kDirNE}, {60, 60, kDirNW}}
+              : std::multiset<Spot>{{-100, 0, kDirE}, {-50, 47, kDirNE}, {60, 55, kDirNW}};
+    EXPECT_EQ(TargetsOf(app, visitorWalking, siteX, siteY), villagers);
+    ActorSlot* building = world.First(standing);
+    EXPECT_EQ(building->deadline, world.clock.NowMs() - world.TickMs() + 300000);
+    ASSERT_TRUE(RunUntil([&] { return world.Count(visitorStanding) > 0; }, 3000));
+    const uint32_t arrived = world.clock.NowMs() - world.TickMs();
+    EXPECT_GE(building->deadline, arrived + 60000) << "an arrival holds the building 60 to 120 s from now";
+    EXPECT_LE(building->deadline, arrived + 120000);
+  }
+}
+
+TEST_F(ScenesTest, WoodcutterHoldsTheTreeThenFellsItTwelveSecondsAfterArriving) {
+  world.ClearPool();
+  // A tree in a lower slot with the same column but another row: not the one the woodcutter came for.
+  ActorSlot& decoy = world.NewActor();
+  decoy.activity = 15;  // held (an activity that does nothing) until it is made a tree below
+  ActorSlot& tree = world.NewActor();
+  ASSERT_TRUE(PlantTree(app, tree));
+  tree.layerBob[kMainPicture] = tree.layerBob[kShadowBob] = 33;
+  tree.x = 400, tree.y = 300;
+  for (int i = 0; i < 100 && world.Count(kActWoodcutterWalking) == 0; ++i) {
+    tree.deadline = 0;
+    world.Tick();
+  }
+  ASSERT_EQ(world.Count(kActWoodcutterWalking), 1);
+  const uint32_t called = world.clock.NowMs() - world.TickMs();
+  EXPECT_EQ(tree.deadline, called + 300000) << "the tree waits for its woodcutter";
+  EXPECT_EQ(tree.siteX, 400);
+  EXPECT_EQ(tree.siteY, 300);
+  decoy = tree;
+  decoy.siteY = 307;
+  decoy.deadline = called + 10000000;
+  ASSERT_TRUE(RunUntil([&] { return tree.activity == kActTreeChopped; }, 12 * 300));
+  EXPECT_EQ(tree.deadline, world.clock.NowMs() - world.TickMs() + 12000);
+  EXPECT_EQ(decoy.activity, kActTreeGrowing);
+}
+
+TEST_F(ScenesTest, StorkFliesLevelWithADipAndStartsWithinItsBand) {
+  ASSERT_TRUE(StartStork(app));
+  ActorSlot* stork = world.First(kActStork);
+  ASSERT_NE(stork, nullptr);
+  const float rate = 0.0088495575f;
+  float x = stork->x, y = stork->y;
+  EXPECT_EQ(x, 825.0f);
+  for (uint16_t frame = 0; frame < 56; ++frame) {
+    world.Tick();
+    ASSERT_EQ(stork->activity, kActStork);
+    x -= stork->stepX;
+    y -= (static_cast<float>(frame) * rate - 0.5f) * 2.0f * 10.0f;
+    ASSERT_FLOAT_EQ(stork->x, x) << frame;
+    ASSERT_FLOAT_EQ(stork->y, y) << frame;
+  }
+  const ActorSlot* baby = nullptr;
+  for (const ActorSlot& a : app.actors) {
+    if (IsBaby(a.creatureName)) baby = &a;
+  }
+  ASSERT_NE(baby, nullptr) << "dropped on the 56th frame";
+  EXPECT_FLOAT_EQ(baby->x, x - 5.0f);
+  EXPECT_FLOAT_EQ(baby->y, y + 15.0f);
+
+  int lo = 9999, hi = -9999;
+  for (int i = 0; i < 5000; ++i) {
+    ClearActor(*world.First(kActStork));
+    ASSERT_TRUE(StartStork(app));
+    const int startY = Trunc(world.First(kActStork)->y);
+    lo = std::min(lo, startY), hi = std::max(hi, startY);
+  }
+  EXPECT_EQ(lo, 25);
+  EXPECT_EQ(hi, 600 - 300);
+}
+
+TEST_F(ScenesTest, FamilyMeetsAroundOnePointAndNeedsSevenFreeSlots) {
+  world.ClearPool();
+  for (int i = 0; i < kActorCount - 6; ++i) world.NewActor().activity = kActWaitingWalker;
+  EXPECT_FALSE(StartFamilyMeeting(app)) << "six free slots are not enough";
+  ClearActor(app.actors[0]);
+  ASSERT_TRUE(StartFamilyMeeting(app)) << "seven are";
+  world.ClearPool();
+  ASSERT_TRUE(StartFamilyMeeting(app));
+  const ActorSlot* first = world.First(kActFamilyWalking);
+  ASSERT_NE(first, nullptr);
+  const int px = Trunc(first->targetX) + 30, py = Trunc(first->targetY) + 20;
+  EXPECT_EQ(TargetsOf(app, kActFamilyWalking, px, py), (std::multiset<Spot>{{-30, -20, kDirSE},
+                                                                            {0, -20, kDirSE},
+                                                                            {10, 0, kDirW},
+                                                                            {20, 20, kDirW},
+                                                                            {0, 30, kDirNW},
+                                                                            {-30, 30, kDirNE}}));
+}
+
+TEST_F(ScenesTest, ClayPitRefusesWhenNoFreePointIsFound) {
+  // One site over the whole screen: no point for the pit.
+  app.sites[0] = SiteRecord{1, 1, {0, 0}, -10, -10, 900, 700};
+  const int before = CountFreeActors(app);
+  EXPECT_FALSE(StartClayPit(app));
+  EXPECT_EQ(CountFreeActors(app), before) << "nothing is left behind";
+  EXPECT_FALSE(StartFamilyMeeting(app));
+  EXPECT_EQ(CountFreeActors(app), before);
 }
 
 }  // namespace
