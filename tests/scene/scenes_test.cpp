@@ -490,4 +490,44 @@ TEST_F(ScenesTest, ClayPitRefusesWhenNoFreePointIsFound) {
   EXPECT_EQ(CountFreeActors(app), before);
 }
 
+TEST_F(ScenesTest, GroupsNeedMoreFreeSlotsThanTheirMembers) {
+  struct Group {
+    const char* name;
+    bool (*start)(SaverApplication&);
+    int needed;  // free slots needed: one more than the members
+  };
+  for (const Group& g : {Group{"soldiers", StartSoldiers, 7}, Group{"herd", StartHerd, 7},
+                         Group{"shepherd", StartShepherd, 8}, Group{"family", StartFamilyMeeting, 7}}) {
+    SCOPED_TRACE(g.name);
+    world.ClearPool();
+    for (int i = 0; i < kActorCount - (g.needed - 1); ++i) world.NewActor().activity = 15;
+    EXPECT_FALSE(g.start(app)) << g.needed - 1 << " free slots are not enough";
+    EXPECT_EQ(CountFreeActors(app), g.needed - 1);
+    for (ActorSlot& a : app.actors) {
+      if (a.activity == 15) {
+        ClearActor(a);
+        break;
+      }
+    }
+    EXPECT_TRUE(g.start(app)) << g.needed << " are";
+  }
+}
+
+TEST_F(ScenesTest, ClayPitSpotsSpanTheirWholeRange) {
+  int loX = 9999, hiX = -9999, loY = 9999, hiY = -9999;
+  for (int i = 0; i < 5000; ++i) {
+    world.ClearPool();
+    ASSERT_TRUE(StartClayPit(app));
+    const ActorSlot* worker = world.First(kActClayWorkerWalking);
+    loX = std::min(loX, static_cast<int>(worker->siteX)),
+    hiX = std::max(hiX, static_cast<int>(worker->siteX));
+    loY = std::min(loY, static_cast<int>(worker->siteY)),
+    hiY = std::max(hiY, static_cast<int>(worker->siteY));
+  }
+  EXPECT_EQ(loX, 80);
+  EXPECT_EQ(hiX, 800 - 80);
+  EXPECT_EQ(loY, 80);
+  EXPECT_EQ(hiY, 600 - 160);
+}
+
 }  // namespace
