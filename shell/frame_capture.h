@@ -27,8 +27,8 @@ class SimulatedClock;
 constexpr uint32_t kSimulatedClockStartMs = 100000;
 
 struct CaptureOptions {
-  std::string dir;          // empty: no frames written
-  uint32_t frames = 0;      // frames to write
+  std::string dir;      // empty: no frames written
+  uint32_t frames = 0;  // frames to write
   bool haveSeed = false;
   uint32_t seed = 0;
   bool simulatedClock = false;

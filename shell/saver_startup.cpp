@@ -21,7 +21,7 @@ SaverProcess::SaverProcess(const FrontEndSeams& seams) {
   if (seams.registerResources) seams.registerResources();
 
   capture_ = std::make_unique<FrameCapture>(seams.readCaptureFromEnvironment ? CaptureOptionsFromEnvironment()
-                                                                            : CaptureOptions{});
+                                                                             : CaptureOptions{});
   if (capture_->Options().Active()) SetActiveFrameCapture(capture_.get());
 
   app_ = CreateSaverApplication(nullptr);
