@@ -1,6 +1,6 @@
 #include "base/xb_archive_writer.h"
 
-#include "base/xb_file.h"
+#include "base/xb_atomic_file.h"
 
 namespace {
 
@@ -54,12 +54,6 @@ bool XB_WriteArchive(const char* path, const std::vector<XB_ARCHIVE_MEMBER>& mem
     if (error) *error = why;
     return false;
   }
-  XB_FILE file(path);
-  if (!file.OpenForWriting(false)) {
-    if (error) *error = std::string("cannot create ") + path;
-    return false;
-  }
-  file.Write(image.data(), static_cast<uint32_t>(image.size()));
-  file.Close();
-  return true;
+  // All or nothing: a saver opening the archive meanwhile sees the old one or the new one.
+  return XB_WriteFileAtomic(path, image, error);
 }

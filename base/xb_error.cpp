@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/xb_atomic_file.h"
+
 namespace {
 
 XB_FatalMode g_fatalMode = XB_FatalMode::Abort;
@@ -37,6 +39,9 @@ void XB_FatalError(const char* format, ...) {
   FormatInto(g_fatalBuffer, format, args);
   va_end(args);
 
+  // Unwinding removes the temporary files of unfinished outputs; the other two modes end the process
+  // without unwinding, so they are removed here.
+  if (g_fatalMode != XB_FatalMode::Throw) XB_RemovePendingTemporaries();
   switch (g_fatalMode) {
     case XB_FatalMode::Throw:
       throw XB_FATAL_EXCEPTION(g_fatalBuffer);

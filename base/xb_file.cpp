@@ -1,5 +1,6 @@
 #include "base/xb_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
@@ -85,6 +86,23 @@ bool XB_FILE::OpenForReading(bool report) {
   return false;
 }
 
+void XB_FILE::OpenMemory(const void* data, size_t size) {
+  Close();
+  memory_ = true;
+  memoryWritable_ = false;
+  memData_ = static_cast<const uint8_t*>(data);
+  memSize_ = data ? size : 0;
+  memPos_ = 0;
+}
+
+void XB_FILE::OpenMemoryForWriting() {
+  Close();
+  memory_ = true;
+  memoryWritable_ = true;
+  memWritten_.clear();
+  memPos_ = 0;
+}
+
 bool XB_FILE::OpenForWriting(bool report) {
   Close();
   handle_ = xb_platform::OpenWrite(path_);
@@ -95,6 +113,17 @@ bool XB_FILE::OpenForWriting(bool report) {
 
 void XB_FILE::Read(void* buffer, uint32_t count) {
   if (!IsOpen()) return;
+  if (memory_) {
+    const size_t size = memoryWritable_ ? memWritten_.size() : memSize_;
+    const uint8_t* data = memoryWritable_ ? memWritten_.data() : memData_;
+    if (memPos_ > size || size - memPos_ < count) {
+      errno = 0;
+      FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
+    }
+    if (count) std::memcpy(buffer, data + memPos_, count);
+    memPos_ += count;
+    return;
+  }
   uint32_t allowed = count;
   if (archiveSlot_ >= 0) {
     // A member ends where its directory size says, even though the archive file goes on: a read
@@ -111,6 +140,19 @@ void XB_FILE::Read(void* buffer, uint32_t count) {
 
 void XB_FILE::Write(const void* buffer, uint32_t count) {
   if (!IsOpen()) return;
+  if (memory_) {
+    if (!memoryWritable_) {
+      errno = EBADF;
+      FileFatal("XB_FILE::Write - file %s - errno %d: %s", path_);
+    }
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    if (memPos_ > memWritten_.size()) memWritten_.resize(memPos_);
+    const size_t overlap = std::min<size_t>(count, memWritten_.size() - memPos_);
+    if (overlap) std::memcpy(memWritten_.data() + memPos_, bytes, overlap);
+    memWritten_.insert(memWritten_.end(), bytes + overlap, bytes + count);
+    memPos_ += count;
+    return;
+  }
   const int64_t moved = count == 0 ? 0 : xb_platform::Write(handle_, buffer, count);
   if (moved != static_cast<int64_t>(count)) FileFatal("XB_FILE::Write - file %s - errno %d: %s", path_);
 }
@@ -135,6 +177,10 @@ void XB_FILE::Seek(int32_t position) {
     errno = EINVAL;
     FileFatal("XB_FILE::Seek - file %s - errno %d: %s", path_);
   }
+  if (memory_) {
+    memPos_ = static_cast<size_t>(position);
+    return;
+  }
   int64_t target = position;
   if (archiveSlot_ >= 0) target += memberOffset_;
   if (xb_platform::Seek(handle_, target) < 0) FileFatal("XB_FILE::Seek - file %s - errno %d: %s", path_);
@@ -142,6 +188,7 @@ void XB_FILE::Seek(int32_t position) {
 
 int32_t XB_FILE::Position() {
   if (!IsOpen()) return 0;
+  if (memory_) return static_cast<int32_t>(memPos_);
   int64_t at = xb_platform::Tell(handle_);
   if (at < 0) FileFatal("XB_FILE::Position - file %s - errno %d: %s", path_);
   if (archiveSlot_ >= 0) at -= memberOffset_;
@@ -150,6 +197,7 @@ int32_t XB_FILE::Position() {
 
 int32_t XB_FILE::Size() {
   if (!IsOpen()) return 0;
+  if (memory_) return static_cast<int32_t>(memoryWritable_ ? memWritten_.size() : memSize_);
   if (archiveSlot_ >= 0) return static_cast<int32_t>(memberSize_);
   const int64_t length = xb_platform::Length(handle_);
   if (length < 0) FileFatal("XB_FILE::Size - file %s - errno %d: %s", path_);
@@ -157,6 +205,14 @@ int32_t XB_FILE::Size() {
 }
 
 void XB_FILE::Close() {
+  if (memory_) {
+    // The written bytes stay readable through MemoryBytes() until the next open.
+    memory_ = false;
+    memData_ = nullptr;
+    memSize_ = 0;
+    memPos_ = 0;
+    return;
+  }
   if (!IsOpen()) return;
   const int result = xb_platform::Close(handle_);
   handle_ = -1;
@@ -218,6 +274,10 @@ void XB_FILE::WriteI32(int32_t v) {
 
 int64_t XB_FILE::Remaining() {
   if (!IsOpen()) return 0;
+  if (memory_) {
+    const size_t size = memoryWritable_ ? memWritten_.size() : memSize_;
+    return memPos_ >= size ? 0 : static_cast<int64_t>(size - memPos_);
+  }
   // Worked out in 64 bits: a member size or file length beyond 2 GiB must not turn negative.
   int64_t size = memberSize_;
   if (archiveSlot_ < 0) {

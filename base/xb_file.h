@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr int XB_MAX_PATH = 260;  // path buffers, terminator included
 constexpr int XB_MAX_ARCHIVES = 20;
@@ -26,6 +27,12 @@ class XB_FILE {
 
   bool OpenForReading(bool report);
   bool OpenForWriting(bool report);
+  // Memory instead of a file, under the same path for messages. Reading: a view of `size` bytes at
+  // `data`, which must outlive the file (loaders take untrusted bytes this way without a disk
+  // round trip). Writing: the bytes gather in MemoryBytes(), to be written all at once afterwards.
+  void OpenMemory(const void* data, size_t size);
+  void OpenMemoryForWriting();
+  const std::vector<uint8_t>& MemoryBytes() const { return memWritten_; }
 
   // Exactly `count` bytes or a fatal error; nothing happens on a closed file. A read of an archive
   // member never runs past the member's end: that is a short read.
@@ -40,7 +47,7 @@ class XB_FILE {
   int32_t Size();
   void Close();
 
-  bool IsOpen() const { return handle_ >= 0; }
+  bool IsOpen() const { return handle_ >= 0 || memory_; }
   const char* Path() const { return path_; }
   int32_t ArchiveSlot() const { return archiveSlot_; }
 
@@ -73,6 +80,12 @@ class XB_FILE {
   int32_t archiveSlot_ = -1;
   uint32_t memberOffset_ = 0;  // start of the open member inside its archive file
   uint32_t memberSize_ = 0;
+  bool memory_ = false;
+  bool memoryWritable_ = false;
+  const uint8_t* memData_ = nullptr;
+  size_t memSize_ = 0;
+  size_t memPos_ = 0;
+  std::vector<uint8_t> memWritten_;
 };
 
 // The directory of a packed data file. The archive keeps its own file open for its whole life.

@@ -1,7 +1,9 @@
 #include "base/xb_storable.h"
 
+#include <cstring>
 #include <new>
 
+#include "base/xb_atomic_file.h"
 #include "base/xb_error.h"
 #include "base/xb_file.h"
 #include "base/xb_storable_buffer.h"
@@ -90,11 +92,23 @@ XB_STORABLE* LoadObjectFromFile(const char* path) {
 }
 
 bool SaveObjectToFile(XB_STORABLE& object, const char* path, bool reportErrors) {
+  // The object is framed in memory first and then written all at once: another process reading the
+  // file (a cache beside its description) never sees half of it, and a failure leaves no cut-short
+  // file behind.
   XB_FILE file(path);
-  if (!file.OpenForWriting(reportErrors)) return false;
+  file.OpenMemoryForWriting();
   SaveObject(object, file);
   file.Close();
-  return true;
+  XB_ATOMIC_FILE out;
+  if (out.Open(file.Path()) && out.Write(file.MemoryBytes().data(), file.MemoryBytes().size()) &&
+      out.Commit())
+    return true;
+  const int err = out.ErrorNumber();
+  out.Abandon();
+  if (reportErrors)
+    XB_FatalError("XB_FILE::OpenForWriting - file %s - errno %d: %s", XB_CutPath(file.Path()).c_str(), err,
+                  std::strerror(err));
+  return false;
 }
 
 XB_OBJECT_HEADER PeekObjectHeader(const char* path) {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/xb_atomic_file.h"
+
 const char* const kSettingsKeyPath = "Control Panel\\Desktop\\ScreenSaver.Tillands Bildschirmschoner";
 const char* const kDefaultUserSettingsKeyPath =
     ".DEFAULT\\Control Panel\\Desktop\\ScreenSaver.Tillands Bildschirmschoner";
@@ -255,20 +257,10 @@ bool IniSettingsStore::Save(const std::vector<Section>& sections) const {
   std::error_code ec;
   std::filesystem::path file(path_);
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-  std::string temp = path_ + ".tmp";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    const std::string text = out.str();
-    f.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!f) return false;
-  }
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  // All or nothing, under a temporary name of this process's own: two savers saving at once never
+  // mix their texts nor leave half a file.
+  const std::string text = out.str();
+  return XB_WriteFileAtomic(path_.c_str(), text.data(), text.size(), nullptr);
 }
 
 std::unique_ptr<SettingsKey> IniSettingsStore::OpenKey(SettingsHive hive, const std::string& path) {

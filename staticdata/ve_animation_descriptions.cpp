@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/xb_atomic_file.h"
 #include "base/xb_error.h"
 #include "base/xb_file.h"
 #include "base/xb_ini_file_reader.h"
 #include "graphics/xb_bob_manager.h"
 #include "staticdata/application_services.h"
+#include "staticdata/ve_cache_guard.h"
 #include "staticdata/ve_name_utils.h"
 #include "staticdata/ve_static_data_manager.h"
 
@@ -59,9 +61,10 @@ char* CopyText(const char* text, size_t maxLength) {
 }  // namespace
 
 void VE_STATIC_DATA_MANAGER::l_LoadAnimationDescriptions() {
-  animationsFromCache = l_ReadAnimationCache();
+  const std::string iniPath = MakeDataPath(VE_ANIMATIONS_INI);
+  animationsFromCache = ve::ReadCacheOrFallBack(
+      iniPath, [this] { return l_ReadAnimationCache(); }, [this] { l_FreeAnimations(); });
   if (!animationsFromCache) {
-    const std::string iniPath = MakeDataPath(VE_ANIMATIONS_INI);
     XB_INI_FILE_READER reader(iniPath.c_str(), true);
     uint32_t count = reader.CountSections("AnimationType");
     g_layerExists.clear();
@@ -392,10 +395,8 @@ void VE_STATIC_DATA_MANAGER::l_WriteAnimationCache() {
     }
   }
   // As with the other caches, a directory that cannot be written only loses the speed-up.
-  XB_FILE file(resolved);
-  if (!file.OpenForWriting(false)) return;
-  file.Write(out.bytes.data(), static_cast<uint32_t>(out.bytes.size()));
-  file.Close();
+  // Written all at once under a temporary name, so a saver starting beside us never reads half of it.
+  XB_WriteFileAtomic(resolved, out.bytes, nullptr);
 }
 
 void VE_STATIC_DATA_MANAGER::l_FreeAnimations() {

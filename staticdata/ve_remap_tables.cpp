@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/xb_atomic_file.h"
 #include "base/xb_error.h"
 #include "base/xb_file.h"
 #include "base/xb_ini_file_reader.h"
@@ -12,6 +13,7 @@
 #include "graphics/xb_palette.h"
 #include "graphics/xb_picture.h"
 #include "staticdata/application_services.h"
+#include "staticdata/ve_cache_guard.h"
 #include "staticdata/ve_name_utils.h"
 #include "staticdata/ve_static_data_manager.h"
 
@@ -23,9 +25,10 @@ constexpr uint64_t kWindowRecordBytes = VE_REMAP_NAME_SIZE + 4;
 }  // namespace
 
 void VE_STATIC_DATA_MANAGER::l_LoadRemapTables() {
-  remapTablesFromCache = l_ReadRemapTableCache();
+  const std::string iniPath = MakeDataPath(VE_REMAP_TABLES_INI);
+  remapTablesFromCache = ve::ReadCacheOrFallBack(
+      iniPath, [this] { return l_ReadRemapTableCache(); }, [this] { l_FreeRemapTables(); });
   if (!remapTablesFromCache) {
-    const std::string iniPath = MakeDataPath(VE_REMAP_TABLES_INI);
     XB_INI_FILE_READER reader(iniPath.c_str(), true);
 
     uint32_t count = reader.CountSections("RemapTable");
@@ -181,8 +184,10 @@ void VE_STATIC_DATA_MANAGER::l_WriteRemapTableCache() {
   std::memcpy(resolved + length - 3, "CDF", 3);
   // A data directory that cannot be written (read-only media, descriptions inside data_v.dat) only
   // loses the speed-up: the cache is skipped, not a reason to stop.
+  // Gathered in memory and written all at once, so a saver starting beside us never reads half a
+  // cache; a cache that cannot be written (full disk) is only a lost speed-up.
   XB_FILE file(resolved);
-  if (!file.OpenForWriting(false)) return;
+  file.OpenMemoryForWriting();
   file.WriteU32(remapTableCount);
   for (uint32_t i = 0; i < remapTableCount; ++i) {
     file.Write(remapTables[i].name, sizeof(remapTables[i].name));
@@ -196,6 +201,7 @@ void VE_STATIC_DATA_MANAGER::l_WriteRemapTableCache() {
     file.WriteU16(remapTables16[i].start);
   }
   file.Close();
+  XB_WriteFileAtomic(resolved, file.MemoryBytes(), nullptr);
 }
 
 void VE_STATIC_DATA_MANAGER::l_FreeRemapTables() {

@@ -28,4 +28,30 @@ bool ResolveExisting(const char* path, std::string* resolved);
 // same name in another case are reused, so a write lands where a later case-insensitive read looks.
 std::string ResolveForCreate(const char* path);
 
+// All-or-nothing writes. A new, empty file beside `path` (same directory, so a rename never crosses
+// file systems) under a name no other process or thread can pick: "<name>.<pid>-<n>.tmp". Returns the
+// write handle and its name, or -1 with errno set.
+int CreateTempBeside(const char* path, std::string* tempPath);
+// Moves `from` onto `to`, replacing a file of that name in one step: readers see the old file or the
+// new one, never a mixture (rename on POSIX, MoveFileEx with replace on Windows). 0 on success.
+int RenameReplacing(const char* from, const char* to);
+// Deletes a file; 0 on success.
+int RemoveFile(const char* path);
+
+// Fault injection for tests: makes the n-th following call of one kind (1 = the very next) fail
+// with `error` in errno, as a full disk, a removed directory or a refused permission would; with
+// `persist` every call from the n-th on fails (a read-only directory, a disk that stays full). Only
+// tests arm it; nothing in the programs does, so it never changes how they behave.
+enum class FaultKind {
+  OpenRead,  // OpenRead
+  Create,    // OpenWrite and CreateTempBeside
+  Read,
+  Write,
+  Count
+};
+void InjectFault(FaultKind kind, int nth, int error, bool persist = false);
+void ClearFaults();
+// Called by the implementations at each operation: true when this call is to fail (errno is set).
+bool FaultDue(FaultKind kind);
+
 }  // namespace xb_platform

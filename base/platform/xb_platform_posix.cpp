@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include "base/platform/xb_platform.h"
@@ -91,6 +93,7 @@ bool ResolveNative(const std::string& native, std::string* resolved) {
 }  // namespace
 
 int OpenRead(const char* path) {
+  if (FaultDue(FaultKind::OpenRead)) return -1;
   const std::string native = ToNative(path);
   int handle = ::open(native.c_str(), O_RDONLY);
   if (handle < 0 && (errno == ENOENT || errno == ENOTDIR)) {
@@ -112,11 +115,13 @@ int OpenRead(const char* path) {
 }
 
 int OpenWrite(const char* path) {
+  if (FaultDue(FaultKind::Create)) return -1;
   const std::string target = ResolveForCreate(path);
   return ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
 }
 
 int64_t Read(int handle, void* buffer, uint32_t count) {
+  if (FaultDue(FaultKind::Read)) return -1;
   uint32_t done = 0;
   while (done < count) {
     const ssize_t n = ::read(handle, static_cast<char*>(buffer) + done, count - done);
@@ -131,6 +136,7 @@ int64_t Read(int handle, void* buffer, uint32_t count) {
 }
 
 int64_t Write(int handle, const void* buffer, uint32_t count) {
+  if (FaultDue(FaultKind::Write)) return -1;
   uint32_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(handle, static_cast<const char*>(buffer) + done, count - done);
@@ -183,6 +189,32 @@ std::string ResolveForCreate(const char* path) {
   std::string found;
   if (!name.empty() && FindInDirectory(dir, name, &found)) return Join(dir, found);
   return Join(dir, name);
+}
+
+int CreateTempBeside(const char* path, std::string* tempPath) {
+  if (FaultDue(FaultKind::Create)) return -1;
+  static std::atomic<unsigned> counter{0};
+  const std::string target = ResolveForCreate(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", static_cast<long>(::getpid()), counter++);
+    const std::string name = target + suffix;
+    const int handle = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (handle >= 0) {
+      if (tempPath) *tempPath = name;
+      return handle;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+int RenameReplacing(const char* from, const char* to) {
+  return ::rename(ToNative(from).c_str(), ResolveForCreate(to).c_str());
+}
+
+int RemoveFile(const char* path) {
+  return ::unlink(ToNative(path).c_str());
 }
 
 }  // namespace xb_platform

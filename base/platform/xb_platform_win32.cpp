@@ -4,7 +4,14 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <process.h>
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 #include "base/platform/xb_platform.h"
 
@@ -13,14 +20,17 @@
 namespace xb_platform {
 
 int OpenRead(const char* path) {
+  if (FaultDue(FaultKind::OpenRead)) return -1;
   return ::_open(path, _O_RDONLY | _O_BINARY);
 }
 
 int OpenWrite(const char* path) {
+  if (FaultDue(FaultKind::Create)) return -1;
   return ::_open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
 int64_t Read(int handle, void* buffer, uint32_t count) {
+  if (FaultDue(FaultKind::Read)) return -1;
   uint32_t done = 0;
   while (done < count) {
     const unsigned chunk = count - done > 0x40000000u ? 0x40000000u : count - done;
@@ -33,6 +43,7 @@ int64_t Read(int handle, void* buffer, uint32_t count) {
 }
 
 int64_t Write(int handle, const void* buffer, uint32_t count) {
+  if (FaultDue(FaultKind::Write)) return -1;
   uint32_t done = 0;
   while (done < count) {
     const unsigned chunk = count - done > 0x40000000u ? 0x40000000u : count - done;
@@ -69,6 +80,36 @@ bool ResolveExisting(const char* path, std::string* resolved) {
 
 std::string ResolveForCreate(const char* path) {
   return path ? path : "";
+}
+
+int CreateTempBeside(const char* path, std::string* tempPath) {
+  if (FaultDue(FaultKind::Create)) return -1;
+  static std::atomic<unsigned> counter{0};
+  const std::string target = path ? path : "";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".%d-%u.tmp", ::_getpid(), counter++);
+    const std::string name = target + suffix;
+    const int handle =
+        ::_open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (handle >= 0) {
+      if (tempPath) *tempPath = name;
+      return handle;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+int RenameReplacing(const char* from, const char* to) {
+  // rename() on Windows refuses an existing target; MoveFileEx replaces it in one step.
+  if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 0;
+  errno = ::GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return -1;
+}
+
+int RemoveFile(const char* path) {
+  return ::_unlink(path);
 }
 
 }  // namespace xb_platform

@@ -381,7 +381,7 @@ TEST(ArchiveWriterTest, RefusesWhatTheFormatCannotHold) {
   EXPECT_TRUE(XB_BuildArchiveImage({{std::string(70000, 'n'), {}}}, &error).empty());
   EXPECT_NE(error.find("longer than 65535"), std::string::npos);
   EXPECT_FALSE(XB_WriteArchive("no_such_dir/x.dat", {{"a", {1}}}, &error));
-  EXPECT_EQ(error, "cannot create no_such_dir/x.dat");
+  EXPECT_EQ(error, "cannot create no_such_dir/x.dat: No such file or directory");
 }
 
 }  // namespace

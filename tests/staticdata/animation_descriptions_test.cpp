@@ -2,6 +2,8 @@
 // cache that stands in for the text on the next start.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstring>
 
 #include "graphics/xb_bob_manager.h"
@@ -128,9 +130,9 @@ TEST_F(StaticDataTest, AnimationCacheStandsInForTheText) {
   EXPECT_EQ(data->animationCount, 1u);
 }
 
-TEST_F(StaticDataTest, CorruptAnimationCacheIsAFatalErrorNamingTheFile) {
+TEST_F(StaticDataTest, DamagedAnimationCacheIsRebuiltFromTheTextOrFatalWithoutIt) {
   WriteStandardSet();
-  Load();
+  const uint32_t count = Load()->animationCount;
   Unload();
   const std::string cdf = "Data_V/VE_Graphics/Creatures/z_animation_descriptions.CDF";
   std::vector<uint8_t> good = dir.Read(cdf);
@@ -141,17 +143,24 @@ TEST_F(StaticDataTest, CorruptAnimationCacheIsAFatalErrorNamingTheFile) {
   bad.push_back(good);
   bad.back()[4 + 56] = 0xFF;  // frame count of the first record beyond the file
   bad.back()[4 + 57] = 0xFF;
+  bad.push_back(good);
+  bad.back()[4 + 70 + 2] = 'x';  // a library that does not exist: "man" -> "xan"
   for (const auto& bytes : bad) {
     dir.Write(cdf, bytes);
-    XB_EXPECT_FATAL_THROW(Load(), "z_animation_descriptions");
-    EXPECT_EQ(g_staticData, nullptr);
-    EXPECT_EQ(g_animationTable, nullptr);
+    warnings.clear();
+    VE_STATIC_DATA_MANAGER* data = Load();
+    EXPECT_FALSE(data->animationsFromCache);
+    EXPECT_EQ(data->animationCount, count);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("rebuilt from the description"), std::string::npos) << warnings[0];
+    Unload();
+    EXPECT_EQ(dir.Read(cdf), good);
   }
-  // A library named by the cache must exist like one named by the text.
-  bad.assign(1, good);
-  bad[0][4 + 70 + 2] = 'x';  // "man" -> "xan"
   dir.Write(cdf, bad[0]);
-  XB_EXPECT_FATAL_THROW(Load(), "xan.bmd");
+  std::filesystem::remove(dir.File("Data_V/VE_Graphics/Creatures/z_animation_descriptions.ini"));
+  XB_EXPECT_FATAL_THROW(Load(), "z_animation_descriptions");
+  EXPECT_EQ(g_staticData, nullptr);
+  EXPECT_EQ(g_animationTable, nullptr);
 }
 
 TEST_F(StaticDataTest, BobLibraryRegistry) {

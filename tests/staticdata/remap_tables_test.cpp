@@ -2,6 +2,8 @@
 // and the remaptables.cdf cache.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "graphics/xb_palette.h"
 #include "staticdata/ve_static_data_manager.h"
 #include "tests/common/fatal_test.h"
@@ -144,7 +146,7 @@ TEST_F(StaticDataTest, TablesBuiltWithoutAScreenPaletteAreNeverCached) {
   EXPECT_FALSE(DataExists("ve_graphics\\remaptables\\remaptables.CDF"));
 }
 
-TEST_F(StaticDataTest, CorruptRemapCacheIsAFatalErrorNamingTheFile) {
+TEST_F(StaticDataTest, DamagedRemapCacheIsRebuiltFromTheTextOrFatalWithoutIt) {
   WriteStandardSet();
   Load();
   Unload();
@@ -157,11 +159,25 @@ TEST_F(StaticDataTest, CorruptRemapCacheIsAFatalErrorNamingTheFile) {
   bad.push_back(good);
   bad.back()[4 + 30] = 50;
   for (const auto& bytes : bad) {
+    // With the text there: a warning naming the cache, the tables from the text, a fresh cache.
     WriteDataBytes("ve_graphics\\remaptables\\remaptables.CDF", bytes);
-    XB_EXPECT_FATAL_THROW(Load(), "remaptables");
-    EXPECT_EQ(g_staticData, nullptr);
-    EXPECT_EQ(g_shadowTable, nullptr);
+    warnings.clear();
+    VE_STATIC_DATA_MANAGER* data = Load();
+    EXPECT_FALSE(data->remapTablesFromCache);
+    EXPECT_EQ(data->remapTableCount, 3u);
+    EXPECT_NE(g_shadowTable, nullptr);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("remaptables"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("rebuilt from the description"), std::string::npos) << warnings[0];
+    Unload();
+    EXPECT_EQ(dir.Read("Data_V/VE_Graphics/RemapTables/remaptables.CDF"), good);
   }
+  // Without the text the damaged cache is all there is: fatal, naming it.
+  dir.Write("Data_V/VE_Graphics/RemapTables/remaptables.CDF", bad[0]);
+  std::filesystem::remove(dir.File("Data_V/VE_Graphics/RemapTables/remaptables.ini"));
+  XB_EXPECT_FATAL_THROW(Load(), "remaptables");
+  EXPECT_EQ(g_staticData, nullptr);
+  EXPECT_EQ(g_shadowTable, nullptr);
 }
 
 }  // namespace
