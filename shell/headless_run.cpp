@@ -324,6 +324,7 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
     summary.started = host.WindowAlive();
     if (!summary.started) {
       summary.stopReason = "the saver window could not be initialised (display, palette or bob libraries)";
+      summary.failed = true;
       return;
     }
     for (uint64_t tick = 0; tick < tickCount; ++tick) {
@@ -366,12 +367,24 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
   hostPointer = &host;
   if (!std::filesystem::is_directory(options.dataDir, ec)) {
     summary.stopReason = "data directory '" + options.dataDir + "' does not exist";
+    summary.failed = true;
   } else {
     RunApplication(*app, "/s", host);
-    if (!loopRan) summary.stopReason = "no data directory";
+    if (!loopRan) {
+      summary.stopReason = "no data directory";
+      summary.failed = true;
+    }
   }
-  if (summary.started && summary.stopReason.empty() && host.QuitPosted() && host.WindowAlive())
+  if (summary.started && summary.stopReason.empty() && host.QuitPosted() && host.WindowAlive()) {
     summary.stopReason = "the static data has no remap table \"shadow\"; the saver quit on its first frame";
+    summary.failed = true;
+  }
+  // Nothing asks the headless saver to stop, so ending before the asked length is a failure too.
+  if (summary.started && summary.stopReason.empty() && summary.ticks < tickCount) {
+    summary.stopReason = "the saver stopped by itself after " + std::to_string(summary.ticks) + " of " +
+                         std::to_string(tickCount) + " ticks";
+    summary.failed = true;
+  }
 
   summary.simulatedMs = clock.NowMs() - kHeadlessClockStart;
   summary.framesDrawn = app->statistics.ticks;

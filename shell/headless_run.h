@@ -60,6 +60,7 @@ struct HeadlessFrame {
 struct HeadlessSummary {
   bool started = false;    // the data directory was accepted and the window initialised
   std::string stopReason;  // why the run ended before its tick count, or empty
+  bool failed = false;     // the saver did not start or quit on its own: a failed run (stopReason says why)
   uint64_t ticks = 0;      // timer ticks run
   uint64_t framesPresented = 0;
   uint64_t framesDrawn = 0;  // UpdateFrame calls that drew (scene statistics)

@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <vector>
+
+#include "base/xb_atomic_file.h"
 
 namespace {
 
@@ -23,13 +26,20 @@ void PngError(png_structp png, png_const_charp text) {
 }
 void PngWarning(png_structp, png_const_charp) {}
 
+// Output goes through an all-or-nothing file: a failure leaves no cut-short picture behind.
+void PngWrite(png_structp png, png_bytep data, png_size_t length) {
+  auto* file = static_cast<XB_ATOMIC_FILE*>(png_get_io_ptr(png));
+  if (!file->Write(data, length)) png_error(png, file->Error().c_str());
+}
+void PngFlush(png_structp) {}
+
 }  // namespace
 
 namespace {
 
 // The libpng part on its own: setjmp must not share a frame with C++ objects (std::string, vectors),
 // whose registers a longjmp could leave clobbered. Returns false with state.message filled on failure.
-bool EncodePalettedPng(std::FILE* file, const uint8_t* indices, uint16_t width, uint16_t height,
+bool EncodePalettedPng(XB_ATOMIC_FILE* file, const uint8_t* indices, uint16_t width, uint16_t height,
                        const uint8_t* rgb768, png_bytep* rows, PngErrorState& state) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -42,7 +52,7 @@ bool EncodePalettedPng(std::FILE* file, const uint8_t* indices, uint16_t width, 
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, file, PngWrite, PngFlush);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_color palette[256];
@@ -60,20 +70,19 @@ bool EncodePalettedPng(std::FILE* file, const uint8_t* indices, uint16_t width, 
 
 bool WritePalettedPng(const std::string& path, const uint8_t* indices, uint16_t width, uint16_t height,
                       const uint8_t* rgb768, std::string& error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    error = "cannot create " + path + ": " + std::strerror(errno);
+  XB_ATOMIC_FILE file;
+  if (!file.Open(path.c_str())) {
+    error = file.Error();
     return false;
   }
   PngErrorState state{};
   std::vector<png_bytep> rows(height);
-  if (!EncodePalettedPng(file, indices, width, height, rgb768, rows.data(), state)) {
-    std::fclose(file);
+  if (!EncodePalettedPng(&file, indices, width, height, rgb768, rows.data(), state)) {
     error = "cannot write " + path + ": " + state.message;
     return false;
   }
-  if (std::fclose(file) != 0) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
+  if (!file.Commit()) {
+    error = file.Error();
     return false;
   }
   return true;
@@ -88,8 +97,7 @@ ColorMapObject* MakeColourMap(const uint8_t* rgb768) {
 }
 
 int WriteToFile(GifFileType* gif, const GifByteType* bytes, int count) {
-  return static_cast<int>(
-      std::fwrite(bytes, 1, static_cast<size_t>(count), static_cast<std::FILE*>(gif->UserData)));
+  return static_cast<XB_ATOMIC_FILE*>(gif->UserData)->Write(bytes, static_cast<size_t>(count)) ? count : 0;
 }
 
 std::string GifMessage(int code) {
@@ -100,22 +108,30 @@ std::string GifMessage(int code) {
 }  // namespace
 
 AnimatedGif::~AnimatedGif() {
-  std::string ignored;
-  Close(ignored);
+  // A GIF that was never closed is unfinished: it is dropped, not put in place.
+  if (gif_) {
+    int code = 0;
+    EGifCloseFile(static_cast<GifFileType*>(gif_), &code);
+    gif_ = nullptr;
+  }
+  delete static_cast<XB_ATOMIC_FILE*>(file_);
+  file_ = nullptr;
 }
 
 bool AnimatedGif::Open(const std::string& path, uint16_t width, uint16_t height, const uint8_t* rgb768,
                        std::string& error) {
-  // Through our own FILE so the file gets the usual permissions (giflib's own open makes it 0600).
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    error = "cannot create " + path + ": " + std::strerror(errno);
+  // Through our own all-or-nothing file, which also gets the usual permissions (giflib's own open
+  // makes it 0600); the GIF appears under its name only when it is complete.
+  auto* file = new XB_ATOMIC_FILE;
+  if (!file->Open(path.c_str())) {
+    error = file->Error();
+    delete file;
     return false;
   }
   int code = 0;
   GifFileType* gif = EGifOpen(file, WriteToFile, &code);
   if (!gif) {
-    std::fclose(file);
+    delete file;
     error = "cannot create " + path + ": " + GifMessage(code);
     return false;
   }
@@ -205,13 +221,16 @@ bool AnimatedGif::Close(std::string& error) {
   auto* gif = static_cast<GifFileType*>(gif_);
   if (!gif) return true;
   gif_ = nullptr;
-  std::FILE* file = static_cast<std::FILE*>(file_);
+  std::unique_ptr<XB_ATOMIC_FILE> file(static_cast<XB_ATOMIC_FILE*>(file_));
   file_ = nullptr;
   int code = 0;
   const bool closed = EGifCloseFile(gif, &code) == GIF_OK;
-  const bool flushed = std::fclose(file) == 0;
-  if (!closed || !flushed) {
-    error = "cannot finish GIF file: " + (closed ? std::string(std::strerror(errno)) : GifMessage(code));
+  if (!closed) {
+    error = "cannot finish GIF file: " + (file->Error().empty() ? GifMessage(code) : file->Error());
+    return false;
+  }
+  if (!file->Commit()) {
+    error = "cannot finish GIF file: " + file->Error();
     return false;
   }
   return true;

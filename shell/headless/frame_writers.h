@@ -25,11 +25,13 @@ class AnimatedGif {
   bool Open(const std::string& path, uint16_t width, uint16_t height, const uint8_t* rgb768,
             std::string& error);
   bool AddFrame(const uint8_t* indices, const uint8_t* rgb768, int delayHundredths, std::string& error);
+  // Finishes the GIF and puts it in place under its name. A GIF destroyed without Close leaves no
+  // file behind.
   bool Close(std::string& error);
 
  private:
   void* gif_ = nullptr;   // GifFileType
-  void* file_ = nullptr;  // FILE written through the GIF's output function
+  void* file_ = nullptr;  // XB_ATOMIC_FILE written through the GIF's output function
   uint16_t width_ = 0;
   uint16_t height_ = 0;
   uint8_t globalPalette_[768] = {};

@@ -133,7 +133,9 @@ int HeadlessMain(int argc, char** argv) {
   };
 
   HeadlessSummary summary = RunHeadless(options, onFrame);
-  if (gifOpen && !gif.Close(outputError) && summary.stopReason.empty())
+  // A run that failed keeps no GIF: only a complete one is put in place.
+  if (gifOpen && outputError.empty() && !summary.failed && !gif.Close(outputError) &&
+      summary.stopReason.empty())
     summary.stopReason = "writing the GIF failed";
   if (rawOut && std::fclose(rawOut) != 0 && outputError.empty())
     outputError = "cannot write to standard output";
@@ -148,5 +150,10 @@ int HeadlessMain(int argc, char** argv) {
     std::fprintf(stderr, "  frames written: %llu (every %u)\n", (unsigned long long)written, options.every);
   if (!outputError.empty()) std::fprintf(stderr, "tillands: %s\n", outputError.c_str());
   if (!outputError.empty()) return 1;
+  // A saver that quit on its own (damaged data it can only refuse) is a failed run, not a short one.
+  if (summary.failed) {
+    std::fprintf(stderr, "tillands: %s\n", summary.stopReason.c_str());
+    return 1;
+  }
   return 0;
 }

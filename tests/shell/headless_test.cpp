@@ -1,13 +1,17 @@
 // The headless saver end to end on a synthetic world, and its command line.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/xb_error.h"
 #include "shell/headless_run.h"
 #include "tests/common/synthetic_world.h"
 #include "tests/common/temp_dir.h"
@@ -121,6 +125,55 @@ TEST_F(HeadlessRun, BadDataDirectoriesStopBeforeTheFirstFrame) {
   EXPECT_TRUE(r.summary.started);
   EXPECT_EQ(r.summary.ticks, 1u);
   EXPECT_NE(r.summary.stopReason.find("shadow"), std::string::npos);
+  // Both are failed runs (the program ends with a non-zero status), not short ones.
+  EXPECT_TRUE(r.summary.failed);
+  options.dataDir = (dir.Path() / "nowhere").string();
+  EXPECT_TRUE(RunRecorded(options).summary.failed);
+}
+
+TEST_F(HeadlessRun, TheProgramEndsAFailedStartWithAStatusAndTheReasonAndKeepsNoOutput) {
+  // The Linux program carries the renderer behind --headless; elsewhere it is the renderer alone.
+  std::string program = std::string(TL_BINARY_DIR) + "/shell/linux/tillands";
+  if (!std::filesystem::exists(program)) program = std::string(TL_BINARY_DIR) + "/shell/headless/tillands";
+  if (!std::filesystem::exists(program)) GTEST_SKIP() << "no tillands program in " << TL_BINARY_DIR;
+  dir.WriteText("Data_V/VE_Graphics/remaptables/remaptables.ini",
+                "[RemapTable]\nName = \"Identity\"\nFileName = \"identity.bmp\"\n");
+  tl_test::TempDir out;
+  const std::string command = "'" + program + "' --headless --data '" + dir.Path().string() +
+                              "' --frames 5 --size 320x200 --gif '" + out.File("run.gif") + "' 2>'" +
+                              out.File("err.txt") + "' >/dev/null";
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_NE(WEXITSTATUS(raw), 0);
+  EXPECT_NE(out.ReadText("err.txt").find("shadow"), std::string::npos) << out.ReadText("err.txt");
+  EXPECT_FALSE(out.Exists("run.gif"));
+  std::filesystem::remove(out.File("err.txt"));
+  EXPECT_TRUE(std::filesystem::is_empty(out.Path()));  // no temporary file either
+}
+
+TEST_F(HeadlessRun, ADataDirectoryRemovedWhileRunningGivesACleanEnd) {
+  // Everything the saver needs is read at its start; a directory removed afterwards (a network
+  // drive gone, a world being regenerated) must neither crash the run nor go unreported.
+  options.frames = 200;
+  const XB_FatalMode mode = XB_GetFatalMode();
+  XB_SetFatalMode(XB_FatalMode::Throw);
+  HeadlessSummary s;
+  std::string fatal;
+  try {
+    s = RunHeadless(options, [&](const HeadlessFrame& f) {
+      if (f.tick == 3) std::filesystem::remove_all(dir.Path());
+      return true;
+    });
+  } catch (const XB_FATAL_EXCEPTION& e) {
+    fatal = e.what();
+  }
+  XB_SetFatalMode(mode);
+  if (fatal.empty()) {
+    EXPECT_EQ(s.ticks, 200u);
+    EXPECT_FALSE(s.failed) << s.stopReason;
+  } else {
+    EXPECT_NE(fatal.find("errno 2"), std::string::npos) << fatal;  // names the missing file
+  }
 }
 
 TEST_F(HeadlessRun, AnOutputFailureStopsTheRun) {

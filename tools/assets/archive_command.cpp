@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/xb_archive_writer.h"
+#include "base/xb_atomic_file.h"
 #include "base/xb_file.h"
 #include "tools/assets/command.h"
 
@@ -129,9 +130,9 @@ int Extract(const char* path, const char* target) {
     fs::path out(target);
     for (const std::string& part : parts) out /= part;
     fs::create_directories(out.parent_path(), ec);
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      status = Fail("cannot write " + out.string());
+    XB_ATOMIC_FILE file;  // all or nothing: a failed member leaves no cut-short file
+    if (!file.Open(out.string().c_str())) {
+      status = Fail(file.Error());
       continue;
     }
     XB_FILE& in = *archive.File();
@@ -139,10 +140,10 @@ int Extract(const char* path, const char* target) {
     for (uint32_t done = 0; done < e.size;) {
       const uint32_t n = std::min<uint32_t>(e.size - done, static_cast<uint32_t>(chunk.size()));
       in.Read(chunk.data(), n);
-      file.write(reinterpret_cast<const char*>(chunk.data()), n);
+      file.Write(chunk.data(), n);
       done += n;
     }
-    if (!file.good()) status = Fail("cannot write " + out.string());
+    if (!file.Commit()) status = Fail(file.Error());
   }
   return status;
 }
@@ -155,12 +156,26 @@ int Pack(const char* source, const char* output) {
   std::vector<XB_ARCHIVE_MEMBER> members;
   std::set<std::string> names;
   const fs::path root(source);
+  const fs::path realRoot = fs::canonical(root, ec);
+  if (ec) return Fail(std::string("cannot resolve ") + source + ": " + ec.message());
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
+    // A symbolic link must not carry a file from outside the tree into the archive (a link to
+    // /etc/passwd would be stored with that file's bytes under a name climbing out of the tree).
+    // Links that stay inside are packed under the link's own name; links to folders are not followed.
+    if (it->is_symlink(ec)) {
+      std::error_code linkError;
+      const fs::path target = fs::canonical(it->path(), linkError);
+      const fs::path inside = linkError ? fs::path() : fs::relative(target, realRoot, linkError);
+      if (linkError || inside.empty() || *inside.begin() == "..")
+        return Fail("symbolic link " + it->path().string() + " points outside " + source +
+                    (linkError ? " or nowhere" : "") + "; refusing to pack it");
+    }
     if (!it->is_regular_file(ec)) continue;
     if (fs::weakly_canonical(it->path(), ec) == outputPath) continue;  // never pack the archive into itself
     std::string name;
-    for (const fs::path& part : fs::relative(it->path(), root, ec)) {
+    // Lexically: relative() would resolve a link to its target's name; the link's own name is stored.
+    for (const fs::path& part : it->path().lexically_relative(root)) {
       if (!name.empty()) name += '\\';
       name += part.string();
     }

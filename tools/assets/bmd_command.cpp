@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "base/xb_atomic_file.h"
 #include "base/xb_storable.h"
 #include "graphics/bob_authoring.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
 #include "tools/assets/command.h"
+#include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
 #include "tools/common/tool_images.h"
 
@@ -151,10 +153,10 @@ int Export(const char* path, const std::string& dir, const std::string& paletteP
     ++written;
   }
   const std::string manifestPath = (fs::path(dir) / "manifest.txt").string();
-  std::ofstream out(manifestPath, std::ios::binary);
-  out << manifest.str();
-  out.close();
-  if (!out) return Fail(manifestPath + ": cannot write the manifest");
+  const std::string text = manifest.str();
+  std::string why;
+  if (!XB_WriteFileAtomic(manifestPath.c_str(), text.data(), text.size(), &why))
+    return Fail(manifestPath + ": cannot write the manifest (" + why + ")");
   std::printf("%s: %d bobs written to %s\n", path, written, dir.c_str());
   return 0;
 }
@@ -183,6 +185,7 @@ int Build(const char* manifestPath, const char* outPath) {
   uint32_t first = 0, count = 0;
   std::unique_ptr<BobLibraryBuilder> builder;
   std::string line, error;
+  std::vector<std::string> inputs{manifestPath};  // the output may be none of these
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
     const auto bad = [&](const std::string& what) {
       return Fail(std::string(manifestPath) + ":" + std::to_string(lineNumber) + ": " + what);
@@ -232,7 +235,8 @@ int Build(const char* manifestPath, const char* outPath) {
       builder->Add(static_cast<uint32_t>(number), std::move(empty), x, y);
       continue;
     }
-    auto pixels = ReadIndexPng((base / file).string(), &error);
+    inputs.push_back((base / file).string());
+    auto pixels = ReadIndexPng(inputs.back(), &error);
     if (!pixels) return bad(error);
     const uint32_t n = static_cast<uint32_t>(number);
     if (kindCode == XB_BOB_PACKED) {
@@ -243,7 +247,8 @@ int Build(const char* manifestPath, const char* outPath) {
       } else if (option == "coverage") {
         std::string coverFile;
         if (!(words >> coverFile)) return bad("'coverage' needs a file");
-        auto coverage = ReadIndexPng((base / coverFile).string(), &error);
+        inputs.push_back((base / coverFile).string());
+        auto coverage = ReadIndexPng(inputs.back(), &error);
         if (!coverage) return bad(error);
         if (coverage->GetWidth() != pixels->GetWidth() || coverage->GetHeight() != pixels->GetHeight())
           return bad(coverFile + ": coverage size differs from the bob's");
@@ -266,6 +271,7 @@ int Build(const char* manifestPath, const char* outPath) {
                   "' is smaller than the bobs need");
     builder->ReserveUpTo(first + count - 1);
   }
+  if (RefuseOutputOverInput("tillands-assets bmd", outPath, inputs)) return 1;
   if (!builder->SaveBmd(outPath)) return Fail(std::string(outPath) + ": cannot create the file");
   std::printf("%s: %u entries from %s\n", outPath, builder->GetCount(), manifestPath);
   return 0;

@@ -13,6 +13,7 @@
 #include "graphics/xb_font.h"
 #include "graphics/xb_palette.h"
 #include "tools/assets/command.h"
+#include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
 #include "tools/common/tool_images.h"
 
@@ -69,6 +70,7 @@ bool TextBox(const XB_FONT& font, const std::string& text, XB_RECT* box) {
 }
 
 int Render(const char* fontPath, std::string text, const char* outPath, const std::string& palettePath) {
+  if (RefuseOutputOverInput("tillands-assets font", outPath, {fontPath, palettePath})) return 1;
   std::vector<RgbColour> palette = ResourcePalette();
   std::string error;
   if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return Fail(error);

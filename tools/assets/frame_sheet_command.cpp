@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/assets/command.h"
+#include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
 
 namespace {
@@ -72,6 +73,7 @@ int RunFrameSheet(int argc, char** argv) {
   }
   const std::string out = paths.front();
   paths.erase(paths.begin());
+  if (RefuseOutputOverInput("tillands-assets frame-sheet", out, paths)) return 1;
 
   constexpr int32_t kGap = 4;
   PngImage sheet;
@@ -106,6 +108,14 @@ int RunFrameSheet(int argc, char** argv) {
       }
     }
   }
+  // The output comes first, so `frame-sheet a.png b.png` meant as two frames would replace frame a
+  // with a sheet of b. An existing output of exactly the frames' size is a frame, not an earlier
+  // sheet (a sheet is shrunk and framed by gaps): refused rather than overwritten.
+  PngImage existing;
+  if (ReadPng(out, &existing, nullptr) && existing.width == frameW && existing.height == frameH)
+    return Fail(out +
+                " is a frame of the same size as the others, not a sheet; the output comes first "
+                "(refusing to overwrite it)");
   std::string error;
   if (!WritePng(out, sheet, &error)) return Fail(error);
   std::printf("%s: %zu frames, %dx%d\n", out.c_str(), paths.size(), sheet.width, sheet.height);

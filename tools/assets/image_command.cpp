@@ -7,6 +7,7 @@
 #include "graphics/xb_palette.h"
 #include "graphics/xb_picture.h"
 #include "tools/assets/command.h"
+#include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
 #include "tools/common/tool_images.h"
 
@@ -27,6 +28,7 @@ const AssetCommand imageCommand{
 
 int RunImage(int argc, char** argv) {
   if (argc != 3) return PrintUsage(imageCommand, 1);
+  if (RefuseOutputOverInput("tillands-assets image", argv[2], {argv[1]})) return 1;
   // True-colour pictures are decoded into 0x00RRGGBB pixels.
   XB_InstallPixelFormat32(XB_PIXEL_FORMAT_32::Xrgb8888());
   XB_PICTURE picture(argv[1]);

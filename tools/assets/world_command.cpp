@@ -11,6 +11,7 @@
 #include "graphics/xb_bob_manager.h"
 #include "shell/resources/palette_resource.h"
 #include "tools/assets/command.h"
+#include "tools/common/output_guard.h"
 #include "tools/world/contact_sheet.h"
 #include "tools/world/program_resources.h"
 #include "tools/world/world_builder.h"
@@ -18,18 +19,24 @@
 namespace {
 
 const char kMakeWorldUsage[] =
-    "usage: tillands-assets make-world DIR [--archive]\n\n"
+    "usage: tillands-assets make-world DIR [--archive] [--force]\n\n"
     "Writes the demo world into DIR (the directory that \"GamePath\" names): the screensaver's bob\n"
     "libraries, logo picture and texts, font and font colours, colour tables, and the creature\n"
     "descriptions with their bob libraries. The same version always writes byte-identical files.\n\n"
-    "  --archive   pack every file into DIR/data_v.dat instead (the saver then runs from it alone)\n";
+    "Only an empty or new DIR, or one that holds an earlier world, is written to; the compiled caches\n"
+    "the saver left beside the earlier world's descriptions are removed, nothing else.\n\n"
+    "  --archive   pack every file into DIR/data_v.dat instead (the saver then runs from it alone)\n"
+    "  --force     write into a non-empty DIR that holds no earlier world\n";
 
 int RunMakeWorld(int argc, char** argv) {
   std::string dir;
   bool archive = false;
+  bool force = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--archive") == 0) {
       archive = true;
+    } else if (std::strcmp(argv[i], "--force") == 0) {
+      force = true;
     } else if (argv[i][0] == '-') {
       std::fprintf(stderr, "make-world: unknown option '%s'\n\n%s", argv[i], kMakeWorldUsage);
       return 1;
@@ -52,7 +59,7 @@ int RunMakeWorld(int argc, char** argv) {
     return 2;
   }
   std::string error;
-  if (!tlworld::WriteWorld(world, dir, archive, &error)) {
+  if (!tlworld::WriteWorld(world, dir, archive, &error, force)) {
     std::fprintf(stderr, "make-world: %s\n", error.c_str());
     return 1;
   }
@@ -113,6 +120,7 @@ int RunContactSheet(int argc, char** argv) {
     std::fprintf(stderr, "contact-sheet: cannot open '%s'\n", in.c_str());
     return 1;
   }
+  if (RefuseOutputOverInput("contact-sheet", out, {in})) return 1;
   std::unique_ptr<XB_STORABLE> object(LoadObjectFromFile(in.c_str()));
   auto* library = dynamic_cast<XB_BOB_MANAGER*>(object.get());
   if (!library) {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/xb_atomic_file.h"
+
 namespace {
 
 struct FileCloser {
@@ -22,10 +24,17 @@ bool Fail(std::string* error, const std::string& message) {
 
 // The libpng part of writing, in a frame of its own that holds no C++ objects: libpng reports errors
 // by longjmp, which must never skip a destructor.
-bool EncodePng(png_structp png, png_infop info, FILE* file, const PngImage& image, size_t rowBytes) {
+void WriteToAtomicFile(png_structp png, png_bytep data, png_size_t length) {
+  auto* file = static_cast<XB_ATOMIC_FILE*>(png_get_io_ptr(png));
+  if (!file->Write(data, length)) png_error(png, "write failed");
+}
+void FlushNothing(png_structp) {}
+
+bool EncodePng(png_structp png, png_infop info, XB_ATOMIC_FILE* file, const PngImage& image,
+               size_t rowBytes) {
   png_color colours[256];
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file);
+  png_set_write_fn(png, file, WriteToAtomicFile, FlushNothing);
   int colourType = PNG_COLOR_TYPE_RGB;
   if (image.kind == PngImage::Kind::Paletted) colourType = PNG_COLOR_TYPE_PALETTE;
   if (image.kind == PngImage::Kind::Grey) colourType = PNG_COLOR_TYPE_GRAY;
@@ -73,18 +82,21 @@ bool WritePng(const std::string& path, const PngImage& image, std::string* error
   if (image.kind == PngImage::Kind::Paletted && (image.palette.empty() || image.palette.size() > 256))
     return Fail(error, path + ": a paletted image needs 1 to 256 palette entries");
 
-  FilePtr file(std::fopen(path.c_str(), "wb"));
-  if (!file) return Fail(error, path + ": cannot create the file");
+  // All or nothing: the PNG appears under its name only when every byte is written.
+  XB_ATOMIC_FILE file;
+  if (!file.Open(path.c_str())) return Fail(error, path + ": cannot create the file (" + file.Error() + ")");
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
     return Fail(error, path + ": out of memory");
   }
-  const bool written = EncodePng(png, info, file.get(), image, rowBytes);
+  const bool written = EncodePng(png, info, &file, image, rowBytes);
   png_destroy_write_struct(&png, &info);
-  if (!written) return Fail(error, path + ": writing the PNG failed");
-  if (std::fflush(file.get()) != 0) return Fail(error, path + ": writing the file failed");
+  if (!written)
+    return Fail(error,
+                path + ": writing the PNG failed" + (file.Error().empty() ? "" : " (" + file.Error() + ")"));
+  if (!file.Commit()) return Fail(error, path + ": writing the file failed (" + file.Error() + ")");
   return true;
 }
 

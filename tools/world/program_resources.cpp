@@ -1,9 +1,9 @@
 #include "tools/world/program_resources.h"
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "base/xb_atomic_file.h"
 #include "shell/resources/sound_synth.h"
 #include "tools/world/scenery_art.h"
 #include "tools/world/world_builder.h"
@@ -21,13 +21,7 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 bool WriteText(const std::string& path, const std::string& text, std::string* error) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-  if (!f) {
-    if (error) *error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  return XB_WriteFileAtomic(path.c_str(), text.data(), text.size(), error);
 }
 }  // namespace
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+
+#include "base/xb_atomic_file.h"
+#include "base/xb_file.h"
 
 #include "shell/resources/palette_resource.h"
 #include "tools/world/creature_world.h"
@@ -114,44 +116,81 @@ namespace {
 bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string* error) {
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  if (f) f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  if (!f) {
-    if (error) *error = "cannot write " + path.string();
-    return false;
-  }
-  return true;
+  return XB_WriteFileAtomic(path.string().c_str(), bytes, error);
 }
-}  // namespace
 
-namespace {
-// The saver writes compiled caches (.cif, .cdf) beside the descriptions and prefers some of them to
-// the text files; caches of an earlier world would hide the new descriptions, so they go.
-void RemoveCaches(const std::filesystem::path& root) {
+std::filesystem::path Below(const std::filesystem::path& root, std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return root / name;
+}
+
+// The file a world name stands for below `root`, found without regard to case as the saver finds
+// it; empty when there is none.
+std::filesystem::path Existing(const std::filesystem::path& root, const std::string& name) {
+  char found[XB_MAX_PATH];
+  const std::string wanted = Below(root, name).string();
+  if (wanted.size() >= XB_MAX_PATH || !XB_FILE::ResolvePath(wanted.c_str(), found)) return {};
   std::error_code ec;
-  if (!std::filesystem::is_directory(root, ec)) return;
-  std::vector<std::filesystem::path> stale;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    std::string ext = it->path().extension().string();
+  if (!std::filesystem::is_regular_file(found, ec)) return {};
+  return found;
+}
+
+// The compiled caches (.cif, .cdf) the saver writes beside the world's descriptions, by name.
+std::vector<std::string> CacheNames(const WorldOutput& world) {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : world.Files()) {
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) continue;
+    std::string ext = name.substr(dot);
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == ".cif" || ext == ".cdf") stale.push_back(it->path());
+    if (ext != ".ini") continue;
+    names.push_back(name.substr(0, dot) + ".cif");
+    names.push_back(name.substr(0, dot) + ".cdf");
   }
-  for (const auto& p : stale) std::filesystem::remove(p, ec);
+  return names;
+}
+
+// True when `root` holds a file under one of the names this world writes: an earlier run's output,
+// which may be written over.
+bool HoldsEarlierWorld(const WorldOutput& world, const std::filesystem::path& root) {
+  if (!Existing(root, kArchiveName).empty()) return true;
+  for (const auto& [name, bytes] : world.Files())
+    if (!Existing(root, name).empty()) return true;
+  for (const std::string& name : CacheNames(world))
+    if (!Existing(root, name).empty()) return true;
+  return false;
+}
+
+// The saver writes compiled caches beside the descriptions and prefers them to the text files;
+// caches of an earlier world would hide the new descriptions, so they go. Only those: a cache is
+// removed by the name the saver gives it, never by its extension alone, so files of anyone else
+// that merely end in .cif or .cdf stay where they are.
+void RemoveCaches(const WorldOutput& world, const std::filesystem::path& root) {
+  std::error_code ec;
+  for (const std::string& name : CacheNames(world)) {
+    const std::filesystem::path cache = Existing(root, name);
+    if (!cache.empty()) std::filesystem::remove(cache, ec);
+  }
 }
 }  // namespace
 
-bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error) {
+bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error,
+                bool force) {
   std::filesystem::path root(dir);
-  RemoveCaches(root);
-  if (archive) return WriteBytes(root / kArchiveName, PackArchive(world.Files()), error);
-  for (const auto& [name, bytes] : world.Files()) {
-    std::string rel = name;
-    std::replace(rel.begin(), rel.end(), '\\', '/');
-    if (!WriteBytes(root / rel, bytes, error)) return false;
+  std::error_code ec;
+  if (!force && std::filesystem::is_directory(root, ec) && !std::filesystem::is_empty(root, ec) &&
+      !HoldsEarlierWorld(world, root)) {
+    if (error)
+      *error = dir +
+               " is not empty and holds no earlier world; choose an empty directory (or --force to "
+               "write into it anyway)";
+    return false;
   }
+  RemoveCaches(world, root);
+  if (archive) return WriteBytes(root / kArchiveName, PackArchive(world.Files()), error);
+  for (const auto& [name, bytes] : world.Files())
+    if (!WriteBytes(Below(root, name), bytes, error)) return false;
   return true;
 }
 

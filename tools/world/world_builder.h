@@ -102,9 +102,12 @@ WorldOutput BuildWorld();
 // leaves every scene empty, so make-world refuses to write one.
 int CountCreatureTypes(const WorldOutput& world);
 // Writes the world below `dir` (backslashes become directory separators). With `archive`, all files
-// go into `dir`/data_v.dat instead. Compiled caches (.cif, .cdf) that runs left below `dir` are
-// removed first, since they would hide the new descriptions. False with `error` set on failure.
-bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error);
+// go into `dir`/data_v.dat instead. The compiled caches (.cif, .cdf) the saver wrote beside this
+// world's descriptions are removed first, since they would hide the new descriptions; nothing else
+// is removed. A non-empty directory that holds no earlier world is refused unless `force`. Every file
+// is written all or nothing. False with `error` set on failure.
+bool WriteWorld(const WorldOutput& world, const std::string& dir, bool archive, std::string* error,
+                bool force = false);
 // The bytes of a data_v.dat holding `files` (names with backslashes), members in map order.
 std::vector<uint8_t> PackArchive(const std::map<std::string, std::vector<uint8_t>>& files);
 
