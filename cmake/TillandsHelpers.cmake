@@ -10,13 +10,15 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
   list(APPEND TL_WARNING_FLAGS -Wno-restrict -Wno-array-bounds -Wno-stringop-overflow)
 endif()
 
+# Every sanitizer report ends the run as a failure: a report that only prints lets a test or a fuzz
+# run count as clean while undefined behaviour went by.
 if(TL_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 if(TL_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
 function(tl_target_settings target)

@@ -170,9 +170,9 @@ void XB_BOB_MANAGER::Validate(const char* source) {
       if (pass == 0 &&
           (e.firstRow < 0 || static_cast<uint64_t>(e.firstRow) + static_cast<uint64_t>(e.height) > rowCount_))
         XB_FatalError(
-            "XB_BOB_MANAGER - file %s - corrupt data: rows %d..%d of bob %u lie outside the row table (%u "
+            "XB_BOB_MANAGER - file %s - corrupt data: rows %d..%lld of bob %u lie outside the row table (%u "
             "rows)",
-            what, e.firstRow, e.firstRow + e.height - 1, number, rowCount_);
+            what, e.firstRow, static_cast<long long>(e.firstRow) + e.height - 1, number, rowCount_);
       for (int32_t r = 0; r < e.height; ++r) {
         const uint32_t d = rowTable_[e.firstRow + r];
         if (d == XB_BOB_EMPTY_ROW) continue;

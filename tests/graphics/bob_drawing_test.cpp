@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <random>
 
@@ -411,6 +412,17 @@ TEST_F(BmdFileTest, LibrariesRoundTripByteForByteAndDamagedFilesNameThemselves) 
   inUse[15] = 0xDF;
   dir.Write("inuse.bmd", inUse);
   XB_EXPECT_FATAL_THROW(delete LoadObjectFromFile("inuse.bmd"), "pixel bytes in use");
+}
+
+TEST(BobLibraryTest, ARowRangeAtTheEdgeOfTheIntegersIsReportedWithoutOverflow) {
+  // Found by the .bmd fuzzer: the message's last row, first row + height - 1, overflowed 32 bits for
+  // a first row of INT32_MIN; the range is reported as it is.
+  const int32_t lowest = std::numeric_limits<int32_t>::min();
+  XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(XB_BOB_PACKED, 0, 0, 1, 0, lowest)}, {0}, {}),
+                        "rows -2147483648..-2147483649 of bob 0 lie outside the row table (0 rows)");
+  const int32_t highest = std::numeric_limits<int32_t>::max();
+  XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(XB_BOB_PACKED, 0, 0, 1, 3, highest)}, {0}, {Row(0, 0)}),
+                        "rows 2147483647..2147483649 of bob 0");
 }
 
 TEST_F(BmdFileTest, AnEmptyLibraryClaimingPixelBytesSavesWithoutMakingThem) {
