@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/xb_atomic_file.h"
 #include "display/display_surface.h"
 #include "graphics/xb_palette.h"
 #include "scene/saver_application.h"
@@ -115,26 +116,17 @@ void SetActiveFrameCapture(FrameCapture* capture) {
 
 bool WritePpmFrame(const std::string& path, const uint8_t* indices, uint32_t pitch, uint16_t width,
                    uint16_t height, const uint8_t* rgb, std::string& error) {
-  const std::string temp = path + ".tmp";
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) {
-    error = "cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fprintf(file, "P6\n%u %u\n255\n", unsigned(width), unsigned(height)) > 0;
-  std::vector<uint8_t> row(size_t(width) * 3);
-  for (uint32_t y = 0; ok && y < height; ++y) {
+  // All or nothing under a temporary name of this process's own (two runs capturing into one
+  // folder never share a temporary file), renamed by the platform layer.
+  char header[40];
+  const int headerLength =
+      std::snprintf(header, sizeof header, "P6\n%u %u\n255\n", unsigned(width), unsigned(height));
+  std::vector<uint8_t> bytes(header, header + headerLength);
+  bytes.reserve(bytes.size() + size_t(width) * height * 3);
+  for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* in = indices + size_t(y) * pitch;
-    for (uint32_t x = 0; x < width; ++x) std::memcpy(&row[3 * x], &rgb[3 * in[x]], 3);
-    ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+    for (uint32_t x = 0; x < width; ++x) bytes.insert(bytes.end(), &rgb[3 * in[x]], &rgb[3 * in[x]] + 3);
   }
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(temp, path, ec);
-  if (!ok || ec) {
-    error = "cannot write " + path;
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
+  if (!XB_WriteFileAtomic(path.c_str(), bytes, &error)) return false;
   return true;
 }
