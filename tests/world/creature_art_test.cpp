@@ -251,7 +251,7 @@ TEST(CreatureRig, TheBundleHangsWhereTheBabyLands) {
   const LibrarySpec* stork = FindCreatureLibrary("stork");
   ASSERT_NE(stork, nullptr);
   const auto bobs = RenderCreatureLibrary(*stork);
-  ASSERT_EQ(bobs.size(), 16u);
+  ASSERT_GE(bobs.size(), 16u);  // the flight's 16 pictures come first
   auto lowest = [](const Sprite& s) {
     for (int y = s.height - 1; y >= 0; --y)
       for (int x = 0; x < s.width; ++x)

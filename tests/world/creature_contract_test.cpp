@@ -68,7 +68,8 @@ const char* const kWalkers[] = {"civilian",
                                 "woodworker_trainee",
                                 "clayworker_trainee",
                                 "fisher_trainee",
-                                "scout_master"};
+                                "scout_master",
+                                "stork"};
 
 // The codes PickIdleAnimation draws from.
 const uint16_t kIdleCodes[] = {1000, 1001, 1002, 1003, 1005, 1006, 1007, 1008, 2000, 2001, 2002,

@@ -991,7 +991,66 @@ void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
 // The stork flies at a height above its anchor; the bundle hangs from its beak.
 constexpr float kStorkHeight = 34.0f;
 
+// The stork standing on one leg, the other tucked up, wings folded; the neck and beak move with the
+// idle.
+void DrawStandingStork(ShapeRenderer& r, const FigureRender& w) {
+  const float ph = 2 * kPi * w.phase;
+  float neckX = 7.0f, neckZ = 9.5f, beakPitch = 20, headYaw = 0, open = 0;
+  switch (w.motion) {
+    case Motion::StorkPreen: {
+      // The head goes round to the wing and back.
+      const float k = Envelope(w.phase, 0.0f, 0.3f, 0.7f, 1.0f);
+      neckX = Mix(7.0f, 1.0f, k), neckZ = Mix(9.5f, 3.5f, k);
+      headYaw = 150 * k + 10 * std::sin(ph * 4) * k;
+      beakPitch = Mix(20, 55, k);
+      break;
+    }
+    case Motion::StorkClatter: {
+      // Head thrown back, beak up, clattering.
+      const float k = Envelope(w.phase, 0.0f, 0.25f, 0.75f, 1.0f);
+      neckX = Mix(7.0f, 2.0f, k), neckZ = Mix(9.5f, 11.0f, k);
+      beakPitch = Mix(20, -75, k);
+      open = k * (0.5f + 0.5f * std::sin(ph * 6));
+      break;
+    }
+    default:
+      headYaw = 35 * std::sin(ph);
+      break;
+  }
+  const float breathe = 0.25f * std::sin(ph * 2);
+  const Transform facing = Transform::RotateZ(w.facing);
+  const Transform body =
+      Transform::Scale(1.3f, 1.3f, 1.3f).Then(Transform::Translate(V(0, 0, 20.8f + breathe))).Then(facing);
+  r.SetTransform(body);
+  // Standing leg to the ground, the other folded under the body.
+  r.Pole(V(0.2f, -0.9f, -2.2f), V(0.4f, -1.0f, -16.0f), 0.45f, kBeak, 4);
+  r.Pole(V(0.2f, 0.9f, -2.2f), V(2.6f, 1.0f, -8.5f), 0.45f, kBeak, 4);
+  r.Pole(V(2.6f, 1.0f, -8.5f), V(0.2f, 1.0f, -4.0f), 0.45f, kBeak, 4);
+  r.Ellipsoid(V(0, 0, 0), V(6.2f, 3.0f, 3.2f), kWhite, 6, 10);
+  // Folded wings: white coverts, black flight feathers along the back to the tail.
+  for (float side : {-1.0f, 1.0f}) {
+    r.Ellipsoid(V(0.5f, side * 2.4f, 0.9f), V(4.2f, 0.9f, 2.2f), kWhite, 4, 8);
+    r.Ellipsoid(V(-3.6f, side * 2.2f, 0.7f), V(4.0f, 0.9f, 1.9f), kDark, 4, 8);
+  }
+  r.Ellipsoid(V(-6.3f, 0, 0.4f), V(2.6f, 2.0f, 0.8f), kDark, 3, 6);
+  // Neck and head.
+  r.Pole(V(4.6f, 0, 1.0f), V(neckX, 0, neckZ), 1.2f, kWhite, 6);
+  const Transform head = Transform::RotateY(beakPitch)
+                             .Then(Transform::RotateZ(headYaw))
+                             .Then(Transform::Translate(V(neckX + 0.4f, 0, neckZ + 0.6f)))
+                             .Then(body);
+  r.SetTransform(head);
+  r.Ellipsoid(V(0, 0, 0), V(1.8f, 1.5f, 1.6f), kWhite, 4, 6);
+  r.Pole(V(1.4f, 0, 0.2f + open * 0.4f), V(8.0f, 0, 0.1f + open * 0.9f), 0.5f, kBeak, 4);
+  r.Pole(V(1.4f, 0, -0.2f - open * 0.4f), V(7.6f, 0, -0.3f - open * 0.9f), 0.45f, kBeak, 4);
+  r.SetTransform(facing);
+}
+
 void DrawStork(ShapeRenderer& r, const FigureRender& w) {
+  if (w.motion == Motion::StorkStand || w.motion == Motion::StorkPreen || w.motion == Motion::StorkClatter) {
+    DrawStandingStork(r, w);
+    return;
+  }
   const float ph = 2 * kPi * w.phase;
   const float flap = std::sin(ph);                // -1 down .. 1 up
   const float bob = -1.2f * std::sin(ph + 0.8f);  // the body rises on the down stroke

@@ -69,6 +69,10 @@ enum class Motion {
   SitUp,
   Fly,
   FlyCarry,  // the stork with the baby's bundle
+  // the stork on the ground: standing on one leg, preening its wing, clattering with its head back
+  StorkStand,
+  StorkPreen,
+  StorkClatter,
 };
 
 // Which piece of a layered human a render produces.

@@ -133,7 +133,13 @@ std::vector<LibrarySpec> MakeLibraries() {
                       Anim("bounce", Motion::Hop, 8, D::SouthWest),
                       Anim("situp", Motion::SitUp, 16, D::SouthWest),
                   }});
-  libs.push_back({"stork", Figure::Stork, false, {Anim("fly", Motion::FlyCarry, kStorkFrames, D::West, 90)}});
+  libs.push_back({"stork",
+                  Figure::Stork,
+                  false,
+                  {Anim("fly", Motion::FlyCarry, kStorkFrames, D::West, 90),
+                   Anim("stand", Motion::StorkStand, 16, D::SouthWest),
+                   Anim("preen", Motion::StorkPreen, 16, D::SouthWest),
+                   Anim("clatter", Motion::StorkClatter, 16, D::SouthWest)}});
   return libs;
 }
 
@@ -251,7 +257,8 @@ std::vector<CreatureSpec> MakeRoster() {
   c = Creature("stork", "Animals", "stork", 0x20, -1, "animals");
   c.ownColours = {};
   c.walks = {{1000, "fly"}};
-  c.anims = {};
+  // The scenes only ever fly the stork across, but like every walker it can stand idle.
+  c.anims = {{1000, "stand"}, {1001, "preen"}, {2000, "clatter"}};
   v.push_back(c);
   return v;
 }
@@ -660,9 +667,13 @@ std::vector<CreatureBob> RenderCreatureLibrary(const LibrarySpec& lib) {
         }
       }
     }
-    Finish(bob.body, cv);
-    Finish(bob.shadow, cv);
-    for (auto& l : bob.layers) Finish(l.second, cv);
+    // Only the flight is moved against its anchor (the bundle over the baby's landing place); a
+    // standing stork stands on its anchor.
+    Canvas place = cv;
+    if (a.motion != Motion::FlyCarry) place.shiftX = place.shiftY = 0;
+    Finish(bob.body, place);
+    Finish(bob.shadow, place);
+    for (auto& l : bob.layers) Finish(l.second, place);
     bobs.push_back(std::move(bob));
   }
   return bobs;
