@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "graphics/graphics_storables.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
+#include "shell/resources/palette_resource.h"
 #include "shell/resources/sound_synth.h"
 #include "tests/common/temp_dir.h"
 #include "tools/common/png_io.h"
@@ -352,6 +354,10 @@ TEST_F(WorldCommands, ResourcesAndContactSheetFromTheCommandLine) {
   EXPECT_TRUE(dir_.Exists("res/TREEFALLING.wav"));
   EXPECT_TRUE(dir_.Exists("res/preview108.bmp"));
   EXPECT_TRUE(dir_.Exists("res/icon107.ico"));
+  // The Windows resource script compiles the palette from this file: the very bytes built in.
+  const std::string pal = dir_.ReadText("res/palette104.pal");
+  ASSERT_EQ(pal.size(), sizeof kPaletteResource);
+  EXPECT_EQ(0, std::memcmp(pal.data(), kPaletteResource, sizeof kPaletteResource));
   fs::path built = fs::path(TL_BINARY_DIR) / "world" / "Tillands" / "DATA_V" / "VE_Graphics" / "BobManager" /
                    "Screensaver_Masked.bmd";
   if (!fs::exists(built)) GTEST_SKIP() << "no world in the build tree";

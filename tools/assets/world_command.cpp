@@ -142,7 +142,9 @@ const char kMakeResourcesUsage[] =
     "usage: tillands-assets make-resources OUT.cpp [--files DIR]\n\n"
     "Synthesises the program's resources - the 22 WAVE sounds, the preview bitmap 108 and the icons\n"
     "105, 106, 107 - and writes them as a C++ table for the generated resource library.\n\n"
-    "  --files DIR   also write each resource as a file (NAME.wav, preview.bmp, icon105.ico ...)\n";
+    "  --files DIR   also write each resource as a file (NAME.wav, preview108.bmp, icon105.ico ...)\n"
+    "                and the PALETTE 104 as palette104.pal (768 bytes red, green, blue): the files\n"
+    "                the Windows resource script compiles in\n";
 
 int RunMakeResources(int argc, char** argv) {
   std::string out, files;
@@ -168,6 +170,15 @@ int RunMakeResources(int argc, char** argv) {
   std::vector<tlworld::ProgramResource> resources = tlworld::BuildProgramResources();
   if (!tlworld::WriteResourceSource(resources, out, &error) ||
       (!files.empty() && !tlworld::WriteResourceFiles(resources, files, &error))) {
+    std::fprintf(stderr, "make-resources: %s\n", error.c_str());
+    return 1;
+  }
+  // The palette is compiled into every program from its one source; the resource script gets the
+  // same bytes as a file.
+  const std::vector<tlworld::ProgramResource> palette = {
+      {"PALETTE", "#104", "palette104.pal",
+       std::vector<uint8_t>(kPaletteResource, kPaletteResource + sizeof kPaletteResource)}};
+  if (!files.empty() && !tlworld::WriteResourceFiles(palette, files, &error)) {
     std::fprintf(stderr, "make-resources: %s\n", error.c_str());
     return 1;
   }
