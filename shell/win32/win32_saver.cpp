@@ -1,0 +1,406 @@
+#include "shell/win32/win32_saver.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <windowsx.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "shell/settings.h"
+#include "shell/win32/dib_surface.h"
+
+const char* const kSaverWindowClass = "Tillands ScreenSaver";
+
+namespace {
+
+constexpr int kSettingsDialogResource = 101;
+constexpr int kClassIconResource = 105;
+constexpr int kPreviewBitmapResource = 108;
+constexpr int kPreviewBitmapWidth = 152;
+constexpr int kPreviewBitmapHeight = 112;
+
+Win32Saver* g_current = nullptr;
+
+LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32Saver* saver = Win32Saver::Current();
+  return saver ? saver->SaverMessage(window, message, wParam, lParam)
+               : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32Saver* saver = Win32Saver::Current();
+  return saver ? saver->PreviewMessage(window, message, wParam, lParam)
+               : DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  Win32Saver* saver = Win32Saver::Current();
+  return saver ? saver->DialogMessage(dialog, message, wParam, lParam) : FALSE;
+}
+
+BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data) {
+  reinterpret_cast<std::vector<SurfaceRect>*>(data)->push_back(
+      SurfaceRect{rect->left, rect->top, rect->right, rect->bottom});
+  return TRUE;
+}
+
+SaverSettings SettingsOf(const SaverApplication& app) {
+  return SaverSettings{app.frameRate, app.numAnimations, app.soundOn, app.scaleSetting};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+
+uint32_t MultimediaClock::NowMs() {
+  return timeGetTime();
+}
+
+void ResourceSoundSink::PlayNamedSound(const char* resourceName) {
+  PlaySoundA(resourceName, instance_, SND_RESOURCE | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
+}
+
+std::vector<SurfaceRect> DesktopLayout::MonitorRects() {
+  std::vector<SurfaceRect> rects;
+  EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&rects));
+  return rects;
+}
+
+SurfaceRect DesktopLayout::PrimaryRect() {
+  HDC screen = GetDC(nullptr);
+  SurfaceRect r{0, 0, GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES)};
+  ReleaseDC(nullptr, screen);
+  return r;
+}
+
+uint16_t DesktopLayout::BitsPerPixel() {
+  HDC screen = GetDC(nullptr);
+  const int bits = GetDeviceCaps(screen, BITSPIXEL);
+  ReleaseDC(nullptr, screen);
+  return static_cast<uint16_t>(bits);
+}
+
+// ---------------------------------------------------------------------------------------------------
+
+Win32Saver::Win32Saver(SaverApplication& app, HINSTANCE instance) : app_(app), instance_(instance) {
+  g_current = this;
+  app_.instance = instance;
+  QueryPerformanceCounter(&start_);
+}
+
+Win32Saver::~Win32Saver() {
+  if (g_current == this) g_current = nullptr;
+  // With TILLANDS_STATS_FILE the run's timings are written there (for measurements, like the capture
+  // variables never a command-line letter): milliseconds from start to the first presented frame, and
+  // the ticks with their mean cost (UpdateFrame and the presentation).
+  const char* path = std::getenv("TILLANDS_STATS_FILE");
+  if (!path || !*path) return;
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const double ms = 1000.0 / double(frequency.QuadPart);
+  const std::string temporary = std::string(path) + ".tmp";
+  if (FILE* f = std::fopen(temporary.c_str(), "w")) {
+    std::fprintf(f, "first_frame_ms %.1f\nticks %llu\nmean_tick_ms %.3f\n",
+                 firstFrame_.QuadPart ? double(firstFrame_.QuadPart - start_.QuadPart) * ms : -1.0,
+                 (unsigned long long)timedTicks_,
+                 timedTicks_ ? double(tickTime_.QuadPart) * ms / double(timedTicks_) : 0.0);
+    const bool ok = std::fclose(f) == 0;
+    if (ok) MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+  }
+}
+
+Win32Saver* Win32Saver::Current() {
+  return g_current;
+}
+
+void Win32Saver::ReadScreenMetrics(SaverApplication& app) {
+  DesktopLayout layout;
+  screenArea_ = ReadSaverScreenMetrics(app, layout);
+}
+
+bool Win32Saver::RegisterClassWith(WNDPROC procedure) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kClassIconResource));
+  windowClass.lpszClassName = kSaverWindowClass;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+void Win32Saver::RunSettingsDialog(SaverApplication&) {
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  DialogBoxParamA(instance_, MAKEINTRESOURCEA(kSettingsDialogResource), nullptr, &SettingsDialogProc, 0);
+  if (shell) FreeLibrary(shell);
+}
+
+INT_PTR Win32Saver::DialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const SettingsDialogInit init = SettingsDialogInitValues(SettingsOf(app_));
+      SetWindowTextA(dialog, init.title);
+      SetDlgItemTextA(dialog, kDialogIdCaption, init.captionText);
+      SetDlgItemTextA(dialog, kDialogIdSoundBox, init.soundBoxText);
+      HWND trackbar = GetDlgItem(dialog, kDialogIdTrackbar);
+      SendMessageA(trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(init.trackbarMin, init.trackbarMax));
+      SendMessageA(trackbar, TBM_SETTICFREQ, init.tickFrequency, 0);
+      SendMessageA(trackbar, TBM_SETPOS, TRUE, init.trackbarPosition);
+      CheckDlgButton(dialog, kDialogIdSoundBox, init.soundChecked ? BST_CHECKED : BST_UNCHECKED);
+      SetDlgItemTextA(dialog, kDialogIdScaleLabel, kSettingsDialogScaleLabel);
+      HWND scale = GetDlgItem(dialog, kDialogIdScaleList);
+      for (const char* choice : kSettingsDialogScaleChoices)
+        SendMessageA(scale, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+      SendMessageA(scale, CB_SETCURSEL, app_.scaleSetting <= 3 ? app_.scaleSetting : 0, 0);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kDialogIdOk) {
+        const uint32_t position =
+            static_cast<uint16_t>(SendDlgItemMessageA(dialog, kDialogIdTrackbar, TBM_GETPOS, 0, 0));
+        const bool sound = IsDlgButtonChecked(dialog, kDialogIdSoundBox) == BST_CHECKED;
+        const LRESULT choice = SendDlgItemMessageA(dialog, kDialogIdScaleList, CB_GETCURSEL, 0, 0);
+        SaverSettings settings = SettingsOf(app_);
+        const int result =
+            SettingsDialogOk(settings, position, sound, choice == CB_ERR ? 0u : uint32_t(choice), store_);
+        app_.numAnimations = settings.numAnimations;
+        app_.soundOn = settings.soundOn;
+        app_.scaleSetting = settings.scale;
+        EndDialog(dialog, result);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == kDialogIdCancel) {
+        EndDialog(dialog, SettingsDialogCancel());
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Preview mode.
+
+void Win32Saver::RunPreview(SaverApplication& app, int64_t parentHandle) {
+  HWND parent = reinterpret_cast<HWND>(static_cast<intptr_t>(parentHandle));
+  RECT client{};
+  GetClientRect(parent, &client);
+  app.screenWidth = static_cast<uint16_t>(client.right);
+  app.screenHeight = static_cast<uint16_t>(client.bottom);
+  RegisterClassWith(&PreviewWindowProc);
+  HWND window = CreateWindowExA(0, kSaverWindowClass, kSaverWindowClass, WS_CHILD | WS_VISIBLE, client.left,
+                                client.top, client.right, client.bottom, parent, nullptr, instance_, nullptr);
+  app.window = window;
+  // Without a window (a handle that names no window) no message would ever end the loop.
+  if (!window) return;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+LRESULT Win32Saver::PreviewMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      app_.windowDC = GetWindowDC(window);
+      HANDLE bitmap = LoadImageA(instance_, MAKEINTRESOURCEA(kPreviewBitmapResource), IMAGE_BITMAP, 0, 0,
+                                 LR_DEFAULTCOLOR);
+      app_.previewBitmap = bitmap;
+      HDC memory = CreateCompatibleDC(static_cast<HDC>(app_.windowDC));
+      app_.previewDC = memory;
+      app_.previewOldBitmap = SelectObject(memory, bitmap);
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(window, &paint);
+      StretchBlt(dc, 0, 0, app_.screenWidth, app_.screenHeight, static_cast<HDC>(app_.previewDC), 0, 0,
+                 kPreviewBitmapWidth, kPreviewBitmapHeight, SRCCOPY);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_DESTROY:
+      SelectObject(static_cast<HDC>(app_.previewDC), static_cast<HGDIOBJ>(app_.previewOldBitmap));
+      DeleteDC(static_cast<HDC>(app_.previewDC));
+      DeleteObject(static_cast<HGDIOBJ>(app_.previewBitmap));
+      ReleaseDC(window, static_cast<HDC>(app_.windowDC));
+      app_.previewDC = app_.previewOldBitmap = app_.previewBitmap = app_.windowDC = nullptr;
+      PostQuitMessage(1);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Saver mode.
+
+void Win32Saver::ShowMessage(const char* text, const char* caption) {
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+bool Win32Saver::ChangeDirectory(const char* path) {
+  return SetCurrentDirectoryA(path) != 0;
+}
+
+void Win32Saver::CreateSaverWindow(SaverApplication&) {
+  RegisterClassWith(&SaverWindowProc);
+  // The window covers the virtual screen: every monitor, at the monitors' real pixels.
+  CreateWindowExA(0, kSaverWindowClass, kSaverWindowClass, WS_POPUP | WS_VISIBLE, screenArea_.left,
+                  screenArea_.top, screenArea_.right - screenArea_.left, screenArea_.bottom - screenArea_.top,
+                  nullptr, nullptr, instance_, nullptr);
+}
+
+void Win32Saver::MakeSaverWindowTopmost() {
+  if (windowAlive_) SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void Win32Saver::RunSaverMessageLoop(SaverApplication& app) {
+  while (!app.quitRequested) {
+    MSG message;
+    if (GetMessageA(&message, nullptr, 0, 0) <= 0) app.quitRequested = 1;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  SaverEvent event;
+  switch (message) {
+    case WM_CREATE:
+      window_ = window;
+      app_.window = window;
+      windowAlive_ = true;
+      event.kind = SaverEventKind::Create;
+      break;
+    case WM_DESTROY:
+      windowAlive_ = false;
+      event.kind = SaverEventKind::Destroy;
+      break;
+    case WM_TIMER:
+      event.kind = SaverEventKind::Timer;
+      event.timerId = static_cast<uint32_t>(wParam);
+      break;
+    case WM_ERASEBKGND:
+      event.kind = SaverEventKind::EraseBackground;
+      break;
+    case WM_MOUSEMOVE:
+      event.kind = SaverEventKind::MouseMove;
+      event.x = static_cast<int16_t>(GET_X_LPARAM(lParam));
+      event.y = static_cast<int16_t>(GET_Y_LPARAM(lParam));
+      break;
+    case WM_KEYDOWN:
+      event.kind = SaverEventKind::KeyDown;
+      break;
+    case WM_LBUTTONDOWN:
+      event.kind = SaverEventKind::LeftButtonDown;
+      break;
+    case WM_RBUTTONDOWN:
+      event.kind = SaverEventKind::RightButtonDown;
+      break;
+    case WM_MBUTTONDOWN:
+      event.kind = SaverEventKind::MiddleButtonDown;
+      break;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+  const bool timed = event.kind == SaverEventKind::Timer && event.timerId == app_.timerId && !guard_.InTick();
+  LARGE_INTEGER before, after;
+  QueryPerformanceCounter(&before);
+  const SaverEventResult result = GuardedSaverWindowEvent(app_, *this, guard_, event);
+  if (timed) {
+    QueryPerformanceCounter(&after);
+    if (!firstFrame_.QuadPart)
+      firstFrame_ = after;
+    else {
+      // The first tick also loads the static data; the mean is of the ordinary ticks after it.
+      tickTime_.QuadPart += after.QuadPart - before.QuadPart;
+      ++timedTicks_;
+    }
+  }
+  return result.callDefault ? DefWindowProcA(window, message, wParam, lParam) : result.value;
+}
+
+void* Win32Saver::AcquireWindowDC() {
+  return GetWindowDC(window_);
+}
+
+void Win32Saver::ReleaseWindowDC(void* dc) {
+  if (dc) ReleaseDC(window_, static_cast<HDC>(dc));
+}
+
+uint16_t Win32Saver::StartFrameTimer(uint16_t id, uint32_t periodMs) {
+  return static_cast<uint16_t>(SetTimer(window_, id, periodMs, nullptr));
+}
+
+void Win32Saver::StopFrameTimer(uint16_t id) {
+  KillTimer(window_, id);
+}
+
+SurfaceRect Win32Saver::ClientRect() {
+  // The scene's size: the window's divided by the display scale (each frame is enlarged on present).
+  return SurfaceRect{0, 0, app_.screenWidth, app_.screenHeight};
+}
+
+DisplaySurface* Win32Saver::CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) {
+  return DibSurface::Create(window_, rect, bitsPerPixel, fill, app_.displayScale).release();
+}
+
+const uint8_t* Win32Saver::LoadResource(int number, const char* typeName) {
+  char name[16];
+  std::snprintf(name, sizeof name, "#%d", number);
+  HRSRC found = FindResourceA(instance_, name, typeName);
+  if (!found) return nullptr;
+  HGLOBAL loaded = ::LoadResource(instance_, found);
+  return loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+}
+
+void Win32Saver::StopAllSounds() {
+  PlaySoundA(nullptr, nullptr, 0);
+}
+
+void Win32Saver::DestroyWindow() {
+  // A destruction asked for inside a tick (a key pressed while a warning box was up) waits for the
+  // tick to end; the guard carries it out then.
+  if (guard_.DeferDestroy()) return;
+  if (windowAlive_) ::DestroyWindow(window_);
+}
+
+void Win32Saver::PostQuit(int code) {
+  PostQuitMessage(code);
+}
+
+void Win32Saver::CaptureMouseAndHideCursor() {
+  SetCapture(window_);
+  ShowCursor(FALSE);
+  mouseCaptured_ = true;
+}
+
+void Win32Saver::ShowCursorAndReleaseMouse() {
+  if (!mouseCaptured_) return;
+  ShowCursor(TRUE);
+  ReleaseCapture();
+  mouseCaptured_ = false;
+}
+
+void Win32Saver::ShowWarning(const char* text) {
+  // The box belongs to the saver window (so it stands above the topmost window, and the window gets no
+  // input while it is up); the cursor comes back so the box can be answered.
+  HWND owner = windowAlive_ ? window_ : nullptr;
+  const bool captured = owner && mouseCaptured_;
+  if (captured) {
+    ShowCursor(TRUE);
+    ReleaseCapture();
+  }
+  MessageBoxA(owner, text, "Warning!", MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+  if (captured && windowAlive_) {
+    ShowCursor(FALSE);
+    SetCapture(window_);
+  }
+}
