@@ -9,6 +9,7 @@ PACKAGES=(
   libsdl2-dev libpng-dev libgif-dev libfreetype-dev fonts-dejavu-core
   libx11-dev xvfb x11-utils x11-apps xdotool imagemagick xscreensaver xscreensaver-data
   dpkg-dev lintian libxml2-utils
+  wine wine64 wixl msitools
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The test command: format check, MinGW cross-compile of the portable libraries, libFuzzer harnesses
-# for a short bounded time, the unit tests under AddressSanitizer + UndefinedBehaviorSanitizer, and
-# the unit tests of the release build last (ending with ctest's summary). Exits non-zero on failure.
+# The test command: format check, libFuzzer harnesses for a short bounded time, the unit tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the unit tests of the release build, the Linux front
+# end under Xvfb, then the Windows build (MinGW-w64) with its tests under Wine. Exits non-zero on failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -18,11 +18,6 @@ status=0
 
 echo "== format"
 bash scripts/check-format.sh || status=1
-
-echo "== MinGW-w64 cross-compile of the portable libraries"
-cmake -S . -B build/mingw "${GEN[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DTL_PORTABLE_ONLY=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/mingw -j"$JOBS" -- -k 0 || status=1
 
 echo "== fuzz harnesses (${FUZZ_SECONDS}s each)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz "${GEN[@]}" -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
@@ -44,6 +39,22 @@ ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 
 echo "== Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
 bash scripts/test-linux.sh build/release || status=1
+
+# The Windows build reuses the release build's host tools for its resources and the MSI's world.
+echo "== Windows build (MinGW-w64): the .scr, installer.exe and the MSI"
+cmake -S . -B build/mingw "${GEN[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTL_WIN32=ON \
+  -DTL_HOST_TOOLS_DIR="$PWD/build/release" -DCMAKE_BUILD_TYPE=Release >/dev/null
+win32_built=1
+cmake --build build/mingw -j"$JOBS" -- -k 0 || { status=1; win32_built=0; }
+for f in "build/mingw/shell/win32/Tillands Bildschirmschoner.scr" build/mingw/installer/installer.exe; do
+  if x86_64-w64-mingw32-objdump -p "$f" 2>/dev/null | grep 'DLL Name' |
+    grep -viE 'kernel32|user32|gdi32|advapi32|winmm|comctl32|shell32|msvcrt' ; then
+    echo "$f imports a DLL that is not the system's"; status=1
+  fi
+done
+
+echo "== Windows front end under Wine"
+if [ $win32_built = 1 ]; then bash scripts/test-win32.sh build/mingw build/release || status=1; else status=1; fi
 
 if [ $status -ne 0 ]; then echo "== FAILED (see above)"; fi
 exit $status
