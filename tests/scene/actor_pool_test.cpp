@@ -51,6 +51,10 @@ TEST_F(PoolTest, AllocationTakesFreeSlotsThenWaitingWalkers) {
   app->actors[120].deadline = 5;
   EXPECT_EQ(AllocateActor(*app), 120) << "the first waiting walker is dropped";
   EXPECT_EQ(app->actors[120].deadline, 0u);
+  // A free slot 0 comes before any waiting walker.
+  app->actors[0].activity = 0;
+  app->actors[149].activity = kActWaitingWalker;
+  EXPECT_EQ(AllocateActor(*app), 0);
 }
 
 TEST_F(PoolTest, DrawOrderSortsByTruncatedYWithStableTiesAndStorkLast) {
@@ -95,6 +99,14 @@ TEST_F(PoolTest, RandomRangeWrapsLikeUnsignedArithmetic) {
   SceneRandomRange(*app, 0, -1);
   EXPECT_NE(app->random.State(), before);
   EXPECT_EQ(SceneRandomRange(*app, 5, 5), 5u);
+  // The full 32-bit span draws the generator's next state as it is.
+  XB_RANDOM copy = app->random;
+  EXPECT_EQ(SceneRandomRange(*app, 0, -1), copy.Random(0x7FFFFFFEu));
+  copy = app->random;
+  EXPECT_EQ(SceneRandomRange(*app, 7, 6), 7u + copy.Random(0x7FFFFFFEu));
+  // Spans one short of the full one are ordinary ranges.
+  copy = app->random;
+  EXPECT_EQ(SceneRandomRange(*app, 1, -1), copy.RandomRange(1u, 0xFFFFFFFFu));
 }
 
 TEST(SceneHelpers, NearTruncatesTheDistance) {
