@@ -527,4 +527,35 @@ TEST_F(WalkingTest, IdleAnimationsAreDrawnFromEveryListedCodeTheCreatureHas) {
   EXPECT_EQ(drawn, expected);
 }
 
+TEST_F(WalkingTest, WalkersTurnOntoTheSecondLegWhenLevelWithTheTargetAndFaceTheirArrivalWay) {
+  // A diagonal first leg (SE, then E): the turn comes on the first frame that finds y level with the
+  // target, not before.
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  a.x = 100, a.y = 100;
+  ASSERT_TRUE(WalkToPoint(app, a, 300, 250, kActWalker, 1000));  // slope 0.75
+  ASSERT_EQ(a.firstDirection, kDirSE);
+  ASSERT_EQ(a.secondDirection, kDirE);
+  int frames = 0;
+  while (a.firstDirection == kDirSE && frames++ < 500) {
+    const bool level = Near(a.y, a.targetY);
+    AdvanceWalker(app, a);
+    EXPECT_EQ(a.firstDirection == kDirE, level) << "y " << a.y;
+  }
+  EXPECT_EQ(a.stepY, 0.0f);
+  EXPECT_EQ(a.secondDirection, kDirE) << "both legs now the same";
+  // A walker arriving on the screen stands facing south-west; a villager faces its arrival way.
+  while (a.activity == kActWalker && frames++ < 1000) AdvanceWalker(app, a);
+  EXPECT_EQ(a.activity, kActIdle);
+  EXPECT_EQ(a.firstDirection, kDirSW);
+  ActorSlot& v = world.NewActor();
+  std::strcpy(v.creatureName, "woman_01");
+  v.x = 300, v.y = 300;
+  v.arrivalDirection = kDirNE;
+  ASSERT_TRUE(WalkToPoint(app, v, 350, 300, kActSmallVisitorWalking, 1000));
+  while (v.activity == kActSmallVisitorWalking && frames++ < 2000) AdvanceWalker(app, v);
+  EXPECT_EQ(v.activity, kActSmallVisitorStanding);
+  EXPECT_EQ(v.firstDirection, kDirNE);
+}
+
 }  // namespace
