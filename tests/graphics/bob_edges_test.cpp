@@ -1,6 +1,6 @@
-// Bob libraries and drawing at their edges: rows that end exactly at the end of the pixel bytes, mask
-// rows wider than their bob, a mask run cut by the left edge whose level equals the threshold, and the
-// columns past a mask's last run in hi-colour drawing.
+// Bob libraries and drawing at their edges: rows that end exactly at the end of the pixel bytes, a mask
+// run cut by the left edge whose level equals the threshold, and the columns past a mask's last run in
+// hi-colour drawing.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -37,17 +37,6 @@ TEST(BobEdges, RowsMissingTheirEndByteAtTheEndOfThePixelBytesAreRefused) {
   XB_EXPECT_FATAL_THROW(RawLibrary(0, {Entry(XB_BOB_MASK, 0, 0, 2, 1, 0)}, {2, 9}, {Row(0, 0)}), "runs past");
   // With the closing byte they are sound.
   EXPECT_NE(RawLibrary(0, {Entry(XB_BOB_MASK, 0, 0, 2, 1, 0)}, {2, 9, 0}, {Row(0, 0)}), nullptr);
-}
-
-TEST(BobEdges, MaskRowsWiderThanTheirBobAreClippedAtTheBitmapEdge) {
-  // A 2-wide mask whose single row covers 5 columns at level 0, drawn 2 columns from the right edge
-  // of a 4 x 2 bitmap: only the two columns on the bitmap are shaded, nothing spills into row 1.
-  auto lib = RawLibrary(0, {Entry(XB_BOB_MASK, 0, 0, 2, 1, 0)}, {5, 0, 0}, {Row(0, 0)});
-  uint8_t shadow[256];
-  for (int i = 0; i < 256; ++i) shadow[i] = static_cast<uint8_t>(i + 100);
-  auto b = Blank(4, 2, 1);
-  lib->DrawShadowThroughMask(0, 0, *b, 2, 0, shadow);
-  EXPECT_EQ(Pixels(*b), (Bytes{1, 1, 101, 101, 1, 1, 1, 1}));
 }
 
 TEST(BobEdges, AMaskRunCutByTheLeftEdgeShowsAtALevelEqualToTheThreshold) {
