@@ -223,6 +223,49 @@ wait_end $pid 3
 check "full screen: with scale 2 the scene runs at half the screen (512x384)" \
   [ "$(head -c 20 "$TMP/scaled/frame_000000.ppm" | sed -n 2p)" = "512 384" ]
 
+echo "== XScreenSaver"
+# The real XScreenSaver runs our hack: it refuses to run hacks as root, so it runs as a test user
+# with a home of its own that lists only our hack.
+XUSER=tillandstest
+if [ "$(id -u)" = 0 ] && ! id "$XUSER" >/dev/null 2>&1; then
+  useradd -M -s /usr/sbin/nologin "$XUSER" 2>/dev/null
+fi
+if ! id "$XUSER" >/dev/null 2>&1 || ! command -v xscreensaver >/dev/null; then
+  fail "XScreenSaver: no test user $XUSER or no xscreensaver (run as root, see scripts/deps.sh)"
+else
+  XH=$TMP/xss-home
+  mkdir -p "$XH/bin"
+  cp "$T" "$XH/bin/tillands"
+  cp -r "$NOLOGO" "$XH/world"
+  printf '%s\n' 'mode:		one' 'selected:	0' 'lock:		False' 'fade:		False' 'unfade:		False' \
+    'splash:		False' 'timeout:	0:30:00' 'programs:	\' "		tillands --root --data $XH/world \\n" \
+    >"$XH/.xscreensaver"
+  chown -R "$XUSER" "$XH"
+  as_user() { runuser -u "$XUSER" -- env DISPLAY="$DISPLAY" HOME="$XH" PATH="$XH/bin:/usr/bin:/bin" \
+    SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$XH/.config" "$@"; }
+  as_user xscreensaver -no-splash >"$TMP/xscreensaver.log" 2>&1 &
+  XSS=$!
+  PIDS+=($XSS)
+  for i in $(seq 50); do as_user xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+  for round in 1 2 3; do
+    as_user xscreensaver-command -activate >/dev/null 2>&1
+    for i in $(seq 100); do pgrep -u "$XUSER" -x tillands >/dev/null && break; sleep 0.1; done
+    sleep 1.5
+    shot_root "$TMP/xss$round.png"
+    check "XScreenSaver (round $round): activating it puts our frames on the screen" \
+      above "$(lit "$TMP/xss$round.png")" 0.5
+    as_user xscreensaver-command -deactivate >/dev/null 2>&1
+    gone=no
+    for i in $(seq 50); do
+      pgrep -u "$XUSER" -x tillands >/dev/null || { gone=yes; break; }
+      sleep 0.1
+    done
+    check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
+  done
+  as_user xscreensaver-command -exit >/dev/null 2>&1
+  wait_end $XSS 3
+fi
+
 echo "== options"
 check "tillands --headless still renders" "$T" --headless --quiet --data "$WORLD" --size 64x64 --frames 2 --seed 1 2>/dev/null
 check "--help" bash -c "'$T' --help | grep -q -- --window-id"
