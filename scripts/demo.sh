@@ -52,3 +52,10 @@ for run in 1280x720:1:1:300 1920x1080:1:2:300 3840x2160:1:4:150 3840x2160:2:2:15
 done
 
 echo "== done: out/demo.gif, out/demo-sheet.png, out/packed-bobs.png, out/creatures/, out/sizes/"
+
+# With a display, the saver itself: a window that Escape or q closes (it keeps running after this
+# script ends; its messages go to out/saver-window.log).
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  nohup "$tillands" --window 1280x720 --data "$world" >out/saver-window.log 2>&1 &
+  echo "== the saver runs in a window (pid $!); Escape or q closes it"
+fi

@@ -266,6 +266,50 @@ else
   wait_end $XSS 3
 fi
 
+echo "== Debian package"
+rm -f "$BUILD"/tillands_*.deb
+if (cd "$BUILD" && cpack -G DEB >"$TMP/cpack.log" 2>&1); then
+  DEB=$(ls "$BUILD"/tillands_*.deb | head -1)
+  cp "$DEB" "$TMP/tillands.deb"
+  chmod 644 "$TMP/tillands.deb"
+  pass "package: cpack built $(basename "$DEB")"
+  check "package: runtime dependencies worked out (libsdl2, libx11)" \
+    bash -c "dpkg-deb -f '$TMP/tillands.deb' Depends | grep -q libsdl2 && dpkg-deb -f '$TMP/tillands.deb' Depends | grep -q libx11"
+  PKG=$TMP/pkgroot
+  mkdir -p "$PKG"
+  dpkg-deb -x "$TMP/tillands.deb" "$PKG"
+  chmod 755 "$PKG"
+  for f in usr/bin/tillands usr/libexec/xscreensaver/tillands usr/share/xscreensaver/config/tillands.xml \
+    usr/share/tillands/data_v.dat usr/share/applications/tillands.desktop usr/share/man/man6/tillands.6.gz; do
+    check "package: holds /$f" [ -e "$PKG/$f" ]
+  done
+  check "package: the settings description parses" xmllint --noout "$PKG/usr/share/xscreensaver/config/tillands.xml"
+  # The installed program finds the installed world beside it (here under a relocated prefix) and
+  # runs past the intro into the scenes, as a user who cannot write into it.
+  RUNAS=()
+  id tillandstest >/dev/null 2>&1 && [ "$(id -u)" = 0 ] && RUNAS=(runuser -u tillandstest --)
+  (cd / && "${RUNAS[@]}" env HOME=/tmp "$PKG/usr/bin/tillands" --headless --size 320x240 --seconds 14 --seed 1 \
+    --quiet >"$TMP/pkgrun.out" 2>&1)
+  check "package: the installed binary renders the installed world headless" \
+    bash -c "grep -q 'intro over' '$TMP/pkgrun.out' && ! grep -q 'scenes started: none' '$TMP/pkgrun.out'"
+  if command -v lintian >/dev/null; then
+    if [ "$(id -u)" = 0 ]; then
+      LINT=(runuser -u tillandstest -- lintian)
+      id tillandstest >/dev/null 2>&1 || LINT=()
+    else
+      LINT=(lintian)
+    fi
+    if [ ${#LINT[@]} -gt 0 ]; then
+      "${LINT[@]}" "$TMP/tillands.deb" >"$TMP/lintian.out" 2>&1
+      check "package: lintian reports no errors" bash -c "! grep -q '^E:' '$TMP/lintian.out'"
+      grep '^[EW]:' "$TMP/lintian.out"
+    fi
+  fi
+else
+  fail "package: cpack failed (see below)"
+  tail -20 "$TMP/cpack.log"
+fi
+
 echo "== options"
 check "tillands --headless still renders" "$T" --headless --quiet --data "$WORLD" --size 64x64 --frames 2 --seed 1 2>/dev/null
 check "--help" bash -c "'$T' --help | grep -q -- --window-id"
@@ -273,6 +317,13 @@ check "a bad option is refused with status 1" bash -c "! '$T' --window-id nonsen
 check "no data found: one clear line, status 1" bash -c \
   "out=\$(cd /tmp && '$T' --data /nonexistent 2>&1); [ \$? = 1 ] && [ \$(echo \"\$out\" | wc -l) = 1 ]"
 check "a missing window id is reported, status 1" bash -c "! '$T' --window-id 0x7ffffff --data '$NOLOGO' 2>/dev/null"
+mkdir -p "$TMP/home"
+printf 'mode:\t\tone\nprograms:\t\\\n\t\tmaze --root \\n\n' >"$TMP/home/.xscreensaver"
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+cp "$TMP/home/.xscreensaver" "$TMP/xss.once"
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+check "--add-to-xscreensaver adds the entry once and keeps the rest" bash -c \
+  "grep -q 'tillands --root' '$TMP/xss.once' && grep -q 'maze --root' '$TMP/xss.once' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/linux/linux_options.h"
 #include "shell/linux/linux_setup.h"
@@ -49,6 +50,24 @@ int AddToXScreenSaver() {
   }
 }
 
+// The renderer's own default is the build tree's world; an installed program renders the world
+// installed beside it unless --data says otherwise.
+int RunHeadlessWithInstalledWorld(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--data") return HeadlessMain(argc, argv);
+  DataLookup lookup;
+  lookup.programDir = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
+  std::string note;
+  std::string installed = FindDataDirectory(lookup, note);
+  if (installed.empty()) return HeadlessMain(argc, argv);
+  std::vector<char*> args(argv, argv + argc);
+  std::string option = "--data";
+  args.push_back(option.data());
+  args.push_back(installed.data());
+  args.push_back(nullptr);
+  return HeadlessMain(argc + 2, args.data());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,7 +79,7 @@ int main(int argc, char** argv) {
   }
   switch (options.kind) {
     case LinuxRunKind::Headless:
-      return HeadlessMain(argc, argv);
+      return RunHeadlessWithInstalledWorld(argc, argv);
     case LinuxRunKind::Help:
       std::fputs(kLinuxUsage, stdout);
       return 0;
