@@ -207,7 +207,10 @@ TEST(CreatureRig, PlantedFeetStayWhereTheyWerePutDownInEveryDirection) {
             const float x1 = next[i].x + sx, y1 = -(next[i].y * e + next[i].z * c) + sy;
             worst = std::max(worst, std::hypot(x1 - x0, y1 - y0));
           }
-          EXPECT_GE(planted, 1) << what << " frame " << f << ": no foot on the ground";
+          // Walkers always have a foot on the ground; a hopping rabbit is in the air half the time.
+          if (lib.figure != Figure::Rabbit) {
+            EXPECT_GE(planted, 1) << what << " frame " << f << ": no foot on the ground";
+          }
         }
         EXPECT_LT(worst, 1.0f) << what << ": a planted foot slides";
         // Every foot takes its turn on the ground and in the air.
@@ -217,7 +220,7 @@ TEST(CreatureRig, PlantedFeetStayWhereTheyWerePutDownInEveryDirection) {
         }
       }
     }
-  EXPECT_GE(walks, 50);
+  EXPECT_GE(walks, 60);
 }
 
 TEST(CreatureRig, LayersShareTheBodysNumbersAndShowHeadsAndHeadwear) {

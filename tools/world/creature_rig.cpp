@@ -935,32 +935,61 @@ void DrawSheep(ShapeRenderer& r, const FigureRender& w) {
   r.SetTransform(Transform::RotateZ(w.facing));
 }
 
-void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
-  const float ph = 2 * kPi * w.phase;
+struct RabbitPose {
   float lift = 0, pitch = 0, headPitch = 0, stretch = 0, ear = 0, upright = 0;
+  float shift = 0;  // the body's offset along its facing from the anchor
+};
+
+// A hop: in the air for the first half of the cycle, on the ground for the second. The scene moves
+// the rabbit on at a steady pace, so on the ground its body slides back under the anchor by exactly
+// that pace (its feet stay put) and in the air it catches up.
+RabbitPose RabbitPoseOf(const FigureRender& w) {
+  RabbitPose p;
+  const float ph = 2 * kPi * w.phase;
   switch (w.motion) {
     case Motion::Hop: {
-      const float air = std::max(0.0f, std::sin(ph));
-      lift = 5.0f * air * w.stride;
-      stretch = air;
-      pitch = -14 * std::cos(ph);
+      const float u = w.phase - std::floor(w.phase);
+      const float air = u < 0.5f ? std::sin(2 * kPi * u) : 0.0f;
+      p.lift = 5.0f * air * w.stride;
+      p.stretch = air;
+      p.pitch = u < 0.5f ? -14 * std::sin(4 * kPi * u) : 0.0f;
+      const float length = w.stepLength;
+      p.shift = u < 0.5f ? length * (Ease(2 * u) - 0.5f) : length * (0.5f - 2 * (u - 0.5f));
       break;
     }
     case Motion::Nibble:
-      headPitch = 30 + 8 * std::sin(ph * 3);
-      ear = 10 * std::sin(ph);
+      p.headPitch = 30 + 8 * std::sin(ph * 3);
+      p.ear = 10 * std::sin(ph);
       break;
     case Motion::SitUp:
-      upright = Envelope(w.phase, 0.05f, 0.3f, 0.7f, 0.95f);
-      ear = 12 * std::sin(ph * 2) * upright;
-      headPitch = -10 * upright;
+      p.upright = Envelope(w.phase, 0.05f, 0.3f, 0.7f, 0.95f);
+      p.ear = 12 * std::sin(ph * 2) * p.upright;
+      p.headPitch = -10 * p.upright;
       break;
     default:
       break;
   }
-  const Transform body = Transform::RotateY(pitch - 55 * upright)
-                             .Then(Transform::Translate(V(0, 0, 3.6f + lift + 1.6f * upright)))
-                             .Then(Transform::RotateZ(w.facing));
+  return p;
+}
+
+constexpr float kRabbitBodyZ = 3.6f;
+
+Transform RabbitBody(const RabbitPose& p, float facing) {
+  return Transform::RotateY(p.pitch - 55 * p.upright)
+      .Then(Transform::Translate(V(p.shift, 0, kRabbitBodyZ + p.lift + 1.6f * p.upright)))
+      .Then(Transform::RotateZ(facing));
+}
+
+// The centre of a hind foot (side +1 left, -1 right) in the body frame.
+Vec3 RabbitHindFoot(const RabbitPose& p, float side) {
+  const float reach = p.stretch * 2.5f;
+  return V(-2.2f - reach, side * 1.6f, -2.6f + 0.2f * reach);
+}
+
+void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
+  const RabbitPose pose = RabbitPoseOf(w);
+  const float headPitch = pose.headPitch, stretch = pose.stretch, ear = pose.ear, upright = pose.upright;
+  const Transform body = RabbitBody(pose, w.facing);
   r.SetTransform(body);
   r.Ellipsoid(V(0, 0, 0), V(4.0f + stretch, 2.5f, 2.8f), kFur, 6, 10);
   r.Ellipsoid(V(-1.8f, 1.7f, -0.8f), V(2.3f, 0.9f, 2.0f), kFur, 4, 6);
@@ -969,7 +998,7 @@ void DrawRabbit(ShapeRenderer& r, const FigureRender& w) {
   // Hind feet and forelegs.
   const float reach = stretch * 2.5f;
   for (float side : {-1.0f, 1.0f}) {
-    r.Ellipsoid(V(-2.2f - reach, side * 1.6f, -2.6f + 0.2f * reach), V(2.0f, 0.8f, 0.6f), kFur, 3, 6);
+    r.Ellipsoid(RabbitHindFoot(pose, side), V(2.0f, 0.8f, 0.6f), kFur, 3, 6);
     r.Pole(V(2.4f, side * 1.2f, -1.0f), V(2.8f + reach, side * 1.2f, -3.2f + upright * 1.5f), 0.6f, kFur, 4);
   }
   const Transform head = Transform::RotateY(headPitch + 55 * upright)
@@ -1157,6 +1186,8 @@ float LegLengthOf(Figure figure) {
     case Figure::Sheep:
     case Figure::SheepNude:
       return 7.0f;
+    case Figure::Rabbit:
+      return 3.0f;
     default:
       return 0;
   }
@@ -1169,6 +1200,13 @@ std::vector<Vec3> FeetOf(const FigureRender& what) {
     case Figure::SheepNude: {
       const Transform facing = Transform::RotateZ(what.facing);
       for (const Vec3& h : SheepHooves(what)) feet.push_back(facing.Apply(h - V(0, 0, 0.2f)));
+      break;
+    }
+    case Figure::Rabbit: {
+      const RabbitPose p = RabbitPoseOf(what);
+      const Transform body = RabbitBody(p, what.facing);
+      const float rest = kRabbitBodyZ + RabbitHindFoot(RabbitPose{}, 1).z;
+      for (float side : {1.0f, -1.0f}) feet.push_back(body.Apply(RabbitHindFoot(p, side)) - V(0, 0, rest));
       break;
     }
     case Figure::Man:

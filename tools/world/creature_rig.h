@@ -106,7 +106,7 @@ struct FigureRender {
   float phase = 0;
   float facing = 0;
   float stride = 1;      // the rabbit's hop: stride scale of the direction
-  float stepLength = 0;  // walks of people and sheep: how far a planted foot travels under the body
+  float stepLength = 0;  // walks and hops: how far a planted foot travels under the body
                          // in one step (model units; 0 = a middle length)
   bool withHead = true;
   int head = 0;
@@ -114,12 +114,13 @@ struct FigureRender {
 };
 void DrawFigure(ShapeRenderer& renderer, const FigureRender& what);
 
-// Length of a leg of the figures that walk on planted feet (people and sheep); 0 for the others.
+// Length of a leg of the figures that walk or hop on planted feet (people, sheep, rabbits); 0 for the
+// others.
 float LegLengthOf(Figure figure);
 
-// Where the feet of people and the hooves of sheep touch the ground, in model coordinates relative to
-// the anchor: z is 0 while a foot is planted and above 0 while it is in the air (up to
-// kFootOnGround counts as on the ground). Empty for other figures.
+// Where the feet of people, the hooves of sheep and the hind feet of rabbits touch the ground, in model
+// coordinates relative to the anchor: z is 0 while a foot is planted and above 0 while it is in the air (up
+// to kFootOnGround counts as on the ground). Empty for other figures.
 constexpr float kFootOnGround = 0.05f;
 std::vector<Vec3> FeetOf(const FigureRender& what);
 

@@ -602,8 +602,11 @@ int GaitCycleFrames(const LibrarySpec& lib, const AnimSpec& a, int direction) {
   // The longest cycle (of the ones that fill 8, 10 or 12 frames) whose steps the legs can make without
   // crouching much: a fast diagonal walk takes quicker steps than the same walk east or west.
   const float step = ModelStepOfDirection(direction, float(a.walkSpeed) / 9.0f);
-  const float longest = (lib.figure == Figure::Sheep || lib.figure == Figure::SheepNude ? 0.65f : 0.45f) *
-                        LegLengthOf(lib.figure);
+  // (Sheep have short legs and take longer steps for them; a rabbit hops several times its length.)
+  const float reach = lib.figure == Figure::Rabbit                                     ? 4.0f
+                      : lib.figure == Figure::Sheep || lib.figure == Figure::SheepNude ? 0.65f
+                                                                                       : 0.45f;
+  const float longest = reach * LegLengthOf(lib.figure);
   for (int cycle : {8, 6, 5})
     if (step * float(cycle) / 4.0f <= longest) return cycle;
   return 4;
