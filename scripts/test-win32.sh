@@ -260,6 +260,27 @@ check "and a key ends it" wait_gone 30
 stop_all
 
 # ---------------------------------------------------------------------------------------------------
+echo "== display scale 2"
+reset_settings
+reg_ add "$KEY" /v Scale /t REG_DWORD /d 2 /f
+rm -rf "$WORK/cap2" "$WORK/ref2"
+mkdir -p "$WORK/cap2"
+export TILLANDS_CAPTURE_DIR="$WORK/cap2" TILLANDS_CAPTURE_FRAMES=2 TILLANDS_SEED=3
+start_saver /s
+unset TILLANDS_CAPTURE_DIR TILLANDS_CAPTURE_FRAMES TILLANDS_SEED
+for _ in $(seq 200); do [ "$(ls "$WORK/cap2" | grep -c '\.ppm$')" -ge 2 ] && break; sleep 0.1; done
+sleep 1
+shot "$WORK/scaled.png"
+xdotool click 1
+wait_gone 30
+stop_all
+"$HEADLESS" --headless --data "$WORK/world" --size 512x384 --seed 3 --frames 2 --ppm "$WORK/ref2" --quiet 2>/dev/null
+check "the scene runs at 512x384, frames as the headless renderer's" diff -r "$WORK/cap2" "$WORK/ref2"
+convert "$WORK/scaled.png" -sample 50% -sample 200% "$WORK/blocks.png" 2>/dev/null
+check "every scene pixel shows as a 2x2 block on the 1024x768 screen" same_image "$WORK/scaled.png" "$WORK/blocks.png"
+check "and the screen is not all one colour" test "$(convert "$WORK/scaled.png" -format '%k' info: 2>/dev/null)" -gt 16
+
+# ---------------------------------------------------------------------------------------------------
 echo "== timings (measured, not checked)"
 reset_settings
 reg_ add "$KEY" /v FrameRate /t REG_DWORD /d 1000 /f
@@ -268,7 +289,7 @@ rm -f "$TILLANDS_STATS_FILE"
 start_saver /s
 unset TILLANDS_STATS_FILE
 wait_window '^Tillands ScreenSaver$' 150
-sleep 6
+sleep 16  # the 10-second intro page and then scenes
 xdotool click 1
 wait_gone 50
 stop_all
