@@ -151,6 +151,29 @@ for f in "$TMP"/headless/frame_*.ppm; do cmp -s "$f" "$TMP/capture/$(basename "$
 check "capture: 40 window frames byte-identical to the headless renderer's ($same same)" [ "$same" = 40 ]
 check "capture: the frames differ from each other" bash -c "! cmp -s '$TMP/capture/frame_000001.ppm' '$TMP/capture/frame_000039.ppm'"
 
+# Only the changed parts of a frame are sent to the X server: what the window shows must still be
+# exactly the last frame. The saver is stopped between frames, and its window compared with the
+# frame it captured last (or the one before, should the stop land between drawing and capturing).
+TILLANDS_CAPTURE_DIR=$TMP/exact TILLANDS_CAPTURE_FRAMES=1000 "$T" --window 320x240 --data "$NOLOGO" --fps 4 &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+sleep 5
+kill -STOP $pid
+sleep 0.3
+shot_window "$W" "$TMP/exact.png"
+last=$(ls "$TMP/exact" | grep -c 'frame_.*\.ppm$')
+match=none
+for k in $((last - 1)) $((last - 2)); do
+  f=$(printf '%s/exact/frame_%06d.ppm' "$TMP" "$k")
+  [ -e "$f" ] && [ "$(compare -metric AE "$f" "$TMP/exact.png" null: 2>&1)" = 0 ] && match=$k
+done
+kill -CONT $pid
+kill -TERM $pid
+wait_end $pid 3
+check "window: after $last frames of partial updates it shows exactly the last frame (frame $match)" \
+  [ "$match" != none ]
+
 echo "== hack"
 "$HOST" 320 240 >"$TMP/host.out" &
 HOSTPID=$!

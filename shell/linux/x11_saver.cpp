@@ -324,10 +324,10 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     uint32_t* dst = reinterpret_cast<uint32_t*>(image_->data);
     const uint32_t dstPitch = static_cast<uint32_t>(image_->bytes_per_line / 4);
     if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
-      EnlargeToColours(pixels, surface.Pitch(), w, h, scale, surface.Table(),
-                       dst + size_t(fit.y) * dstPitch + size_t(fit.x), dstPitch);
+      PresentChangedBands(surface, pixels, scale, fit, dst, dstPitch);
     } else {
-      // A window of another shape: nearest neighbour into the fitted rectangle.
+      // A window of another shape: nearest neighbour into the fitted rectangle, all of it.
+      previous_.clear();
       if (xMap_.size() != size_t(fit.width)) {
         xMap_.resize(size_t(fit.width));
         for (int32_t x = 0; x < fit.width; ++x)
@@ -338,11 +338,56 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         uint32_t* out = dst + size_t(fit.y + y) * dstPitch + size_t(fit.x);
         for (int32_t x = 0; x < fit.width; ++x) out[x] = surface.Table()[row[xMap_[size_t(x)]]];
       }
+      PutImage();
     }
-    PutImage();
     if (options_.showFps) DrawFps();
   }
+  // The colours changed: the next frame goes out whole.
+  void InvalidateFrame() { previous_.clear(); }
 
+ private:
+  // Most of a frame is the same as the one before (the background; only villagers, the scroll band
+  // and fades move), so only what changed is converted and sent: the frame is cut into bands of
+  // rows, and each band that changed goes out as the rectangle of its changed columns. The first
+  // frame after the image was made (and after a resize) goes out whole.
+  void PresentChangedBands(const X11Surface& surface, const uint8_t* pixels, uint16_t scale,
+                           const FitRect& fit, uint32_t* dst, uint32_t dstPitch) {
+    const uint16_t w = surface.Width(), h = surface.Height();
+    const uint32_t pitch = surface.Pitch();
+    const size_t bytes = size_t(pitch) * h;
+    if (previous_.size() != bytes) {
+      EnlargeToColours(pixels, pitch, w, h, scale, surface.Table(),
+                       dst + size_t(fit.y) * dstPitch + size_t(fit.x), dstPitch);
+      previous_.assign(pixels, pixels + bytes);
+      PutImage();
+      return;
+    }
+    constexpr uint32_t kBandRows = 16;
+    for (uint32_t y0 = 0; y0 < h; y0 += kBandRows) {
+      const uint32_t y1 = std::min<uint32_t>(h, y0 + kBandRows);
+      uint32_t left = w, right = 0;
+      for (uint32_t y = y0; y < y1; ++y) {
+        const uint8_t* row = pixels + size_t(y) * pitch;
+        uint8_t* old = previous_.data() + size_t(y) * pitch;
+        if (std::memcmp(row, old, w) == 0) continue;
+        uint32_t l = 0, r = w - 1u;
+        while (row[l] == old[l]) ++l;
+        while (row[r] == old[r]) --r;
+        left = std::min(left, l);
+        right = std::max(right, r);
+        std::memcpy(old + l, row + l, r - l + 1);
+      }
+      if (left > right) continue;
+      const uint32_t cols = right - left + 1;
+      const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(y0 * scale);
+      EnlargeToColours(pixels + size_t(y0) * pitch + left, pitch, static_cast<uint16_t>(cols),
+                       static_cast<uint16_t>(y1 - y0), scale, surface.Table(),
+                       dst + size_t(y) * dstPitch + size_t(x), dstPitch);
+      XPutImage(dpy_, window_, gc_, image_, x, y, x, y, cols * scale, (y1 - y0) * scale);
+    }
+  }
+
+ public:
  private:
   void CreateOwnWindow() {
     const Window root = RootWindow(dpy_, screen_);
@@ -450,11 +495,13 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     const uint32_t probe = 1;
     image_->byte_order = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
     xMap_.clear();
+    previous_.clear();
     return true;
   }
   void DropImage() {
     if (image_) XDestroyImage(image_);
     image_ = nullptr;
+    previous_.clear();
   }
   void PutImage() { XPutImage(dpy_, window_, gc_, image_, 0, 0, 0, 0, width_, height_); }
   void DrawFps() {
@@ -489,6 +536,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   bool grabbed_ = false;
   XImage* image_ = nullptr;
   std::vector<uint32_t> xMap_;
+  std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
   bool windowAlive_ = false, quitPosted_ = false, startFailed_ = false;
   bool timerRunning_ = false;
   uint16_t timerId_ = 0;
@@ -515,6 +563,7 @@ bool X11Surface::SetPalette(const uint8_t* rgb) {
   for (int i = 0; i < 256; ++i)
     table_[i] = front_.PixelValue(colours.table[i][2], colours.table[i][1], colours.table[i][0]);
   hasPalette_ = true;
+  front_.InvalidateFrame();
   return true;
 }
 
