@@ -28,6 +28,10 @@ class DisplaySurface {
   virtual bool SetPalette(const uint8_t* rgb) = 0;
   // The pixel memory (rows from the top, Pitch() bytes apart), or null without an 8-bit surface.
   virtual uint8_t* Pixels() = 0;
+  // The pixel memory for a caller that writes every pixel of every row before it is read or shown:
+  // what it held before need not be kept (a backend that keeps the shown frame elsewhere is spared a
+  // copy). Row padding is not part of the promise.
+  virtual uint8_t* PixelsToOverwrite() { return Pixels(); }
   // Shows the whole surface at (rect.left, rect.top). False (showing nothing) without a palette.
   virtual bool Present() = 0;
   virtual void ReleasePalette() = 0;

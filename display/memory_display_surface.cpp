@@ -23,6 +23,21 @@ std::unique_ptr<MemoryDisplaySurface> MemoryDisplaySurface::Create(const Surface
   return surface;
 }
 
+uint8_t* MemoryDisplaySurface::Pixels() {
+  if (pixels_.empty()) return nullptr;
+  if (pixelsArePresented_) {
+    std::memcpy(pixels_.data(), presented_.data(), pixels_.size());
+    pixelsArePresented_ = false;
+  }
+  return pixels_.data();
+}
+
+uint8_t* MemoryDisplaySurface::PixelsToOverwrite() {
+  if (pixels_.empty()) return nullptr;
+  pixelsArePresented_ = false;
+  return pixels_.data();
+}
+
 bool MemoryDisplaySurface::SetPalette(const uint8_t* rgb) {
   ReleasePalette();
   if (!rgb || options_.failSetPalette || released_) return false;
@@ -33,12 +48,16 @@ bool MemoryDisplaySurface::SetPalette(const uint8_t* rgb) {
 
 bool MemoryDisplaySurface::Present() {
   if (!hasPalette_ || options_.failPresent || pixels_.empty()) return false;
-  presented_.resize(size_t(width_) * height_);
   const uint32_t pitch = Pitch();
   if (pitch == width_) {
-    // No row padding: one block copy (a whole frame is copied with streaming stores).
-    std::memcpy(presented_.data(), pixels_.data(), presented_.size());
+    // No row padding: the pixel memory itself becomes the presented frame (see pixelsArePresented_).
+    if (!pixelsArePresented_) {
+      presented_.resize(pixels_.size());
+      presented_.swap(pixels_);
+      pixelsArePresented_ = true;
+    }
   } else {
+    presented_.resize(size_t(width_) * height_);
     for (uint32_t y = 0; y < height_; ++y)
       std::memcpy(presented_.data() + size_t(y) * width_, pixels_.data() + size_t(y) * pitch, width_);
   }
@@ -61,6 +80,7 @@ void MemoryDisplaySurface::Release() {
   ReleasePalette();
   pixels_.clear();
   pixels_.shrink_to_fit();
+  pixelsArePresented_ = false;
   released_ = true;
 }
 

@@ -29,7 +29,8 @@ class MemoryDisplaySurface final : public DisplaySurface {
   }
 
   bool SetPalette(const uint8_t* rgb) override;
-  uint8_t* Pixels() override { return pixels_.empty() ? nullptr : pixels_.data(); }
+  uint8_t* Pixels() override;
+  uint8_t* PixelsToOverwrite() override;
   bool Present() override;
   void ReleasePalette() override;
   void Release() override;
@@ -58,5 +59,9 @@ class MemoryDisplaySurface final : public DisplaySurface {
   bool released_ = false;
   uint32_t presentCount_ = 0;
   std::vector<uint8_t> presented_;
+  // Without row padding, Present hands the pixel memory over to `presented_` instead of copying it;
+  // while this is set, the surface's pixels are the presented ones and pixels_ holds stale bytes,
+  // brought back by Pixels() (not by PixelsToOverwrite, whose caller replaces them all).
+  bool pixelsArePresented_ = false;
   uint8_t presentedColours_[768] = {};
 };

@@ -216,12 +216,16 @@ void ReleaseSaverWindow(SaverApplication& app, SaverWindowHost& host) {
 
 void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
   if (DisplaySurface* display = app.display) {
-    uint8_t* target = display->Pixels();
+    // Only the part both have in common: the client area may be smaller than the screen. When the
+    // frame covers the whole surface, the surface's old pixels need not be kept.
+    const int32_t width =
+        app.frameBitmap ? std::min<int32_t>(app.frameBitmap->GetWidth(), display->Width()) : 0;
+    const int32_t height =
+        app.frameBitmap ? std::min<int32_t>(app.frameBitmap->GetHeight(), display->Height()) : 0;
+    const bool covers = width == display->Width() && height == display->Height();
+    uint8_t* target = covers ? display->PixelsToOverwrite() : display->Pixels();
     if (app.frameBitmap && target) {
       display->Flush();
-      // Only the part both have in common: the client area may be smaller than the screen.
-      const int32_t width = std::min<int32_t>(app.frameBitmap->GetWidth(), display->Width());
-      const int32_t height = std::min<int32_t>(app.frameBitmap->GetHeight(), display->Height());
       if (width > 0 && height > 0)
         XB_SpanCopy8(target, static_cast<int32_t>(display->Pitch()), app.frameBitmap->GetPixels(),
                      app.frameBitmap->GetPitchInBytes(), width, height);

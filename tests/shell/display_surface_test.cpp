@@ -71,6 +71,42 @@ TEST(DisplaySurface, PresentDropsThePaddingAndZeroAnd255ShowBlack) {
   EXPECT_EQ(std::memcmp(&shown[12], rgb + 3 * 128, 3), 0);
 }
 
+// Without row padding the surface hands its pixel memory to the presented frame instead of copying;
+// the pixels must still read back as they were, and partial writes must keep the rest.
+TEST(DisplaySurface, PresentedFramesAndThePixelsStayApartWhateverTheSurfaceSaves) {
+  auto surface = MemoryDisplaySurface::Create({0, 0, 4, 2}, 8, 9);
+  ASSERT_TRUE(surface->SetPalette(kPaletteResource));
+  ASSERT_EQ(surface->Pitch(), 4u);
+  uint8_t* px = surface->Pixels();
+  for (uint8_t i = 0; i < 8; ++i) px[i] = uint8_t(10 + i);
+  ASSERT_TRUE(surface->Present());
+  const std::vector<uint8_t> first = {10, 11, 12, 13, 14, 15, 16, 17};
+  EXPECT_EQ(surface->PresentedIndices(), first);
+  // Read back after a present: the same pixels; one pixel changed, the rest kept.
+  px = surface->Pixels();
+  EXPECT_EQ(std::vector<uint8_t>(px, px + 8), first);
+  px[5] = 99;
+  EXPECT_EQ(surface->PresentedIndices(), first);  // the screen shows the old frame until Present
+  ASSERT_TRUE(surface->Present());
+  std::vector<uint8_t> second = first;
+  second[5] = 99;
+  EXPECT_EQ(surface->PresentedIndices(), second);
+  ASSERT_TRUE(surface->Present());  // presenting again without drawing shows the same
+  EXPECT_EQ(surface->PresentedIndices(), second);
+  // A caller that overwrites every pixel gets writable memory; the shown frame is untouched by it.
+  px = surface->PixelsToOverwrite();
+  ASSERT_NE(px, nullptr);
+  for (uint8_t i = 0; i < 8; ++i) px[i] = uint8_t(40 + i);
+  EXPECT_EQ(surface->PresentedIndices(), second);
+  ASSERT_TRUE(surface->Present());
+  EXPECT_EQ(surface->PresentedIndices(), (std::vector<uint8_t>{40, 41, 42, 43, 44, 45, 46, 47}));
+  px = surface->Pixels();
+  EXPECT_EQ(px[7], 47);
+  surface->Release();
+  EXPECT_EQ(surface->Pixels(), nullptr);
+  EXPECT_EQ(surface->PixelsToOverwrite(), nullptr);
+}
+
 TEST(DisplaySurface, SystemPaletteTakesTheTwentyStaticPlacesOfTheLogicalPalette) {
   uint8_t system[768];
   for (int i = 0; i < 768; ++i) system[i] = uint8_t(0xA0 + i % 7);
