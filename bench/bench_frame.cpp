@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -193,16 +194,23 @@ BENCHMARK(BM_Frame)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMi
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // With --benchmark_repetitions the medians stand for the benchmarks (the machine may be busy).
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        seconds[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
-        cpuSeconds[run.benchmark_name()] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-      }
+      const std::string name =
+          run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (!median && (run.run_type != Run::RT_Iteration || run.iterations == 0 || medians.count(name)))
+        continue;
+      const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+      seconds[name] = run.GetAdjustedRealTime() / unit;
+      cpuSeconds[name] = run.GetAdjustedCPUTime() / unit;
+      if (median) medians.insert(name);
     }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> seconds;     // wall clock
   std::map<std::string, double> cpuSeconds;  // this process's CPU time (steadier on a shared machine)
+  std::set<std::string> medians;
 };
 
 }  // namespace
