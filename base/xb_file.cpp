@@ -15,6 +15,34 @@ namespace {
 
 XB_ARCHIVE* g_archives[XB_MAX_ARCHIVES] = {};
 
+struct MemoryFile {
+  std::string key;
+  const uint8_t* data;
+  size_t size;
+};
+std::vector<MemoryFile> g_memoryFiles;
+bool g_memoryOnly = false;
+
+// Lower case, backslashes, runs collapsed and a leading ".\" dropped: how memory files are matched.
+std::string MemoryKey(const char* path) {
+  std::string key;
+  for (const char* p = path; *p; ++p) {
+    char c = *p == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    if (c == '\\' && !key.empty() && key.back() == '\\') continue;
+    key += c;
+  }
+  while (key.size() > 2 && key[0] == '.' && key[1] == '\\') key.erase(0, 2);
+  return key;
+}
+
+const MemoryFile* FindMemoryFile(const char* path) {
+  if (g_memoryFiles.empty()) return nullptr;
+  const std::string key = MemoryKey(path);
+  for (const MemoryFile& f : g_memoryFiles)
+    if (f.key == key) return &f;
+  return nullptr;
+}
+
 // Reports a failed file operation with one of the XB_FILE message formats ("... file %s - errno %d:
 // %s"), the errno captured before anything else can change it.
 [[noreturn]] void FileFatal(const char* format, const char* path) {
@@ -56,16 +84,52 @@ XB_FILE::~XB_FILE() {
   Close();
 }
 
+void XB_FILE::AddMemoryFile(const char* path, const void* data, size_t size) {
+  const std::string key = MemoryKey(path ? path : "");
+  for (MemoryFile& f : g_memoryFiles)
+    if (f.key == key) {
+      f.data = static_cast<const uint8_t*>(data);
+      f.size = size;
+      return;
+    }
+  g_memoryFiles.push_back({key, static_cast<const uint8_t*>(data), size});
+}
+
+void XB_FILE::ClearMemoryFiles() {
+  g_memoryFiles.clear();
+}
+
+void XB_FILE::SetMemoryFilesOnly(bool only) {
+  g_memoryOnly = only;
+}
+
 bool XB_FILE::OpenForReading(bool report) {
   Close();
-  handle_ = xb_platform::OpenRead(path_);
-  if (handle_ >= 0) return true;
-  int lastError = errno;
+  if (const MemoryFile* f = FindMemoryFile(path_)) {
+    OpenMemory(f->data, f->size);
+    return true;
+  }
+  int lastError = ENOENT;
+  if (!g_memoryOnly) {
+    handle_ = xb_platform::OpenRead(path_);
+    if (handle_ >= 0) return true;
+    lastError = errno;
+  }
 
   if (!IsAbsolutePath(path_)) {
     for (int32_t slot = 0; slot < XB_MAX_ARCHIVES; ++slot) {
       XB_ARCHIVE* archive = g_archives[slot];
       if (!archive || !archive->Contains(path_)) continue;
+      XB_FILE* whole = archive->File();
+      if (whole->memory_ && !whole->memoryWritable_) {
+        // An archive held in memory: the member is a window on its bytes.
+        OpenMemory(whole->memData_, whole->memSize_);
+        memberOffset_ = archive->EntryOffset(path_);
+        memberSize_ = archive->EntrySize(path_);
+        archiveSlot_ = slot;
+        memPos_ = memberOffset_;
+        return true;
+      }
       handle_ = xb_platform::OpenRead(archive->File()->Path());
       if (handle_ < 0) {
         lastError = errno;
@@ -114,8 +178,9 @@ bool XB_FILE::OpenForWriting(bool report) {
 void XB_FILE::Read(void* buffer, uint32_t count) {
   if (!IsOpen()) return;
   if (memory_) {
-    const size_t size = memoryWritable_ ? memWritten_.size() : memSize_;
+    size_t size = memoryWritable_ ? memWritten_.size() : memSize_;
     const uint8_t* data = memoryWritable_ ? memWritten_.data() : memData_;
+    if (archiveSlot_ >= 0) size = std::min<size_t>(size, size_t{memberOffset_} + memberSize_);
     if (memPos_ > size || size - memPos_ < count) {
       errno = 0;
       FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
@@ -178,7 +243,7 @@ void XB_FILE::Seek(int32_t position) {
     FileFatal("XB_FILE::Seek - file %s - errno %d: %s", path_);
   }
   if (memory_) {
-    memPos_ = static_cast<size_t>(position);
+    memPos_ = static_cast<size_t>(position) + (archiveSlot_ >= 0 ? memberOffset_ : 0);
     return;
   }
   int64_t target = position;
@@ -188,7 +253,7 @@ void XB_FILE::Seek(int32_t position) {
 
 int32_t XB_FILE::Position() {
   if (!IsOpen()) return 0;
-  if (memory_) return static_cast<int32_t>(memPos_);
+  if (memory_) return static_cast<int32_t>(memPos_ - (archiveSlot_ >= 0 ? memberOffset_ : 0));
   int64_t at = xb_platform::Tell(handle_);
   if (at < 0) FileFatal("XB_FILE::Position - file %s - errno %d: %s", path_);
   if (archiveSlot_ >= 0) at -= memberOffset_;
@@ -197,6 +262,7 @@ int32_t XB_FILE::Position() {
 
 int32_t XB_FILE::Size() {
   if (!IsOpen()) return 0;
+  if (memory_ && archiveSlot_ >= 0) return static_cast<int32_t>(memberSize_);
   if (memory_) return static_cast<int32_t>(memoryWritable_ ? memWritten_.size() : memSize_);
   if (archiveSlot_ >= 0) return static_cast<int32_t>(memberSize_);
   const int64_t length = xb_platform::Length(handle_);
@@ -211,6 +277,9 @@ void XB_FILE::Close() {
     memData_ = nullptr;
     memSize_ = 0;
     memPos_ = 0;
+    archiveSlot_ = -1;
+    memberOffset_ = 0;
+    memberSize_ = 0;
     return;
   }
   if (!IsOpen()) return;
@@ -275,6 +344,10 @@ void XB_FILE::WriteI32(int32_t v) {
 int64_t XB_FILE::Remaining() {
   if (!IsOpen()) return 0;
   if (memory_) {
+    if (archiveSlot_ >= 0) {  // as for a member on disk: its directory size counts
+      const int64_t left = int64_t{memberSize_} - int64_t(memPos_ - memberOffset_);
+      return left < 0 ? 0 : left;
+    }
     const size_t size = memoryWritable_ ? memWritten_.size() : memSize_;
     return memPos_ >= size ? 0 : static_cast<int64_t>(size - memPos_);
   }
@@ -310,7 +383,7 @@ bool XB_FILE::ResolvePath(const char* path, char* text) {
   if (text) {
     // A plain file answers with its name as found on disk; a member with its normalised name.
     std::string resolved = probe.path_;
-    if (probe.archiveSlot_ < 0) xb_platform::ResolveExisting(probe.path_, &resolved);
+    if (probe.archiveSlot_ < 0 && !probe.memory_) xb_platform::ResolveExisting(probe.path_, &resolved);
     std::strncpy(text, resolved.c_str(), XB_MAX_PATH - 1);
     text[XB_MAX_PATH - 1] = '\0';
   }

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The long fuzz run: every harness for FUZZ_SECONDS (default 600) each. Not part of the test command.
+# The long fuzz run, by hand (not part of the test command): every harness for FUZZ_RUNS executions
+# (default 1,000,000), or for FUZZ_SECONDS each when FUZZ_RUNS is set empty. Run it at low priority
+# on a shared machine: nice -n 19 bash scripts/fuzz-long.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzzers
-FUZZ_SECONDS=${FUZZ_SECONDS:-600} bash scripts/fuzz.sh build/fuzz
+FUZZ_RUNS=${FUZZ_RUNS-1000000} FUZZ_SECONDS=${FUZZ_SECONDS:-600} bash scripts/fuzz.sh build/fuzz

@@ -1,24 +1,33 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer harness of a fuzz build for FUZZ_SECONDS each (default 8; the long run in
-# scripts/fuzz-long.sh uses minutes). Seeds come from tests/fuzz/corpus/<harness>/ when present.
+# Runs every libFuzzer harness of a fuzz build, each for FUZZ_SECONDS (default 5) or, when FUZZ_RUNS
+# is set, for that many executions (scripts/fuzz-long.sh). Seeds come from tests/fuzz/corpus/<harness>/
+# and the dictionary from tests/fuzz/dict/<harness>.dict when present. Any crash, sanitizer report
+# (all are fatal in the fuzz build), leak, timeout or out-of-memory fails the run; the input that
+# caused it is kept as build/fuzz/crash-* for a test. FUZZ_ONLY="fuzz_a fuzz_b" runs just those.
 set -euo pipefail
 build=$(cd "${1:-build/fuzz}" && pwd)  # absolute: harnesses may change directory
-secs=${FUZZ_SECONDS:-8}
+secs=${FUZZ_SECONDS:-5}
+runs=${FUZZ_RUNS:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 shopt -s nullglob
 for fuzzer in "$build"/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
+  if [ -n "${FUZZ_ONLY:-}" ] && [[ " $FUZZ_ONLY " != *" $name "* ]]; then continue; fi
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
+  args=(-rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 -print_final_stats=1
+        -artifact_prefix="$build/" -max_total_time="$secs")
+  if [ -n "$runs" ]; then args+=(-runs="$runs" -max_total_time=0); fi
+  [ -f "$root/tests/fuzz/dict/$name.dict" ] && args+=(-dict="$root/tests/fuzz/dict/$name.dict")
   seeds=()
   [ -d "$root/tests/fuzz/corpus/$name" ] && seeds+=("$root/tests/fuzz/corpus/$name")
   log="$build/$name.log"
-  if "$fuzzer" -max_total_time="$secs" -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 \
-       -print_final_stats=1 "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+  if "$fuzzer" "${args[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1 && ! grep -q "runtime error:" "$log"; then
     execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
-    echo "fuzz $name: ok, $execs executions in ${secs}s"
+    rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+    echo "fuzz $name: ok, $execs executions, $rate/s"
   else
     echo "fuzz $name: FAILED"; tail -n 40 "$log"; status=1
   fi

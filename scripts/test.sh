@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 JOBS=${JOBS:-$(nproc)}
-FUZZ_SECONDS=${FUZZ_SECONDS:-8}
+FUZZ_SECONDS=${FUZZ_SECONDS:-5}
 GEN=(-G Ninja)
 # A compiler cache lets the several builds below (and later runs on the same machine) share objects.
 if command -v ccache >/dev/null 2>&1; then

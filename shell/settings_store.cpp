@@ -191,6 +191,12 @@ bool IniSettingsStore::Load(std::vector<Section>& sections) const {
   if (!std::filesystem::exists(path_, ec)) return true;
   std::ifstream in(path_, std::ios::binary);
   if (!in) return false;
+  ParseSections(in, sections);
+  return true;
+}
+
+void IniSettingsStore::ParseSections(std::istream& in, std::vector<Section>& sections) {
+  sections.clear();
   std::string line;
   Section* current = nullptr;  // taken again after every push_back
   while (std::getline(in, line)) {
@@ -231,7 +237,6 @@ bool IniSettingsStore::Load(std::vector<Section>& sections) const {
       }
     if (!replaced) current->values.emplace_back(name, value);
   }
-  return true;
 }
 
 bool IniSettingsStore::Save(const std::vector<Section>& sections) const {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -124,16 +125,19 @@ class IniSettingsStore final : public SettingsStore {
 
   const std::string& Path() const { return path_; }
 
+  struct Section {
+    std::string name;                                           // as written
+    std::vector<std::pair<std::string, SettingsValue>> values;  // in file order
+  };
+  // The parser on its own: the sections of a settings text (the fuzz harness feeds it directly).
+  static void ParseSections(std::istream& in, std::vector<Section>& sections);
+
   // $XDG_CONFIG_HOME/tillands/settings.ini, else $HOME/.config/tillands/settings.ini; empty when
   // neither variable is set.
   static std::string DefaultPath();
 
  private:
   friend class IniSettingsKey;
-  struct Section {
-    std::string name;                                           // as written
-    std::vector<std::pair<std::string, SettingsValue>> values;  // in file order
-  };
   bool Load(std::vector<Section>& sections) const;  // false only when the file exists but cannot be read
   bool Save(const std::vector<Section>& sections) const;
   static std::string SectionName(SettingsHive hive, const std::string& path);

@@ -154,6 +154,47 @@ TEST_F(FileSafetyTest, MemoryFilesReadAndWriteLikeFiles) {
   XB_EXPECT_FATAL_THROW(in.ReadU8(), "XB_FILE::Read - file in memory.bin");
 }
 
+TEST_F(FileSafetyTest, MemoryFilesStandInForTheDiskAndHoldArchives) {
+  // The fuzz harnesses' seam: registered bytes are found first, by name in any case and separator.
+  const std::string text = "from memory";
+  XB_FILE::AddMemoryFile("Data_V/Logo.TXT", text.data(), text.size());
+  dir.WriteText("disk.txt", "from disk");
+  {
+    XB_FILE f("data_v\\\\logo.txt", true);
+    std::string read(static_cast<size_t>(f.Size()), '\0');
+    f.Read(read.data(), static_cast<uint32_t>(read.size()));
+    EXPECT_EQ(read, text);
+    char resolved[XB_MAX_PATH] = {};
+    EXPECT_TRUE(XB_FILE::ResolvePath("DATA_V\\LOGO.TXT", resolved));
+    EXPECT_TRUE(XB_FILE::Exists("disk.txt"));
+  }
+  // An archive in memory: its members are windows on its bytes, ending where the directory says.
+  std::string error;
+  const std::vector<uint8_t> image =
+      XB_BuildArchiveImage({{"a.bin", Bytes("AAA")}, {"b.bin", Bytes("BB")}}, &error);
+  XB_FILE::AddMemoryFile("packed.dat", image.data(), image.size());
+  XB_FILE::SetMemoryFilesOnly(true);
+  EXPECT_FALSE(XB_FILE::Exists("disk.txt"));  // the disk is not consulted
+  {
+    XB_ARCHIVE archive("packed.dat");
+    ASSERT_GE(RegisterArchive(&archive), 0);
+    XB_FILE a("A.BIN", true);
+    EXPECT_EQ(a.Size(), 3);
+    EXPECT_EQ(a.ReadU8(), 'A');
+    EXPECT_EQ(a.Position(), 1);
+    EXPECT_EQ(a.Remaining(), 2);
+    a.Seek(1);
+    EXPECT_EQ(a.ReadU16(), 0x4141);
+    XB_EXPECT_FATAL_THROW(a.ReadU8(), "XB_FILE::Read - file A.BIN");  // not into the next member's bytes
+    XB_FILE b("b.bin", true);
+    EXPECT_EQ(b.ReadU16(), 0x4242);
+  }
+  XB_FILE::SetMemoryFilesOnly(false);
+  XB_FILE::ClearMemoryFiles();
+  EXPECT_FALSE(XB_FILE::Exists("data_v\\logo.txt"));
+  EXPECT_TRUE(XB_FILE::Exists("disk.txt"));
+}
+
 TEST_F(FileSafetyTest, ArchiveMembersPastTheEndAndNamesDifferingInCase) {
   std::string error;
   ASSERT_TRUE(XB_WriteArchive(

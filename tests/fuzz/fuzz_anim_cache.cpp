@@ -15,11 +15,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz_env::RemoveTexts();
   fuzz_env::ExportSeed("DATA_V/ve_graphics/creatures/z_animation_descriptions.CDF",
                        "z_animation_descriptions.cdf");
+  fuzz_env::ServeDirectoryFromMemory();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!fuzz_env::WriteFile("DATA_V/ve_graphics/creatures/z_animation_descriptions.CDF", data, size)) return 0;
+  fuzz_env::Serve("DATA_V/ve_graphics/creatures/z_animation_descriptions.CDF", data, size);
   try {
     VE_STATIC_DATA_MANAGER* manager = EnsureStaticData();
     XB_BITMAP bitmap(8, 8, XB_PIXELS_8);

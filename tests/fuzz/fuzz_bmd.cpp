@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/xb_error.h"
+#include "base/xb_file.h"
 #include "base/xb_storable.h"
 #include "graphics/graphics_storables.h"
 #include "graphics/xb_bitmap.h"
@@ -16,11 +17,6 @@
 #include "graphics/xb_palette.h"
 
 namespace {
-// The loaders read through XB_FILE, so each input goes through a scratch file of this process.
-const std::string& ScratchPath() {
-  static const std::string path = "/tmp/tl_fuzz_bmd_" + std::to_string(getpid()) + ".bmd";
-  return path;
-}
 
 void DrawEverything(XB_BOB_MANAGER& library) {
   static XB_PALETTE palette;
@@ -54,12 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)once;
-  FILE* f = std::fopen(ScratchPath().c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
   try {
-    std::unique_ptr<XB_STORABLE> object(LoadObjectFromFile(ScratchPath().c_str()));
+    // Straight from memory: the loader sees an XB_FILE as from disk, without the round trip.
+    XB_FILE file("fuzz.bmd");
+    file.OpenMemory(data, size);
+    std::unique_ptr<XB_STORABLE> object(LoadObject(file));
     if (auto* library = dynamic_cast<XB_BOB_MANAGER*>(object.get())) DrawEverything(*library);
   } catch (const XB_FATAL_EXCEPTION&) {
   }

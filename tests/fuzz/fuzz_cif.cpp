@@ -13,11 +13,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     XB_INI_FILE_READER seed("seed.ini", true);
     fuzz_env::ExportSeed("seed.cif", "seed.cif");
   }
+  XB_FILE::SetMemoryFilesOnly(true);  // "fuzz.ini" is absent; "fuzz.cif" is the input, in memory
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!fuzz_env::WriteFile("fuzz.cif", data, size)) return 0;
+  fuzz_env::Serve("fuzz.cif", data, size);
   try {
     XB_INI_FILE_READER reader("fuzz.ini", false);
     for (const char* name : {"AnimationType", "Other", ""}) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/xb_ini_file_reader.h"
+#include "base/xb_storable.h"
 #include "base/xb_string_array.h"
 #include "tests/fuzz/fuzz_static_data_env.h"
 
@@ -52,24 +53,30 @@ void Walk(XB_INI_FILE_READER& reader) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz_env::Enter("fuzz_ini");
-  fuzz_env::WriteText("other.ini", "#define SPEED 6\n[Other]\nSpeed = #SPEED\n");
+  static const std::string other = "#define SPEED 6\n[Other]\nSpeed = #SPEED\n";
+  fuzz_env::Serve("other.ini", reinterpret_cast<const uint8_t*>(other.data()), other.size());
+  XB_FILE::SetMemoryFilesOnly(true);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!fuzz_env::WriteFile("fuzz.ini", data, size)) return 0;
-  std::filesystem::remove(fuzz_env::Root() + "/fuzz.cif");
+  // Everything in memory: the input as fuzz.ini, then its compiled cache as cached.cif of an absent
+  // cached.ini.
+  fuzz_env::Serve("fuzz.ini", data, size);
   try {
     std::vector<std::string> parsed;
+    XB_FILE cache("cached.cif");
     {
       XB_INI_FILE_READER reader("fuzz.ini", false);
       parsed = Lines(reader);
       Walk(reader);
-      if (reader.LoadedFromCache()) return 0;  // the input itself was a compiled cache
-      if (!reader.SaveCache()) return 0;
+      if (reader.LoadedFromCache() || !reader.GetLines()) return 0;  // the input itself was a cache
+      cache.OpenMemoryForWriting();
+      SaveObject(*const_cast<XB_STORABLE_STRING_ARRAY*>(reader.GetLines()), cache);
+      cache.Close();
     }
-    std::filesystem::remove(fuzz_env::Root() + "/fuzz.ini");
-    XB_INI_FILE_READER cached("fuzz.ini", false);
+    fuzz_env::Serve("cached.cif", cache.MemoryBytes().data(), cache.MemoryBytes().size());
+    XB_INI_FILE_READER cached("cached.ini", false);
     if (Lines(cached) != parsed) std::abort();  // the cache must hold exactly what was parsed
     Walk(cached);
   } catch (const XB_FATAL_EXCEPTION&) {

@@ -14,39 +14,29 @@
 #include "base/xb_storable.h"
 #include "graphics/graphics_storables.h"
 
-namespace {
-
-std::string g_input;
-std::string g_copy;
-
-bool WriteInput(const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(g_input.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   XB_SetFatalMode(XB_FatalMode::Throw);
   RegisterGraphicsStorables();
-  const std::string base = "/tmp/fuzz_object_stream_" + std::to_string(::getpid());
-  g_input = base + ".obj";
-  g_copy = base + ".copy";
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!WriteInput(data, size)) return 0;
   try {
     std::unique_ptr<XB_STORABLE> object;
     {
-      XB_FILE file(g_input.c_str(), true);
+      XB_FILE file("fuzz.obj");
+      file.OpenMemory(data, size);
       object.reset(LoadObject(file));
     }
-    if (object && SaveObjectToFile(*object, g_copy.c_str(), false)) {
-      std::unique_ptr<XB_STORABLE> copy(LoadObjectFromFile(g_copy.c_str()));
+    if (object) {
+      // Saved and loaded back in memory, as the caches are written.
+      XB_FILE saved("copy.obj");
+      saved.OpenMemoryForWriting();
+      SaveObject(*object, saved);
+      saved.Close();
+      XB_FILE again("copy.obj");
+      again.OpenMemory(saved.MemoryBytes().data(), saved.MemoryBytes().size());
+      std::unique_ptr<XB_STORABLE> copy(LoadObject(again));
       if (!copy || copy->GetClassId() != object->GetClassId())
         __builtin_trap();  // a saved object must load back
     }

@@ -14,11 +14,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   DestroyStaticData();
   fuzz_env::RemoveTexts();
   fuzz_env::ExportSeed("DATA_V/ve_graphics/remaptables/remaptables.CDF", "remaptables.cdf");
+  fuzz_env::ServeDirectoryFromMemory();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!fuzz_env::WriteFile("DATA_V/ve_graphics/remaptables/remaptables.CDF", data, size)) return 0;
+  fuzz_env::Serve("DATA_V/ve_graphics/remaptables/remaptables.CDF", data, size);
   try {
     VE_STATIC_DATA_MANAGER* manager = EnsureStaticData();
     for (uint16_t id = 0; id < 8; ++id) {

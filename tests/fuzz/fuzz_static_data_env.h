@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "base/xb_error.h"
+#include "base/xb_file.h"
 #include "graphics/bob_authoring.h"
 #include "graphics/graphics_storables.h"
 #include "graphics/xb_bitmap.h"
@@ -97,6 +100,35 @@ inline void RemoveTexts() {
                            "DATA_V/ve_graphics/creatures/z_creature_descriptions.ini",
                            "DATA_V/ve_graphics/creatures/x_random_remaps.ini"})
     std::filesystem::remove(std::filesystem::path(Root()) / text);
+}
+
+// Serves every file of the scratch directory from memory and stops looking at the disk: each run
+// then reads the input and the descriptions without a single system call, which is what makes the
+// static-data harnesses fast. Files added afterwards go through Serve.
+inline std::map<std::string, std::vector<uint8_t>>& Served() {
+  static std::map<std::string, std::vector<uint8_t>> files;
+  return files;
+}
+
+inline void ServeDirectoryFromMemory() {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Root())) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = std::filesystem::relative(entry.path(), Root()).string();
+    std::FILE* f = std::fopen(entry.path().c_str(), "rb");
+    if (!f) continue;
+    std::vector<uint8_t>& bytes = Served()[relative];
+    uint8_t chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+      bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+  }
+  for (const auto& [name, bytes] : Served()) XB_FILE::AddMemoryFile(name.c_str(), bytes.data(), bytes.size());
+  XB_FILE::SetMemoryFilesOnly(true);
+}
+
+// The input of one run as a file of the data directory (the bytes stay libFuzzer's).
+inline void Serve(const char* relative, const uint8_t* data, size_t size) {
+  XB_FILE::AddMemoryFile(relative, data, size);
 }
 
 // Copies a file of the scratch directory to $FUZZ_SEED_DIR/<name> when that variable is set (used

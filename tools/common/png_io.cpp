@@ -171,8 +171,12 @@ bool ReadPngRows(png_structp png, png_bytepp rows) {
 bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return Fail(error, path + ": cannot open the file");
+  return ReadPngFile(file.get(), path, image, error);
+}
+
+bool ReadPngFile(FILE* file, const std::string& path, PngImage* image, std::string* error) {
   uint8_t signature[8] = {};
-  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0)
+  if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
     return Fail(error, path + ": not a PNG file");
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -181,7 +185,7 @@ bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
     return Fail(error, path + ": out of memory");
   }
   auto header = std::make_unique<PngHeader>();
-  if (!ReadPngHeader(png, info, file.get(), header.get())) {
+  if (!ReadPngHeader(png, info, file, header.get())) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Fail(error, path + ": damaged PNG data");
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,3 +34,5 @@ bool WritePng(const std::string& path, const PngImage& image, std::string* error
 // one index per byte); grey files stay grey (8 bits, 16-bit depths are reduced); everything else
 // becomes Rgb or Rgba.
 bool ReadPng(const std::string& path, PngImage* image, std::string* error);
+// The same from an open file (any FILE, a memory one included); `name` is used in messages.
+bool ReadPngFile(FILE* file, const std::string& name, PngImage* image, std::string* error);
