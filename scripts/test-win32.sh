@@ -319,6 +319,8 @@ stop_all
 if [ -f "$MSI" ]; then
   echo "== MSI"
   reg_ delete "$KEY" /f
+  # A run that stopped half-way may have left the package installed in the reused prefix.
+  wine_ msiexec /x "$(winpath "$MSI")" /qn >/dev/null 2>&1
   wine_ msiexec /i "$(winpath "$MSI")" /qn >/dev/null 2>&1
   rc=$?
   check "msiexec /i /qn succeeds (exit $rc)" test $rc = 0
@@ -334,12 +336,21 @@ if [ -f "$MSI" ]; then
   xdotool key space
   wait_gone 30
   stop_all
+  # Wine's shell knows no "install" verb for .scr files; installer.exe must still end quietly with 0.
+  check "installer.exe hands the saver to the shell and ends with 0" \
+    timeout 30 "$WINE" "$WINEPREFIX/drive_c/Program Files/Tillands/installer.exe"
+  # (Without the verb Wine's shell falls back to opening the file, which shows the saver's settings:
+  # closed here, or the running .scr could not be removed.)
+  sleep 2
+  stop_all
+  cp "$WINEPREFIX/drive_c/Program Files/Tillands/installer.exe" "$WORK/installer.exe"
   wine_ msiexec /x "$(winpath "$MSI")" /qn >/dev/null 2>&1
   rc=$?
   check "msiexec /x succeeds (exit $rc)" test $rc = 0
   check "uninstalling removes the saver, the folder and GamePath" bash -c "
     ! test -e '$SCR_INSTALLED' && ! test -e '$WINEPREFIX/drive_c/Program Files/Tillands' &&
     ! '$WINE' reg query '$KEY' /v GamePath >/dev/null 2>&1"
+  check "installer.exe ends with 0 without the saver too" timeout 30 "$WINE" "$WORK/installer.exe"
 fi
 
 echo "$passed passed, $failed failed"
