@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -64,10 +65,21 @@ struct SoakResult {
   uint32_t scenes = 0;
 };
 
-SoakResult RunSoak(uint32_t simulatedSeconds, uint32_t seed) {
+// Resident memory of this process in kB (Linux), 0 where it cannot be read.
+long ResidentKb() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  long pages = 0, resident = 0;
+  const bool ok = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
+  std::fclose(f);
+  return ok ? resident * 4 : 0;
+}
+
+SoakResult RunSoak(uint32_t simulatedSeconds, uint32_t seed, uint16_t width = 1280, uint16_t height = 720,
+                   bool sampleHourly = false) {
   SceneWorldOptions options;
-  options.width = 1280;
-  options.height = 720;
+  options.width = width;
+  options.height = height;
   options.numAnimations = 100;
   options.seed = seed;
   SceneWorld world(options);
@@ -83,6 +95,7 @@ SoakResult RunSoak(uint32_t simulatedSeconds, uint32_t seed) {
   uint32_t switches = 0;
   long allocationsAfterWarmUp = -1;
   int failures = 0;
+  uint32_t nextSample = start;  // resident memory once per simulated hour, printed for the record
   auto fail = [&](const std::string& what) {
     if (++failures <= 10) ADD_FAILURE() << "at " << (world.clock.NowMs() - start) / 1000 << " s: " << what;
   };
@@ -90,6 +103,12 @@ SoakResult RunSoak(uint32_t simulatedSeconds, uint32_t seed) {
   while (world.clock.NowMs() < end && failures < 10) {
     world.Tick();
     const uint32_t now = world.clock.NowMs() - world.TickMs();  // the time UpdateFrame saw
+    if (sampleHourly && static_cast<int32_t>(now - nextSample) >= 0) {
+      std::printf("soak: hour %2u  resident %ld kB  live allocations %ld\n", (now - start) / 3600000u,
+                  ResidentKb(), g_liveAllocations.load());
+      std::fflush(stdout);
+      nextSample += 3600000u;
+    }
 
     if (app.textPhase != lastTextPhase) {
       const uint32_t length = now - phaseStart;
@@ -156,7 +175,9 @@ TEST(Soak, DISABLED_TwentyFourHours) {
   const char* hoursText = std::getenv("TL_SOAK_HOURS");
   const char* seedText = std::getenv("TL_SOAK_SEED");
   const uint32_t hours = hoursText ? static_cast<uint32_t>(std::atoi(hoursText)) : 24;
-  const SoakResult result = RunSoak(hours * 3600, seedText ? static_cast<uint32_t>(std::atoi(seedText)) : 7);
+  // Full HD with the most animations the settings allow; resident memory is printed every hour.
+  const SoakResult result =
+      RunSoak(hours * 3600, seedText ? static_cast<uint32_t>(std::atoi(seedText)) : 7, 1920, 1080, true);
   EXPECT_GE(result.phaseSwitches, hours * 3600 / 300);
 }
 
