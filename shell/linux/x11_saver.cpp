@@ -347,8 +347,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
 
  private:
   // Most of a frame is the same as the one before (the background; only villagers, the scroll band
-  // and fades move), so only what changed is converted and sent: the frame is cut into bands of
-  // rows, and each band that changed goes out as the rectangle of its changed columns. The first
+  // and fades move), so only what changed is converted and sent: the frame is cut into tiles, and
+  // the changed ones go out as rectangles. The first
   // frame after the image was made (and after a resize) goes out whole.
   void PresentChangedBands(const X11Surface& surface, const uint8_t* pixels, uint16_t scale,
                            const FitRect& fit, uint32_t* dst, uint32_t dstPitch) {
@@ -362,28 +362,43 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
       PutImage();
       return;
     }
-    constexpr uint32_t kBandRows = 16;
+    // Bands of 16 rows, cut into tiles of 64 columns; the runs of changed tiles in a band go out as
+    // one rectangle each.
+    constexpr uint32_t kBandRows = 16, kTileColumns = 64;
+    const uint32_t tiles = (w + kTileColumns - 1) / kTileColumns;
+    changedTiles_.resize(tiles);
     for (uint32_t y0 = 0; y0 < h; y0 += kBandRows) {
       const uint32_t y1 = std::min<uint32_t>(h, y0 + kBandRows);
-      uint32_t left = w, right = 0;
+      std::fill(changedTiles_.begin(), changedTiles_.end(), uint8_t(0));
+      bool any = false;
       for (uint32_t y = y0; y < y1; ++y) {
         const uint8_t* row = pixels + size_t(y) * pitch;
         uint8_t* old = previous_.data() + size_t(y) * pitch;
         if (std::memcmp(row, old, w) == 0) continue;
-        uint32_t l = 0, r = w - 1u;
-        while (row[l] == old[l]) ++l;
-        while (row[r] == old[r]) --r;
-        left = std::min(left, l);
-        right = std::max(right, r);
-        std::memcpy(old + l, row + l, r - l + 1);
+        for (uint32_t t = 0; t < tiles; ++t) {
+          const uint32_t x = t * kTileColumns, n = std::min<uint32_t>(kTileColumns, w - x);
+          if (std::memcmp(row + x, old + x, n) == 0) continue;
+          changedTiles_[t] = 1;
+          std::memcpy(old + x, row + x, n);
+          any = true;
+        }
       }
-      if (left > right) continue;
-      const uint32_t cols = right - left + 1;
-      const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(y0 * scale);
-      EnlargeToColours(pixels + size_t(y0) * pitch + left, pitch, static_cast<uint16_t>(cols),
-                       static_cast<uint16_t>(y1 - y0), scale, surface.Table(),
-                       dst + size_t(y) * dstPitch + size_t(x), dstPitch);
-      XPutImage(dpy_, window_, gc_, image_, x, y, x, y, cols * scale, (y1 - y0) * scale);
+      if (!any) continue;
+      for (uint32_t t = 0; t < tiles;) {
+        if (!changedTiles_[t]) {
+          ++t;
+          continue;
+        }
+        uint32_t u = t;
+        while (u + 1 < tiles && changedTiles_[u + 1]) ++u;
+        const uint32_t left = t * kTileColumns, cols = std::min<uint32_t>((u + 1) * kTileColumns, w) - left;
+        const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(y0 * scale);
+        EnlargeToColours(pixels + size_t(y0) * pitch + left, pitch, static_cast<uint16_t>(cols),
+                         static_cast<uint16_t>(y1 - y0), scale, surface.Table(),
+                         dst + size_t(y) * dstPitch + size_t(x), dstPitch);
+        XPutImage(dpy_, window_, gc_, image_, x, y, x, y, cols * scale, (y1 - y0) * scale);
+        t = u + 1;
+      }
     }
   }
 
@@ -537,6 +552,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   XImage* image_ = nullptr;
   std::vector<uint32_t> xMap_;
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
+  std::vector<uint8_t> changedTiles_;
   bool windowAlive_ = false, quitPosted_ = false, startFailed_ = false;
   bool timerRunning_ = false;
   uint16_t timerId_ = 0;
