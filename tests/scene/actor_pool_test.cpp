@@ -25,10 +25,12 @@ TEST_F(PoolTest, NewRecordIsZeroExceptInstanceAndFirstMouse) {
   EXPECT_EQ(app->firstMouseY, -1);
   EXPECT_EQ(app->frameBitmap, nullptr);
   EXPECT_EQ(app->textPhase, 0);
+  EXPECT_EQ(app->displayScale, 1) << "the display starts unscaled";
   EXPECT_EQ(CountFreeActors(*app), kActorCount);
   SaverApplication* other = CreateSaverApplication(nullptr);
   DestroySaverApplication(other);
   EXPECT_EQ(g_application, nullptr) << "destroying the current record clears the process-wide pointer";
+  DestroySaverApplication(nullptr);  // nothing to destroy: no effect
 }
 
 TEST_F(PoolTest, AllocationTakesFreeSlotsThenWaitingWalkers) {
