@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
+#include "base/xb_archive_writer.h"
+#include "base/xb_file.h"
 #include "scene/actor_pool.h"
+#include "tests/common/temp_dir.h"
 
 namespace {
 
@@ -121,6 +125,20 @@ TEST(SceneHelpers, NearTruncatesTheDistance) {
   EXPECT_TRUE(DeadlinePassed(0x90000000u, 0)) << "a deadline of 0 has always passed";
   EXPECT_TRUE(SameName("Baby", "bABY"));
   EXPECT_FALSE(SameName("baby", "babyx"));
+}
+
+TEST(SaverRecord, DestroyingTheRecordClosesItsPackedDataFile) {
+  tl_test::TempDir dir;
+  dir.Enter();
+  std::string error;
+  ASSERT_TRUE(XB_WriteArchive("data_v.dat", {{"Data_V\\member.txt", {'x'}}}, &error)) << error;
+  SaverApplication* app = CreateSaverApplication(nullptr);
+  app->archive = new XB_ARCHIVE("data_v.dat");
+  ASSERT_GE(RegisterArchive(app->archive), 0);
+  EXPECT_TRUE(XB_FILE::Exists("Data_V\\member.txt"));
+  DestroySaverApplication(app);
+  EXPECT_FALSE(XB_FILE::Exists("Data_V\\member.txt")) << "the archive left the table with the record";
+  dir.Leave();
 }
 
 }  // namespace
