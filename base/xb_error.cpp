@@ -8,6 +8,8 @@
 namespace {
 
 XB_FatalMode g_fatalMode = XB_FatalMode::Abort;
+const char* g_programName = "tillands";
+XB_WarningSink g_warningSink = nullptr;
 
 // The two process-wide message buffers. vsnprintf bounds every message to the buffer; a longer
 // message is cut at the end rather than running over.
@@ -29,6 +31,18 @@ void XB_SetFatalMode(XB_FatalMode mode) {
   g_fatalMode = mode;
 }
 
+void XB_SetProgramName(const char* name) {
+  g_programName = name ? name : "tillands";
+}
+
+void XB_SetWarningSink(XB_WarningSink sink) {
+  g_warningSink = sink;
+}
+
+XB_WarningSink XB_GetWarningSink() {
+  return g_warningSink;
+}
+
 XB_FatalMode XB_GetFatalMode() {
   return g_fatalMode;
 }
@@ -47,7 +61,7 @@ void XB_FatalError(const char* format, ...) {
       throw XB_FATAL_EXCEPTION(g_fatalBuffer);
     case XB_FatalMode::Exit2:
       std::fflush(stdout);
-      std::fprintf(stderr, "tillands: fatal: %s\n", g_fatalBuffer);
+      std::fprintf(stderr, "%s: %s\n", g_programName, g_fatalBuffer);
       std::fflush(stderr);
       std::exit(2);
     case XB_FatalMode::Abort:
@@ -63,6 +77,10 @@ void XB_Warning(const char* format, ...) {
   va_start(args, format);
   FormatInto(g_warningBuffer, format, args);
   va_end(args);
+  if (g_warningSink) {
+    g_warningSink(g_warningBuffer);
+    return;
+  }
   std::printf("RARA::DIVURAR: WARNING: %s\n", g_warningBuffer);
   std::fflush(stdout);
 }

@@ -11,7 +11,7 @@
 // bad input file gives a clean error instead of a core dump.
 enum class XB_FatalMode {
   Abort,  // print "\n\nXB FATAL ERROR:\n\n%s\n\n\n" to stdout, then abort()
-  Exit2,  // print "tillands: fatal: %s\n" to stderr, then exit(2)
+  Exit2,  // print "<program>: %s\n" to stderr (see XB_SetProgramName), then exit(2)
   Throw,  // throw XB_FATAL_EXCEPTION carrying the message (fuzz harnesses and tests)
 };
 
@@ -23,6 +23,14 @@ class XB_FATAL_EXCEPTION : public std::runtime_error {
 };
 
 void XB_SetFatalMode(XB_FatalMode mode);
+// The name XB_FatalMode::Exit2 begins its message with ("tillands" unless set): every command-line
+// program reports in its own name.
+void XB_SetProgramName(const char* name);
+// Where XB_Warning's text goes: the saver prints it on standard output; command-line programs pass a
+// sink that writes to standard error. Null restores the standard-output line.
+using XB_WarningSink = void (*)(const char* text);
+void XB_SetWarningSink(XB_WarningSink sink);
+XB_WarningSink XB_GetWarningSink();
 XB_FatalMode XB_GetFatalMode();
 
 // Size of the two process-wide message buffers, terminator included.

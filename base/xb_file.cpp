@@ -200,7 +200,16 @@ void XB_FILE::Read(void* buffer, uint32_t count) {
     if (left < static_cast<int64_t>(count)) allowed = static_cast<uint32_t>(left);
   }
   const int64_t moved = allowed == 0 ? 0 : xb_platform::Read(handle_, buffer, allowed);
-  if (moved != static_cast<int64_t>(count)) FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
+  if (moved == static_cast<int64_t>(count)) return;
+  if (moved < 0) FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
+  // No error from the system: the file (or member) ends before the bytes asked for. Say so, rather
+  // than quote an errno left over from some earlier call.
+  int64_t at = xb_platform::Tell(handle_) - moved;
+  if (archiveSlot_ >= 0) at -= static_cast<int64_t>(memberOffset_);
+  const std::string shown = XB_CutPath(path_, 80);
+  if (at <= 0 && moved == 0) XB_FatalError("XB_FILE::Read - file %s - the file is empty", shown.c_str());
+  XB_FatalError("XB_FILE::Read - file %s - the file is cut short: %u bytes wanted at offset %lld, %lld left",
+                shown.c_str(), count, static_cast<long long>(at), static_cast<long long>(moved));
 }
 
 void XB_FILE::Write(const void* buffer, uint32_t count) {

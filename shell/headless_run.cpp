@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/xb_error.h"
 #include "base/xb_file.h"
 #include "display/memory_display_surface.h"
 #include "scene/frame_update.h"
@@ -25,7 +26,9 @@ const char* const kHeadlessUsage =
     "usage: tillands --headless [options]\n"
     "\n"
     "Runs the screensaver without a window: start-up, intro, scene and text phases, on a simulated\n"
-    "clock that advances 1000 / fps milliseconds per frame. The same options give the same frames.\n"
+    "clock that advances one timer period per frame: 1000 / fps whole milliseconds, as the saver's\n"
+    "timer (83 ms at 12 fps, so 12.05 frames per simulated second). The same options give the same\n"
+    "frames.\n"
     "\n"
     "options:\n"
     "  --data DIR          the game data directory (default: the built demo world)\n"
@@ -44,11 +47,13 @@ const char* const kHeadlessUsage =
     "                      window front end writes with TILLANDS_CAPTURE_DIR)\n"
     "  --raw               write frames to standard output as raw RGB24 (for ffmpeg -f rawvideo)\n"
     "  --every K           write only every Kth frame (default 1)\n"
-    "  --quiet             no progress lines\n"
+    "  --quiet             no progress lines and no warnings (their count stays in the summary)\n"
     "  --help              this text\n"
     "\n"
     "A summary (frames, phases, scenes started by kind, activities alive, sound cues) goes to standard\n"
-    "error at the end.\n";
+    "error at the end. Warnings go to standard error too: the first few of each kind in full, then a\n"
+    "count per kind. GIF frame delays carry their rounding to 1/100 s, so the GIF plays at the\n"
+    "simulated speed.\n";
 
 uint32_t HeadlessOptions::TickMs() const {
   return FrameTimerPeriodMs(fps);
@@ -279,7 +284,9 @@ class HeadlessHost final : public SaverWindowHost, public SaverPlatform {
   int quitCode_ = 0;
 };
 
+// The static data's warnings join the base library's: grouped when the front end routes them.
 void PrintWarning(const char* text) {
+  if (XB_WarningSink sink = XB_GetWarningSink()) return sink(text);
   std::fprintf(stderr, "Warning! %s\n", text);
 }
 
@@ -447,4 +454,17 @@ std::string FormatHeadlessSummary(const HeadlessSummary& s) {
       (unsigned long long)s.soundCuesRequested, (unsigned long long)s.soundsPlayed,
       (unsigned long long)s.soundsDropped, (unsigned long long)s.soundsMissing);
   return out;
+}
+
+GifFrameDelays::GifFrameDelays(uint64_t periodMs) : periodMs_(periodMs) {}
+
+int GifFrameDelays::Next() {
+  ++frames_;
+  // Where the frame ends on the simulated clock, in hundredths rounded to nearest; the delay is what
+  // is left after the frames before, so rounding never adds up.
+  const uint64_t due = (frames_ * periodMs_ + 5) / 10;
+  uint64_t delay = due > shown_ ? due - shown_ : 0;
+  if (delay < kMinGifDelay) delay = kMinGifDelay;
+  shown_ += delay;
+  return static_cast<int>(delay);
 }

@@ -85,3 +85,20 @@ HeadlessSummary RunHeadless(const HeadlessOptions& options,
 
 // The summary as text lines (standard error of the front end).
 std::string FormatHeadlessSummary(const HeadlessSummary& summary);
+
+// The delays of the GIF frames written `periodMs` apart (every Kth frame: K timer periods), in the
+// GIF's 1/100 s. Each frame gets the time until the next one with the rounding error carried, so the
+// delays add up to the simulated time. Players stretch delays below 2 (0.02 s), so none is shorter;
+// at more than 50 GIF frames per second the GIF runs slow.
+class GifFrameDelays {
+ public:
+  static constexpr uint64_t kMinGifDelay = 2;
+  explicit GifFrameDelays(uint64_t periodMs);
+  int Next();
+  uint64_t ShownHundredths() const { return shown_; }
+
+ private:
+  uint64_t periodMs_;
+  uint64_t frames_ = 0;
+  uint64_t shown_ = 0;
+};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/xb_error.h"
+#include "base/xb_warning_groups.h"
 #include "shell/headless/frame_writers.h"
 #include "shell/frame_capture.h"
 #include "shell/headless_run.h"
@@ -49,6 +50,11 @@ int HeadlessMain(int argc, char** argv) {
   // A damaged data file ends the program with a message and status 2, never with a core dump.
   XB_SetFatalMode(XB_FatalMode::Exit2);
   RegisterGeneratedResources();
+  // Warnings go to standard error, grouped by kind; --quiet leaves only their count.
+  static XB_WARNING_GROUPS warnings("tillands");
+  XB_RouteWarningsTo(&warnings);
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--quiet") warnings.SetQuiet(true);
 
   HeadlessOptions options;
   std::string error;
@@ -94,7 +100,7 @@ int HeadlessMain(int argc, char** argv) {
     const std::filesystem::path parent = std::filesystem::path(options.gifFile).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   }
-  const int gifDelay = std::max(2, int((100u * options.every + options.fps / 2) / options.fps));
+  GifFrameDelays gifDelays(uint64_t{options.every} * options.TickMs());
   AnimatedGif gif;
   bool gifOpen = false;
   uint64_t written = 0;
@@ -122,7 +128,7 @@ int HeadlessMain(int argc, char** argv) {
         if (!gif.Open(options.gifFile, frame.width, frame.height, frame.colours, outputError)) return false;
         gifOpen = true;
       }
-      if (!gif.AddFrame(frame.indices, frame.colours, gifDelay, outputError)) return false;
+      if (!gif.AddFrame(frame.indices, frame.colours, gifDelays.Next(), outputError)) return false;
     }
     if (rawOut && !WriteRawRgbFrame(rawOut, frame.indices, frame.width, frame.height, frame.colours)) {
       outputError = "cannot write to standard output";
@@ -143,9 +149,14 @@ int HeadlessMain(int argc, char** argv) {
   if (!summary.started) {
     // Nothing ran: the reason is all there is to say.
     std::fprintf(stderr, "tillands: %s\n", summary.stopReason.c_str());
+    warnings.PrintSummary();
     return 1;
   }
   std::fputs(FormatHeadlessSummary(summary).c_str(), stderr);
+  if (warnings.Total()) {
+    std::fprintf(stderr, "  warnings: %llu\n", static_cast<unsigned long long>(warnings.Total()));
+    warnings.PrintSummary();
+  }
   if (!options.pngDir.empty() || !options.gifFile.empty() || !options.ppmDir.empty() || options.raw)
     std::fprintf(stderr, "  frames written: %llu (every %u)\n", (unsigned long long)written, options.every);
   if (!outputError.empty()) std::fprintf(stderr, "tillands: %s\n", outputError.c_str());

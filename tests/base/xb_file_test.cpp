@@ -9,6 +9,7 @@
 
 #include "base/xb_archive_writer.h"
 #include "base/xb_error.h"
+#include "base/xb_warning_groups.h"
 #include "tests/common/fatal_test.h"
 #include "tests/common/temp_dir.h"
 
@@ -260,7 +261,8 @@ TEST_F(FileTest, ReadingPastAMemberEndIsAShortRead) {
   auto archive = MakeArchive("data.dat", {{"a", Bytes("abc")}, {"b", Bytes("NEXT MEMBER")}});
   XB_FILE f("a", true);
   char buffer[8] = {};
-  XB_EXPECT_FATAL_THROW(f.Read(buffer, 5), "XB_FILE::Read - file a - errno ");
+  XB_EXPECT_FATAL_THROW(f.Read(buffer, 5),
+                        "XB_FILE::Read - file a - the file is cut short: 5 bytes wanted at offset 0, 3 left");
   f.Seek(3);
   XB_EXPECT_FATAL_THROW(f.ReadU8(), "XB_FILE::Read - file a");
   f.Seek(100);
@@ -318,7 +320,15 @@ TEST_F(FileTest, FatalShortReadAndSeekMessages) {
         XB_FILE f("two.bin", true);
         f.ReadU32();
       },
-      "XB_FILE::Read - file two\\.bin - errno [0-9]+: ");
+      "XB_FILE::Read - file two\\.bin - the file is cut short: 4 bytes wanted at offset 0, 2 left");
+  // An empty file says so (no errno of some earlier call).
+  dir.WriteText("none.bin", "");
+  XB_EXPECT_FATAL(
+      {
+        XB_FILE f("none.bin", true);
+        f.ReadU8();
+      },
+      "XB_FILE::Read - file none\\.bin - the file is empty");
   XB_EXPECT_FATAL(
       {
         XB_FILE f("two.bin", true);
@@ -356,6 +366,48 @@ TEST(ErrorTest, WarningsPrintAndAreBounded) {
   EXPECT_EQ(std::string(XB_LastWarning()), std::string(XB_MESSAGE_BUFFER_SIZE - 1, 'w'));
 }
 
+// Command-line programs route warnings to standard error, grouped by kind: the first few in full, the
+// rest counted in a summary; quiet shows none and keeps the counts.
+TEST(ErrorTest, WarningsCanBeRoutedAndGrouped) {
+  EXPECT_EQ(XB_WARNING_GROUPS::KindOf("bob 12 of <a.bmd> has \"x\" 7"), "bob # of <...> has \"...\" #");
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  XB_WARNING_GROUPS groups("prog", 2);
+  groups.SetOutput(out);
+  XB_RouteWarningsTo(&groups);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 5; ++i) XB_Warning("define <N%d> could not be solved in %d", i, i);
+  XB_Warning("something else");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // nothing on standard output
+  XB_RouteWarningsTo(nullptr);
+  EXPECT_EQ(groups.Total(), 6u);
+  EXPECT_EQ(groups.Hidden(), 3u);
+  groups.PrintSummary();
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(text,
+            "prog: warning: define <N0> could not be solved in 0\n"
+            "prog: warning: define <N1> could not be solved in 1\n"
+            "prog: (further warnings like this one are counted at the end)\n"
+            "prog: warning: something else\n"
+            "prog: 5 warnings in all like: define <N0> could not be solved in 0\n"
+            "prog: 6 warnings in all, 3 not shown\n");
+  XB_WARNING_GROUPS quiet("prog");
+  quiet.SetQuiet(true);
+  std::FILE* none = std::tmpfile();
+  quiet.SetOutput(none);
+  quiet.Add("a");
+  EXPECT_EQ(std::ftell(none), 0);
+  EXPECT_EQ(quiet.Hidden(), 1u);
+  std::fclose(none);
+  // Routed back: the saver's own standard-output line.
+  testing::internal::CaptureStdout();
+  XB_Warning("back");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "RARA::DIVURAR: WARNING: back\n");
+}
+
 TEST(ErrorTest, FatalModes) {
   EXPECT_EQ(XB_GetFatalMode(), XB_FatalMode::Abort);
   EXPECT_EXIT(
@@ -363,7 +415,15 @@ TEST(ErrorTest, FatalModes) {
         XB_SetFatalMode(XB_FatalMode::Exit2);
         XB_FatalError("broken %s", "data");
       },
-      ::testing::ExitedWithCode(2), "^tillands: fatal: broken data\n$");
+      ::testing::ExitedWithCode(2), "^tillands: broken data\n$");
+  // Every program reports in its own name.
+  EXPECT_EXIT(
+      {
+        XB_SetProgramName("tillands-assets");
+        XB_SetFatalMode(XB_FatalMode::Exit2);
+        XB_FatalError("broken %s", "data");
+      },
+      ::testing::ExitedWithCode(2), "^tillands-assets: broken data\n$");
   {
     tl_test::FatalThrowScope scope;
     EXPECT_THROW(XB_FatalError("x"), XB_FATAL_EXCEPTION);

@@ -209,6 +209,26 @@ int Parse(std::vector<const char*> args, HeadlessOptions& options, std::string& 
   return ParseHeadlessArguments(int(args.size()), args.data(), options, error, "/default/world");
 }
 
+// GIF delays are whole hundredths: each carries the rounding of the ones before, so a GIF of frames
+// 83 ms apart (12 fps) plays 12 frames in 0.996 s, not 0.96 s (8 each) or 1.08 s (9 each).
+TEST(HeadlessGif, FrameDelaysAddUpToTheSimulatedTime) {
+  for (uint64_t period : {83ull, 249ull, 40ull, 1000ull, 33ull}) {
+    GifFrameDelays delays(period);
+    uint64_t sum = 0;
+    for (uint64_t n = 1; n <= 1000; ++n) {
+      const int d = delays.Next();
+      EXPECT_GE(d, 2);
+      sum += uint64_t(d);
+      // Never more than half a hundredth off the simulated time.
+      EXPECT_LE(std::llabs(int64_t(sum * 10) - int64_t(n * period)), 5) << period << " " << n;
+    }
+    EXPECT_EQ(delays.ShownHundredths(), sum);
+  }
+  // Shorter than players show: each at least 2, the GIF runs slow rather than at random speed.
+  GifFrameDelays fast(10);
+  for (int n = 0; n < 10; ++n) EXPECT_EQ(fast.Next(), 2);
+}
+
 TEST(HeadlessArguments, DefaultsAndValues) {
   HeadlessOptions o;
   std::string error;

@@ -116,9 +116,26 @@ TEST_F(ArchiveCommandTest, ExtractSkipsUnsafeShadowedAndOutOfRangeMembers) {
   cut.resize(cut.size() - 1);
   dir.Write("cut.dat", cut);
   r = Run("archive extract cut.dat cutout");
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("member \"cut.txt\" lies beyond the end of the archive"), std::string::npos) << r.err;
   EXPECT_EQ(dir.ReadText("cutout/whole.txt"), "ab");
+  // Listing marks it and reports the damage.
+  r = Run("archive list cut.dat");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("cut.txt  [PAST THE END OF THE FILE]"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("whole.txt  [PAST"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("tillands-assets archive: cut.dat: 1 member lies past the end of the file"),
+            std::string::npos)
+      << r.err;
+
+  // Member names are Windows-1252: listed as UTF-8, or as stored with --raw.
+  std::vector<uint8_t> umlaut = XB_BuildArchiveImage({{"Gr\xFC\xDF.txt", {'x'}}}, &error);
+  dir.Write("names.dat", umlaut);
+  r = Run("archive list names.dat");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Gr\xC3\xBC\xC3\x9F.txt"), std::string::npos) << r.out;
+  r = Run("archive list names.dat --raw");
+  EXPECT_NE(r.out.find("Gr\xFC\xDF.txt"), std::string::npos) << r.out;
 }
 
 TEST_F(ArchiveCommandTest, BadInputGivesClearErrors) {
@@ -144,7 +161,7 @@ TEST_F(ArchiveCommandTest, BadInputGivesClearErrors) {
   EXPECT_EQ(damaged.status, 2);
   EXPECT_EQ(
       damaged.err,
-      "tillands: fatal: XB_ARCHIVE - file damaged.dat - corrupt data: needs 2684354550 bytes, 0 left\n");
+      "tillands-assets: XB_ARCHIVE - file damaged.dat - corrupt data: needs 2684354550 bytes, 0 left\n");
 
   // Names that differ only in case cannot both be found by the saver: packing refuses them.
   dir.WriteText("twins/a.txt", "1");

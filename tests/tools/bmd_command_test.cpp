@@ -121,6 +121,22 @@ TEST_F(BmdCommandTest, BadLibrariesAndManifestsAreReported) {
   EXPECT_NE(Run("bmd build m3.txt o.bmd").err.find("unknown bob kind 'sprite'"), std::string::npos);
   dir.WriteText("m4.txt", "count 1\n0 mask 0 0 - size 0 1\n3 mask 0 0 - size 0 1\n");
   EXPECT_NE(Run("bmd build m4.txt o.bmd").err.find("smaller than the bobs need"), std::string::npos);
+  // Absurd entry counts are refused before anything is allocated or written (a three-line manifest
+  // once made a 2.8 GB file).
+  dir.WriteText("m5.txt", "count 4000000000\n0 mask 0 0 - size 0 1\n");
+  r = Run("bmd build m5.txt big.bmd");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("m5.txt:1: 'count 4000000000' is more than a library may hold"), std::string::npos)
+      << r.err;
+  dir.WriteText("m6.txt", "first 10\n10 mask 0 0 - size 0 1\n4000000000 mask 0 0 - size 0 1\n");
+  r = Run("bmd build m6.txt big.bmd");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("m6.txt:3: bob number 4000000000 lies more than 65536 entries after 'first'"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(dir.Exists("big.bmd"));
+  dir.WriteText("m7.txt", "first 100\ncount 65536\n100 mask 0 0 - size 0 1\n");
+  EXPECT_EQ(Run("bmd build m7.txt top.bmd").status, 0);  // the largest library allowed is fine
 
   // An RGB picture cannot stand for palette indices.
   PngImage rgb;

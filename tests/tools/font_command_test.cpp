@@ -23,6 +23,9 @@ class FontCommandTest : public asset_test::AssetToolTest {
     builder.AddGlyph('A', a, 0);
     builder.AddGlyph('i', i, 0);
     builder.AddGlyph('g', g, 0, 0, 1);
+    XB_BITMAP umlaut(4, 3);  // 0xE4, Windows-1252 for U+00E4
+    umlaut.Fill(4);
+    builder.AddGlyph(0xE4, umlaut, 0);
     ASSERT_TRUE(builder.SaveFnt(dir.File(name).c_str()));
   }
 };
@@ -49,6 +52,28 @@ TEST_F(FontCommandTest, RendersTheDrawnPixelsOnATransparentBackground) {
   EXPECT_EQ(png.height, 5 + 1 + 3);
 }
 
+// The text on the command line is UTF-8; the font's glyphs are numbered by Windows-1252 bytes.
+TEST_F(FontCommandTest, TextIsConvertedFromUtf8ToTheFontsBytes) {
+  MakeFont("ext.fnt");
+  PngImage png;
+  std::string error;
+  asset_test::Result r = Run("font render ext.fnt '\xC3\xA4' u.png");  // "ä" in UTF-8
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(ReadPng(dir.File("u.png"), &png, &error)) << error;
+  EXPECT_EQ(png.width, 4);
+  // --raw takes the bytes as given: the Windows-1252 byte itself.
+  r =
+      Run("font render ext.fnt '\xE4"
+          "A' raw.png --raw");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(ReadPng(dir.File("raw.png"), &png, &error)) << error;
+  EXPECT_EQ(png.width, 4 + 1 + 2);
+  // A character Windows-1252 does not have is named.
+  r = Run("font render ext.fnt '\xC4\x81' x.png");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("has no Windows-1252 character"), std::string::npos) << r.err;
+}
+
 TEST_F(FontCommandTest, ReportsBadInput) {
   EXPECT_EQ(Run("font --help").status, 0);
   EXPECT_EQ(Run("font render only.fnt").status, 1);
@@ -61,6 +86,20 @@ TEST_F(FontCommandTest, ReportsBadInput) {
   asset_test::Result r = Run("font render bad.fnt A out.png");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("bad.fnt"), std::string::npos) << r.err;
+  // Missing is missing input; empty and cut-short files say so.
+  r = Run("font render none.fnt A out.png");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("tillands-assets font: none.fnt: no such file"), std::string::npos) << r.err;
+  dir.Write("empty.fnt", {});
+  r = Run("font render empty.fnt A out.png");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("tillands-assets: XB_FILE::Read - file empty.fnt - the file is empty"),
+            std::string::npos)
+      << r.err;
+  dir.Write("cut.fnt", Bytes(bytes.begin(), bytes.begin() + 20));
+  r = Run("font render cut.fnt A out.png");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("cut.fnt - the file is cut short"), std::string::npos) << r.err;
 }
 
 }  // namespace

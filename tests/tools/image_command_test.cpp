@@ -156,8 +156,18 @@ TEST_F(ImageCommandTest, ImageReportsBadInputAndUsage) {
   dir.Write("pic.tga", Bytes(100, 0));
   r = Run("image pic.tga out.png");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("Unknown GFX format : .tga"), std::string::npos) << r.err;
-  EXPECT_EQ(Run("image missing.pcx out.png").status, 2);
+  EXPECT_NE(r.err.find("tillands-assets image: pic.tga: not a picture the saver reads (expected a .pcx or "
+                       ".bmp file)"),
+            std::string::npos)
+      << r.err;
+  // A missing file is missing input (1); an empty one says so (2), cut-short ones say where they end.
+  r = Run("image missing.pcx out.png");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("missing.pcx: no such file"), std::string::npos) << r.err;
+  dir.Write("empty.pcx", {});
+  r = Run("image empty.pcx out.png");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("empty.pcx: the file is empty"), std::string::npos) << r.err;
   dir.Write("ok.pcx", Pcx3x2());
   EXPECT_EQ(Run("image ok.pcx no/such/dir/out.png").status, 1);
 }

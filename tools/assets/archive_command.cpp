@@ -16,6 +16,7 @@
 #include "base/xb_atomic_file.h"
 #include "base/xb_file.h"
 #include "tools/assets/command.h"
+#include "tools/common/text_encoding.h"
 
 namespace fs = std::filesystem;
 
@@ -25,18 +26,21 @@ int RunArchive(int argc, char** argv);
 
 const AssetCommand archiveCommand{
     "archive", "list, extract and pack packed data files (data_v.dat)",
-    "usage: tillands-assets archive list FILE\n"
+    "usage: tillands-assets archive list FILE [--raw]\n"
     "       tillands-assets archive extract FILE DIR\n"
     "       tillands-assets archive pack DIR FILE\n"
     "\n"
     "A packed data file holds game files under the names the saver opens them by, relative to the\n"
     "data directory with backslash separators (for example Data_V\\VE_Graphics\\ExtText.fnt).\n"
     "\n"
-    "  list FILE          print offset, size and name of every member, in directory order\n"
+    "  list FILE          print offset, size and name of every member, in directory order; names\n"
+    "                     are printed as UTF-8 (--raw: their Windows-1252 bytes); members whose data\n"
+    "                     lies past the end of the file are marked, and the status is 2\n"
     "  extract FILE DIR   write every member below DIR, its backslashes becoming folders\n"
     "  pack DIR FILE      pack every file below DIR, named relative to DIR, sorted by name\n"
     "\n"
-    "Exit status: 0 success, 1 bad usage or a member that could not be handled, 2 a damaged archive.\n",
+    "Exit status: 0 success, 1 bad usage, a missing input or a member that could not be written or\n"
+    "extracted safely, 2 a damaged archive (members past its end included).\n",
     &RunArchive};
 
 int Usage() {
@@ -64,17 +68,28 @@ int64_t FileLength(const char* path) {
   return ec ? -1 : static_cast<int64_t>(size);
 }
 
-int List(const char* path) {
+int List(const char* path, bool raw) {
   if (!IsRegularFile(path)) return Fail(std::string("no such archive file: ") + path);
   XB_ARCHIVE archive(path);
+  const int64_t length = FileLength(path);
   uint64_t total = 0;
+  uint32_t pastEnd = 0;
   std::printf("%10s  %10s  %s\n", "offset", "size", "name");
   for (uint32_t i = 0; i < archive.Count(); ++i) {
     const XB_ARCHIVE::Entry& e = archive.EntryAt(i);
-    std::printf("%10u  %10u  %s\n", e.offset, e.size, e.name);
+    // A member whose bytes lie past the end of the file cannot be read: the archive is damaged.
+    const bool beyond = uint64_t{e.offset} + e.size > static_cast<uint64_t>(length);
+    pastEnd += beyond ? 1 : 0;
+    std::printf("%10u  %10u  %s%s\n", e.offset, e.size, raw ? e.name : Cp1252ToUtf8(e.name).c_str(),
+                beyond ? "  [PAST THE END OF THE FILE]" : "");
     total += e.size;
   }
   std::printf("%u members, %llu bytes\n", archive.Count(), static_cast<unsigned long long>(total));
+  if (pastEnd) {
+    std::fprintf(stderr, "tillands-assets archive: %s: %u member%s past the end of the file (%lld bytes)\n",
+                 path, pastEnd, pastEnd == 1 ? " lies" : "s lie", static_cast<long long>(length));
+    return 2;
+  }
   return 0;
 }
 
@@ -113,7 +128,8 @@ int Extract(const char* path, const char* target) {
     const XB_ARCHIVE::Entry& e = archive.EntryAt(i);
     const std::vector<std::string> parts = SafeComponents(e.name);
     if (parts.empty()) {
-      status = Fail(std::string("member name not safe to extract, skipped: \"") + e.name + "\"");
+      status =
+          std::max(status, Fail(std::string("member name not safe to extract, skipped: \"") + e.name + "\""));
       continue;
     }
     // The saver finds only the first of names equal without regard to case; later ones are dead.
@@ -124,7 +140,8 @@ int Extract(const char* path, const char* target) {
       continue;
     }
     if (static_cast<int64_t>(e.offset) + e.size > archiveLength) {
-      status = Fail(std::string("member \"") + e.name + "\" lies beyond the end of the archive, skipped");
+      Fail(std::string("member \"") + e.name + "\" lies beyond the end of the archive, skipped");
+      status = 2;  // a damaged archive
       continue;
     }
     fs::path out(target);
@@ -132,7 +149,7 @@ int Extract(const char* path, const char* target) {
     fs::create_directories(out.parent_path(), ec);
     XB_ATOMIC_FILE file;  // all or nothing: a failed member leaves no cut-short file
     if (!file.Open(out.string().c_str())) {
-      status = Fail(file.Error());
+      status = std::max(status, Fail(file.Error()));
       continue;
     }
     XB_FILE& in = *archive.File();
@@ -143,7 +160,7 @@ int Extract(const char* path, const char* target) {
       file.Write(chunk.data(), n);
       done += n;
     }
-    if (!file.Commit()) status = Fail(file.Error());
+    if (!file.Commit()) status = std::max(status, Fail(file.Error()));
   }
   return status;
 }
@@ -201,7 +218,8 @@ int Pack(const char* source, const char* output) {
 int RunArchive(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string action = argv[1];
-  if (action == "list" && argc == 3) return List(argv[2]);
+  if (action == "list" && argc == 3) return List(argv[2], false);
+  if (action == "list" && argc == 4 && std::strcmp(argv[3], "--raw") == 0) return List(argv[2], true);
   if (action == "extract" && argc == 4) return Extract(argv[2], argv[3]);
   if (action == "pack" && argc == 4) return Pack(argv[2], argv[3]);
   if (action != "list" && action != "extract" && action != "pack")

@@ -54,6 +54,12 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// A file that is not what it should be: damaged data, status 2.
+int Damaged(const std::string& message) {
+  std::fprintf(stderr, "tillands-assets bmd: %s\n", message.c_str());
+  return 2;
+}
+
 const char* KindName(uint16_t kind) {
   switch (kind) {
     case XB_BOB_PACKED:
@@ -77,7 +83,7 @@ std::unique_ptr<XB_BOB_MANAGER> LoadLibrary(const char* path) {
 
 int List(const char* path) {
   auto library = LoadLibrary(path);
-  if (!library) return Fail(std::string(path) + ": not a bob library");
+  if (!library) return Damaged(std::string(path) + ": not a bob library");
   std::printf("# %s: first %u, count %u, %u bytes of pixel data\n", path, library->GetFirstIndex(),
               library->GetCount(), library->GetPixelBytesSize());
   for (uint32_t i = 0; i < library->GetCount(); ++i) {
@@ -96,7 +102,7 @@ int Export(const char* path, const std::string& dir, const std::string& paletteP
   std::string error;
   if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return Fail(error);
   auto library = LoadLibrary(path);
-  if (!library) return Fail(std::string(path) + ": not a bob library");
+  if (!library) return Damaged(std::string(path) + ": not a bob library");
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) return Fail(dir + ": cannot create the directory: " + ec.message());
@@ -178,6 +184,11 @@ std::unique_ptr<XB_BITMAP> ReadIndexPng(const std::string& path, std::string* er
   return bitmap;
 }
 
+// The most entries a built library may have: the saver names bobs by 16-bit numbers (animation
+// frames, scene pictures), so a larger table only wastes space, and a typo in a number or a count
+// must not make a file of gigabytes.
+constexpr uint64_t kMaxBuiltEntries = 65536;
+
 int Build(const char* manifestPath, const char* outPath) {
   std::ifstream in(manifestPath);
   if (!in) return Fail(std::string(manifestPath) + ": cannot open the manifest");
@@ -201,6 +212,9 @@ int Build(const char* manifestPath, const char* outPath) {
         if (builder) return bad("'first' must come before the bobs");
         first = static_cast<uint32_t>(value);
       } else {
+        if (static_cast<uint64_t>(value) > kMaxBuiltEntries)
+          return bad("'count " + std::to_string(value) + "' is more than a library may hold (" +
+                     std::to_string(kMaxBuiltEntries) + " entries)");
         count = static_cast<uint32_t>(value);
       }
       continue;
@@ -215,6 +229,9 @@ int Build(const char* manifestPath, const char* outPath) {
       return bad("expected a bob number, 'first' or 'count', got '" + head + "'");
     }
     if (number < first || number > 0xFFFFFFFFll) return bad("bob number out of range");
+    if (static_cast<uint64_t>(number - first) >= kMaxBuiltEntries)
+      return bad("bob number " + std::to_string(number) + " lies more than " +
+                 std::to_string(kMaxBuiltEntries) + " entries after 'first' (" + std::to_string(first) + ")");
     if (!(words >> kind >> x >> y >> file)) return bad("expected: NUMBER KIND X Y FILE");
     const uint16_t kindCode = kind == "packed"   ? XB_BOB_PACKED
                               : kind == "shadow" ? XB_BOB_SHADOW
@@ -266,6 +283,8 @@ int Build(const char* manifestPath, const char* outPath) {
   }
   if (!builder) builder = std::make_unique<BobLibraryBuilder>(first);
   if (count > 0) {
+    if (uint64_t{first} + count - 1 > 0xFFFFFFFFull)
+      return Fail(std::string(manifestPath) + ": 'first' + 'count' runs past the last bob number");
     if (builder->GetCount() > count)
       return Fail(std::string(manifestPath) + ": 'count " + std::to_string(count) +
                   "' is smaller than the bobs need");

@@ -16,6 +16,11 @@ struct AssetCommand {
   AssetCommand(const char* name, const char* summary, const char* usage, int (*run)(int, char**));
 };
 
+class XB_WARNING_GROUPS;
+// The warnings of this run (XB_Warning is routed here; commands that install their own warning
+// callbacks, such as the static data's, hand the text here too).
+XB_WARNING_GROUPS& ToolWarnings();
+
 // True when argv holds -h or --help; the group then prints its usage and returns 0.
 bool WantsHelp(int argc, char** argv);
 int PrintUsage(const AssetCommand& command, int status);

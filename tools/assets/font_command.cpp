@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tools/assets/command.h"
 #include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
+#include "tools/common/text_encoding.h"
 #include "tools/common/tool_images.h"
 
 namespace {
@@ -23,20 +25,28 @@ int RunFont(int argc, char** argv);
 
 const AssetCommand fontCommand{
     "font", "render text with a bitmap font (.fnt) to PNG",
-    "usage: tillands-assets font render FONT.fnt TEXT OUT.png [--palette PCX|BMP]\n"
+    "usage: tillands-assets font render FONT.fnt TEXT OUT.png [--palette PCX|BMP] [--raw]\n"
     "\n"
     "Draws TEXT the way the saver does (space, tab and '_' advance by the width of 'i'; \\n breaks\n"
     "the line; the glyphs' own offsets place them) and writes the smallest picture that holds every\n"
     "drawn pixel as an RGBA PNG with a transparent background. Colours come from the PALETTE\n"
     "resource, or from the palette of the given picture. A '\\n' typed as two characters in TEXT also\n"
-    "breaks the line.\n"
+    "breaks the line. TEXT is UTF-8 and is converted to the Windows-1252 bytes the font's glyphs are\n"
+    "numbered by (\"äöü\" draws the umlauts); --raw takes its bytes as they are.\n"
     "\n"
-    "Exit status: 0 success, 1 bad usage, an empty text or an unwritable output, 2 a damaged font.\n",
+    "Exit status: 0 success, 1 bad usage, a missing font, a text without drawable characters or\n"
+    "without a Windows-1252 form, or an unwritable output; 2 a damaged font.\n",
     &RunFont};
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets font: %s\n", message.c_str());
   return 1;
+}
+
+// A file that is not what it should be: damaged data, status 2.
+int Damaged(const std::string& message) {
+  std::fprintf(stderr, "tillands-assets font: %s\n", message.c_str());
+  return 2;
 }
 
 // The box that the drawn glyphs cover, following the text layout rules of XB_BITMAP::PutText.
@@ -78,7 +88,7 @@ int Render(const char* fontPath, std::string text, const char* outPath, const st
 
   std::unique_ptr<XB_STORABLE> object(LoadObjectFromFile(fontPath));
   auto* font = dynamic_cast<XB_FONT*>(object.get());
-  if (!font) return Fail(std::string(fontPath) + ": not a font");
+  if (!font) return Damaged(std::string(fontPath) + ": not a font");
   XB_RECT box;
   if (!TextBox(*font, text, &box))
     return Fail("nothing of the text can be drawn with this font (or it is too large)");
@@ -115,9 +125,25 @@ int Render(const char* fontPath, std::string text, const char* outPath, const st
 
 int RunFont(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "render") != 0) return PrintUsage(fontCommand, 1);
-  if (argc == 5) return Render(argv[2], argv[3], argv[4], "");
-  if (argc == 7 && std::strcmp(argv[5], "--palette") == 0) return Render(argv[2], argv[3], argv[4], argv[6]);
-  return PrintUsage(fontCommand, 1);
+  std::vector<const char*> args;
+  std::string palette;
+  bool raw = false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--palette") == 0 && i + 1 < argc)
+      palette = argv[++i];
+    else if (std::strcmp(argv[i], "--raw") == 0)
+      raw = true;
+    else
+      args.push_back(argv[i]);
+  }
+  if (args.size() != 3) return PrintUsage(fontCommand, 1);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(args[0], ec)) return Fail(std::string(args[0]) + ": no such file");
+  // The font's glyphs are numbered by Windows-1252 bytes; the command line speaks UTF-8.
+  std::string text = args[1], problem;
+  if (!raw && !Utf8ToCp1252(args[1], &text, &problem))
+    return Fail("the text cannot be drawn: " + problem + " (--raw takes its bytes as they are)");
+  return Render(args[0], text, args[2], palette);
 }
 
 }  // namespace

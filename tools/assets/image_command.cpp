@@ -23,7 +23,8 @@ const AssetCommand imageCommand{
     "chosen by the extension) and writes it as a PNG: 8-bit pictures as paletted PNGs with their own\n"
     "palette, 24- and 32-bit pictures as RGB.\n"
     "\n"
-    "Exit status: 0 success, 1 bad usage or an unwritable output, 2 a damaged or unsupported picture.\n",
+    "Exit status: 0 success, 1 bad usage, a missing FILE or an unwritable output, 2 a damaged,\n"
+    "empty or unsupported picture.\n",
     &RunImage};
 
 int RunImage(int argc, char** argv) {
@@ -31,6 +32,11 @@ int RunImage(int argc, char** argv) {
   if (RefuseOutputOverInput("tillands-assets image", argv[2], {argv[1]})) return 1;
   // True-colour pictures are decoded into 0x00RRGGBB pixels.
   XB_InstallPixelFormat32(XB_PIXEL_FORMAT_32::Xrgb8888());
+  int status = 0;
+  if (std::string problem = PictureInputProblem(argv[1], &status); !problem.empty()) {
+    std::fprintf(stderr, "tillands-assets image: %s\n", problem.c_str());
+    return status;
+  }
   XB_PICTURE picture(argv[1]);
   const XB_BITMAP& bitmap = *picture.GetBitmap();
   const PngImage png = bitmap.GetFormat() == XB_PIXELS_8

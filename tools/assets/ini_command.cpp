@@ -7,6 +7,7 @@
 #include "base/xb_ini_file_reader.h"
 #include "base/xb_string_array.h"
 #include "tools/assets/command.h"
+#include "tools/common/text_encoding.h"
 
 namespace {
 
@@ -14,14 +15,15 @@ int RunIni(int argc, char** argv);
 
 const AssetCommand iniCommand{
     "ini", "dump or compile INI descriptions (.ini, .cif)",
-    "usage: tillands-assets ini dump FILE\n"
+    "usage: tillands-assets ini dump FILE [--raw]\n"
     "       tillands-assets ini compile FILE\n"
     "\n"
     "Descriptions are read the way the saver reads them: #include and #define are expanded and every\n"
     "line is brought to its stored form (sections [S], keys [K] with their values re-spaced). A file\n"
     "that is absent is read from its .cif cache; a file that holds a compiled cache is read as one.\n"
     "\n"
-    "  dump FILE      print the stored lines, one per line, kind shown as [S] or [K]\n"
+    "  dump FILE      print the stored lines, one per line, kind shown as [S] or [K]; the texts'\n"
+    "                 Windows-1252 characters are printed as UTF-8 (--raw: the bytes as stored)\n"
     "  compile FILE   parse FILE and write its .cif cache beside it\n"
     "\n"
     "Exit status: 0 success, 1 bad usage or a cache that could not be written, 2 a missing or damaged\n"
@@ -34,17 +36,19 @@ int Fail(const std::string& message) {
 }
 
 // The stored lines of a reader as the dump prints them.
-void PrintLines(const XB_INI_FILE_READER& reader) {
+void PrintLines(const XB_INI_FILE_READER& reader, bool raw) {
   const XB_STORABLE_STRING_ARRAY* lines = reader.GetLines();
   for (uint32_t i = 0; lines && i < lines->Slots(); ++i) {
     const char* s = lines->GetString(i);
     if (!s || !s[0]) continue;
     const char* kind = s[0] == XB_INI_SECTION_LINE ? "[S]" : s[0] == XB_INI_KEY_LINE ? "[K]" : "[?]";
-    std::printf("%s %s\n", kind, s + 1);
+    std::printf("%s %s\n", kind, raw ? s + 1 : Cp1252ToUtf8(s + 1).c_str());
   }
 }
 
 int RunIni(int argc, char** argv) {
+  bool raw = false;
+  if (argc == 4 && std::strcmp(argv[3], "--raw") == 0) raw = true, --argc;
   if (argc != 3) return PrintUsage(iniCommand, 1);
   const std::string action = argv[1];
   const char* file = argv[2];
@@ -56,7 +60,7 @@ int RunIni(int argc, char** argv) {
 
   XB_INI_FILE_READER reader(file, false);
   if (action == "dump") {
-    PrintLines(reader);
+    PrintLines(reader, raw);
     return 0;
   }
   if (reader.LoadedFromCache())

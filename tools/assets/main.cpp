@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/xb_error.h"
+#include "base/xb_warning_groups.h"
 #include "graphics/graphics_storables.h"
 #include "tools/assets/command.h"
 
@@ -17,8 +18,11 @@ std::map<std::string, const AssetCommand*>& Registry() {
 int PrintOverview(FILE* out, int status) {
   std::fprintf(out,
                "tillands-assets - the asset toolkit of the Tillands screensaver\n\n"
-               "usage: tillands-assets COMMAND [ARGS...]\n"
+               "usage: tillands-assets COMMAND [ARGS...] [--quiet]\n"
                "       tillands-assets COMMAND --help\n\n"
+               "Warnings go to standard error, the first few of each kind in full and a count of the rest\n"
+               "at the end; --quiet (or -q) shows only the counts. Exit status of every command: 0 success,\n"
+               "1 bad usage, a missing input or a failed check, 2 damaged data.\n\n"
                "commands:\n");
   for (const auto& [name, command] : Registry())
     std::fprintf(out, "  %-12s %s\n", name.c_str(), command->summary);
@@ -37,15 +41,42 @@ bool WantsHelp(int argc, char** argv) {
   return false;
 }
 
+XB_WARNING_GROUPS& ToolWarnings() {
+  static XB_WARNING_GROUPS groups("tillands-assets");
+  return groups;
+}
+
 int PrintUsage(const AssetCommand& command, int status) {
   std::fprintf(status == 0 ? stdout : stderr, "%s", command.usage);
   return status;
 }
 
+namespace {
+// Runs the command, then the summary of the warnings that were grouped or silenced.
+int RunCommand(const AssetCommand& command, int argc, char** argv) {
+  const int status = command.run(argc, argv);
+  ToolWarnings().PrintSummary();
+  return status;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
-  // A damaged data file ends the tool with a message and status 2, never with a core dump.
+  // A damaged data file ends the tool with a message and status 2, never with a core dump; messages
+  // and warnings go to standard error in the tool's own name, so dumps on standard output stay clean.
   XB_SetFatalMode(XB_FatalMode::Exit2);
+  XB_SetProgramName("tillands-assets");
+  XB_RouteWarningsTo(&ToolWarnings());
   RegisterGraphicsStorables();
+  // --quiet (anywhere) silences warnings; their count stays in the summary.
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--quiet") == 0 || std::strcmp(argv[i], "-q") == 0)
+      ToolWarnings().SetQuiet(true);
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+  argv[argc] = nullptr;
   if (argc < 2) return PrintOverview(stderr, 1);
   if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0 ||
       std::strcmp(argv[1], "help") == 0)
@@ -56,5 +87,5 @@ int main(int argc, char** argv) {
     return PrintOverview(stderr, 1);
   }
   if (WantsHelp(argc - 1, argv + 1)) return PrintUsage(*it->second, 0);
-  return it->second->run(argc - 1, argv + 1);
+  return RunCommand(*it->second, argc - 1, argv + 1);
 }

@@ -38,29 +38,30 @@ int RunMakeWorld(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--force") == 0) {
       force = true;
     } else if (argv[i][0] == '-') {
-      std::fprintf(stderr, "make-world: unknown option '%s'\n\n%s", argv[i], kMakeWorldUsage);
+      std::fprintf(stderr, "tillands-assets make-world: unknown option '%s'\n\n%s", argv[i], kMakeWorldUsage);
       return 1;
     } else if (dir.empty()) {
       dir = argv[i];
     } else {
-      std::fprintf(stderr, "make-world: more than one directory given\n\n%s", kMakeWorldUsage);
+      std::fprintf(stderr, "tillands-assets make-world: more than one directory given\n\n%s",
+                   kMakeWorldUsage);
       return 1;
     }
   }
   if (dir.empty()) {
-    std::fprintf(stderr, "make-world: no directory given\n\n%s", kMakeWorldUsage);
+    std::fprintf(stderr, "tillands-assets make-world: no directory given\n\n%s", kMakeWorldUsage);
     return 1;
   }
   auto start = std::chrono::steady_clock::now();
   tlworld::WorldOutput world = tlworld::BuildWorld();
   if (tlworld::CountCreatureTypes(world) == 0) {
     // Every scene needs creatures; a world without them would start and show empty screens.
-    std::fprintf(stderr, "tillands-assets: make-world: the world holds no creature (nothing written)\n");
+    std::fprintf(stderr, "tillands-assets make-world: the world holds no creature (nothing written)\n");
     return 2;
   }
   std::string error;
   if (!tlworld::WriteWorld(world, dir, archive, &error, force)) {
-    std::fprintf(stderr, "make-world: %s\n", error.c_str());
+    std::fprintf(stderr, "tillands-assets make-world: %s\n", error.c_str());
     return 1;
   }
   size_t bytes = 0;
@@ -90,17 +91,17 @@ int RunContactSheet(int argc, char** argv) {
     if (std::strcmp(argv[i], "--scale") == 0 && hasValue) {
       options.scale = std::atoi(argv[++i]);
       if (options.scale < 1 || options.scale > 8) {
-        std::fprintf(stderr, "contact-sheet: --scale must be 1..8\n");
+        std::fprintf(stderr, "tillands-assets contact-sheet: --scale must be 1..8\n");
         return 1;
       }
     } else if (std::strcmp(argv[i], "--width") == 0 && hasValue) {
       options.maxWidth = std::atoi(argv[++i]);
       if (options.maxWidth < 16 || options.maxWidth > 16384) {
-        std::fprintf(stderr, "contact-sheet: --width must be 16..16384\n");
+        std::fprintf(stderr, "tillands-assets contact-sheet: --width must be 16..16384\n");
         return 1;
       }
     } else if (argv[i][0] == '-') {
-      std::fprintf(stderr, "contact-sheet: unknown or incomplete option '%s'\n\n%s", argv[i],
+      std::fprintf(stderr, "tillands-assets contact-sheet: unknown or incomplete option '%s'\n\n%s", argv[i],
                    kContactSheetUsage);
       return 1;
     } else if (in.empty()) {
@@ -108,28 +109,29 @@ int RunContactSheet(int argc, char** argv) {
     } else if (out.empty()) {
       out = argv[i];
     } else {
-      std::fprintf(stderr, "contact-sheet: too many arguments\n\n%s", kContactSheetUsage);
+      std::fprintf(stderr, "tillands-assets contact-sheet: too many arguments\n\n%s", kContactSheetUsage);
       return 1;
     }
   }
   if (in.empty() || out.empty()) {
-    std::fprintf(stderr, "contact-sheet: need a library and an output file\n\n%s", kContactSheetUsage);
+    std::fprintf(stderr, "tillands-assets contact-sheet: need a library and an output file\n\n%s",
+                 kContactSheetUsage);
     return 1;
   }
   if (!XB_FILE::Exists(in.c_str())) {
-    std::fprintf(stderr, "contact-sheet: cannot open '%s'\n", in.c_str());
+    std::fprintf(stderr, "tillands-assets contact-sheet: cannot open '%s'\n", in.c_str());
     return 1;
   }
   if (RefuseOutputOverInput("contact-sheet", out, {in})) return 1;
   std::unique_ptr<XB_STORABLE> object(LoadObjectFromFile(in.c_str()));
   auto* library = dynamic_cast<XB_BOB_MANAGER*>(object.get());
   if (!library) {
-    std::fprintf(stderr, "contact-sheet: '%s' holds no bob library\n", in.c_str());
-    return 1;
+    std::fprintf(stderr, "tillands-assets contact-sheet: '%s' holds no bob library\n", in.c_str());
+    return 2;
   }
   std::string error;
   if (!tlworld::WriteContactSheet(*library, out, kPaletteResource, options, &error)) {
-    std::fprintf(stderr, "contact-sheet: %s\n", error.c_str());
+    std::fprintf(stderr, "tillands-assets contact-sheet: %s\n", error.c_str());
     return 1;
   }
   return 0;
@@ -152,25 +154,25 @@ int RunMakeResources(int argc, char** argv) {
     if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc) {
       files = argv[++i];
     } else if (argv[i][0] == '-') {
-      std::fprintf(stderr, "make-resources: unknown or incomplete option '%s'\n\n%s", argv[i],
+      std::fprintf(stderr, "tillands-assets make-resources: unknown or incomplete option '%s'\n\n%s", argv[i],
                    kMakeResourcesUsage);
       return 1;
     } else if (out.empty()) {
       out = argv[i];
     } else {
-      std::fprintf(stderr, "make-resources: too many arguments\n\n%s", kMakeResourcesUsage);
+      std::fprintf(stderr, "tillands-assets make-resources: too many arguments\n\n%s", kMakeResourcesUsage);
       return 1;
     }
   }
   if (out.empty()) {
-    std::fprintf(stderr, "make-resources: no output file given\n\n%s", kMakeResourcesUsage);
+    std::fprintf(stderr, "tillands-assets make-resources: no output file given\n\n%s", kMakeResourcesUsage);
     return 1;
   }
   std::string error;
   std::vector<tlworld::ProgramResource> resources = tlworld::BuildProgramResources();
   if (!tlworld::WriteResourceSource(resources, out, &error) ||
       (!files.empty() && !tlworld::WriteResourceFiles(resources, files, &error))) {
-    std::fprintf(stderr, "make-resources: %s\n", error.c_str());
+    std::fprintf(stderr, "tillands-assets make-resources: %s\n", error.c_str());
     return 1;
   }
   // The palette is compiled into every program from its one source; the resource script gets the

@@ -1,5 +1,11 @@
 #include "tools/common/tool_images.h"
 
+#include <system_error>
+
+#include <cctype>
+
+#include <filesystem>
+
 #include <memory>
 
 #include "base/xb_error.h"
@@ -27,7 +33,29 @@ std::vector<RgbColour> ResourcePalette() {
   return RgbPaletteFromTriples(kPaletteResource);
 }
 
+std::string PictureInputProblem(const std::string& path, int* status) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    *status = 1;
+    return path + ": no such file";
+  }
+  *status = 2;
+  if (std::filesystem::file_size(path, ec) == 0) return path + ": the file is empty";
+  // The saver chooses the decoder by the first three characters of the lower-cased extension.
+  const size_t dot = path.find_last_of('.');
+  std::string ext = dot == std::string::npos ? std::string() : path.substr(dot, 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext.compare(0, 3, ".pc") != 0 && ext.compare(0, 3, ".bm") != 0)
+    return path + ": not a picture the saver reads (expected a .pcx or .bmp file)";
+  return {};
+}
+
 bool PictureRgbPalette(const std::string& path, std::vector<RgbColour>* palette, std::string* error) {
+  int status = 0;
+  if (std::string problem = PictureInputProblem(path, &status); !problem.empty()) {
+    if (error) *error = problem;
+    return false;
+  }
   XB_PICTURE picture(path.c_str());  // unreadable or damaged files are fatal errors that name them
   if (!picture.GetPalette()) {
     if (error) *error = path + ": the picture has no palette (24- or 32-bit)";

@@ -9,6 +9,11 @@
 class XB_BITMAP;
 class XB_PALETTE;
 
+// What keeps a picture file from being read, before the saver's decoder sees it (it would end the
+// program with a less helpful message): a missing file (status 1), an empty file or a name whose
+// extension the saver does not read (status 2). Empty when the file can be tried.
+std::string PictureInputProblem(const std::string& path, int* status);
+
 // 256 colours of an XB_PALETTE, or of 768 red, green, blue bytes.
 std::vector<RgbColour> RgbPalette(const XB_PALETTE& palette);
 std::vector<RgbColour> RgbPaletteFromTriples(const uint8_t* rgb768);
