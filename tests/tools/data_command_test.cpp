@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -70,6 +71,27 @@ TEST_F(DescriptionCommandTest, IniDumpAndCompile) {
   Result again = Run("ini compile desc.cif");
   EXPECT_EQ(again.status, 1);
   EXPECT_TRUE(Has(again.err, "compiled cache already"));
+  // Texts are Windows-1252: the dump prints UTF-8, --raw the stored bytes.
+  dir.WriteText("text.ini", "[T]\nTEXT = \"H\xE4user\"\n");
+  EXPECT_EQ(Run("ini dump text.ini").out, "[S] T\n[K] TEXT \"H\xC3\xA4user\"\n");
+  EXPECT_EQ(Run("ini dump text.ini --raw").out, "[S] T\n[K] TEXT \"H\xE4user\"\n");
+  // Warnings go to standard error in the tool's name, never into the dump; repeats are grouped and
+  // --quiet leaves only the counts.
+  std::string many;
+  for (int i = 0; i < 50; ++i) many += "Key = #MISSING\n";
+  dir.WriteText("warn.ini", many);
+  Result warned = Run("ini dump warn.ini");
+  EXPECT_EQ(warned.status, 0);
+  EXPECT_EQ(warned.out.find("could not be solved"), std::string::npos) << warned.out;
+  EXPECT_TRUE(Has(warned.err,
+                  "tillands-assets: warning: XB_INI_FILE_READER::L_DoLoadIniFile - #define could "
+                  "not be solved - <MISSING>"));
+  EXPECT_LT(warned.err.size(), 1000u);  // not 50 lines
+  EXPECT_TRUE(Has(warned.err, "50 warnings in all"));
+  Result quiet = Run("ini dump warn.ini --quiet");
+  EXPECT_EQ(quiet.out, warned.out);
+  EXPECT_FALSE(Has(quiet.err, "warning: XB_INI"));
+  EXPECT_TRUE(Has(quiet.err, "50 warnings in all, 50 not shown"));
   dir.WriteText("loop.ini", "#include \"loop.ini\"\n");
   Result loop = Run("ini dump loop.ini");
   EXPECT_EQ(loop.status, 2);
@@ -135,20 +157,88 @@ TEST_F(DescriptionCommandTest, DataCheckFailsOnWarningsAndMissingPieces) {
                 dir.ReadText(walk) + "[WalkDataType]\nName = \"broken\"\nWaitAnimation = \"no_such_anim\"\n");
   Result warned = Run("data check game");
   EXPECT_EQ(warned.status, 1);
-  EXPECT_TRUE(
-      Has(warned.out, "warning: VE_STATIC_DATA_MANAGER::GetAnimationDescriptionId: no_such_anim not found!"));
+  // Warnings go to standard error in the tool's name; the report counts them.
+  EXPECT_TRUE(Has(warned.err,
+                  "tillands-assets: warning: VE_STATIC_DATA_MANAGER::GetAnimationDescriptionId: "
+                  "no_such_anim not found!"));
+  EXPECT_FALSE(Has(warned.out, "no_such_anim"));
   EXPECT_TRUE(Has(warned.out, "warnings: 1\ncheck FAILED"));
-  // A missing screensaver library is reported; a missing description file is fatal.
+  // Everything that would stop the saver is one line each, and the check goes on past it: a missing
+  // screensaver library (the window cannot start) and a missing description file (the first frame).
   fs::remove(dir.File("game/Data_V/VE_Graphics/BobManager/Screensaver_Packed.bmd"));
-  Result missing = Run("data check game");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_TRUE(Has(missing.out, "Screensaver_Packed.bmd is missing"));
   // (its compiled cache from the earlier runs would stand in for it, so both go)
   fs::remove(dir.File("game/Data_V/VE_Graphics/creatures/x_random_remaps.ini"));
   fs::remove(dir.File("game/Data_V/VE_Graphics/creatures/x_random_remaps.cif"));
-  Result fatal = Run("data check game");
-  EXPECT_EQ(fatal.status, 2);
-  EXPECT_TRUE(Has(fatal.err, "x_random_remaps.cif"));
+  Result missing = Run("data check game");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(Has(missing.out, "error: the saver stops at start: ")) << missing.out;
+  EXPECT_TRUE(Has(missing.out, "Screensaver_Packed.bmd"));
+  EXPECT_TRUE(Has(missing.out, "error: the saver stops on its first frame: ")) << missing.out;
+  EXPECT_TRUE(Has(missing.out, "x_random_remaps.cif"));
+  EXPECT_TRUE(Has(missing.out, "check FAILED"));
+}
+
+// What stops the saver at start or leaves a scene without its pictures or creatures fails the check,
+// one line per problem, with status 1.
+TEST_F(DescriptionCommandTest, DataCheckFailsOnEverythingThatStopsTheSaver) {
+  tl_test::SyntheticWorldOptions withLogo;
+  withLogo.withLogo = true;
+  tl_test::WriteSyntheticWorld(dir.File("game"), withLogo);
+  Result good = Run("data check game");
+  ASSERT_EQ(good.status, 0) << good.out << good.err;
+
+  // A cut-short logo picture, and an empty packed data file.
+  std::vector<uint8_t> logo = dir.Read("game/Logo.bmp");
+  dir.Write("game/Logo.bmp", std::vector<uint8_t>(logo.begin(), logo.begin() + 100));
+  Result cut = Run("data check game");
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_TRUE(Has(cut.out, "error: the saver stops at start: XB_PICTURE - file Logo.bmp")) << cut.out;
+  dir.Write("game/Logo.bmp", logo);
+  dir.Write("game/data_v.dat", {});
+  Result archive = Run("data check game");
+  EXPECT_EQ(archive.status, 1);
+  EXPECT_TRUE(Has(archive.out, "data_v.dat - the file is empty")) << archive.out;
+  fs::remove(dir.File("game/data_v.dat"));
+
+  // A scene's creature missing from the descriptions, and a scene's bob of the wrong kind.
+  const std::string creatures = "game/Data_V/VE_Graphics/creatures/z_creature_descriptions.ini";
+  const std::string text = dir.ReadText(creatures);
+  size_t at = text.find("\"stork\"");
+  ASSERT_NE(at, std::string::npos);
+  dir.WriteText(creatures, text.substr(0, at) + "\"storch\"" + text.substr(at + 7));
+  Result stork = Run("data check game");
+  EXPECT_EQ(stork.status, 1);
+  EXPECT_TRUE(Has(stork.out, "error: no creature \"stork\"")) << stork.out;
+}
+
+// A compiled cache older than its text wins over it: the check says so and names the command that
+// rebuilds the caches; after it the check passes and the edit takes effect.
+TEST_F(DescriptionCommandTest, StaleCachesAreReportedAndDataRefreshRebuildsThem) {
+  tl_test::WriteSyntheticWorld(dir.File("game"), {});
+  ASSERT_EQ(Run("data check game").status, 0);
+  const std::string anims = "game/Data_V/VE_Graphics/creatures/z_animation_descriptions.ini";
+  const std::string cache = "game/Data_V/VE_Graphics/creatures/z_animation_descriptions.CDF";
+  ASSERT_TRUE(dir.Exists(cache));
+  dir.WriteText(
+      anims,
+      dir.ReadText(anims) +
+          "[AnimationType]\nName = \"added\"\nBobLibrary = \"synth\"\nSpeed = 12\nFrames = 1\nBobs = 0\n");
+  fs::last_write_time(dir.File(cache), fs::last_write_time(dir.File(anims)) - std::chrono::seconds(5));
+  Result stale = Run("data check game");
+  EXPECT_EQ(stale.status, 1);
+  EXPECT_TRUE(Has(stale.out, "error: stale cache: ")) << stale.out;
+  EXPECT_TRUE(Has(stale.out, "z_animation_descriptions.CDF is older than"));
+  EXPECT_TRUE(Has(stale.out, "tillands-assets data refresh game"));
+  const std::string before = stale.out.substr(stale.out.find("animations: "), 16);
+
+  Result refresh = Run("data refresh game");
+  EXPECT_EQ(refresh.status, 0) << refresh.err;
+  EXPECT_TRUE(Has(refresh.out, "z_animation_descriptions.CDF"));
+  Result fresh = Run("data check game");
+  EXPECT_FALSE(Has(fresh.out, "stale cache")) << fresh.out;
+  EXPECT_NE(fresh.out.substr(fresh.out.find("animations: "), 16), before);  // one more animation
+  EXPECT_EQ(Run("data refresh").status, 1);
+  EXPECT_EQ(Run("data refresh no-such-dir").status, 1);
 }
 
 }  // namespace
