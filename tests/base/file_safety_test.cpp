@@ -127,7 +127,7 @@ TEST_F(FileSafetyTest, AFatalErrorRemovesTheTemporaryFilesOfUnfinishedOutputs) {
         file->Write("half", 4);
         XB_FatalError("damaged input");
       },
-      "tillands: fatal: damaged input");
+      "tillands: damaged input");
   EXPECT_TRUE(Names().empty());
 }
 
