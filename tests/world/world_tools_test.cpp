@@ -322,7 +322,9 @@ TEST_F(WorldCommands, HelpAndBadUsage) {
   EXPECT_EQ(Run("contact-sheet missing.bmd out.png"), 1);
   EXPECT_NE(dir_.ReadText("err.txt").find("cannot open 'missing.bmd'"), std::string::npos);
   dir_.Write("junk.bmd", {10, 0, 0, 0, 4, 0, 0, 0, 1, 2, 3, 4});  // a byte buffer, not a library
-  EXPECT_EQ(Run("contact-sheet junk.bmd out.png"), 1);
+  EXPECT_EQ(Run("contact-sheet junk.bmd out.png"), 2);            // damaged data: status 2
+  EXPECT_NE(dir_.ReadText("err.txt").find("tillands-assets contact-sheet: 'junk.bmd' holds no bob library"),
+            std::string::npos);
   EXPECT_EQ(Run("contact-sheet junk.bmd out.png --scale 0"), 1);
   EXPECT_EQ(Run("creature-sheet junk.bmd"), 1);  // not a directory
   EXPECT_NE(dir_.ReadText("err.txt").find("is not a directory"), std::string::npos);
