@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/xb_archive_writer.h"
 #include "tests/common/synthetic_world.h"
 #include "tests/common/temp_dir.h"
 #include "tests/tools/image_tool_support.h"
@@ -198,6 +199,16 @@ TEST_F(DescriptionCommandTest, DataCheckFailsOnEverythingThatStopsTheSaver) {
   Result archive = Run("data check game");
   EXPECT_EQ(archive.status, 1);
   EXPECT_TRUE(Has(archive.out, "data_v.dat - the file is empty")) << archive.out;
+  // A packed data file one byte short: its last member is cut off.
+  std::string error;
+  std::vector<uint8_t> packed = XB_BuildArchiveImage({{"Readme.txt", {'h', 'i'}}}, &error);
+  ASSERT_FALSE(packed.empty()) << error;
+  packed.pop_back();
+  dir.Write("game/data_v.dat", packed);
+  Result shortArchive = Run("data check game");
+  EXPECT_EQ(shortArchive.status, 1);
+  EXPECT_TRUE(Has(shortArchive.out, "error: data_v.dat: member \"Readme.txt\" lies past the end of the file"))
+      << shortArchive.out;
   fs::remove(dir.File("game/data_v.dat"));
 
   // A scene's creature missing from the descriptions, and a scene's bob of the wrong kind.

@@ -194,7 +194,17 @@ int Check(const std::string& dir) {
   } catch (const XB_FATAL_EXCEPTION& e) {
     problem(std::string("the saver stops at start: ") + e.what());
   }
-  if (app->archive) std::printf("packed data file: data_v.dat (%u members)\n", app->archive->Count());
+  if (app->archive) {
+    std::printf("packed data file: data_v.dat (%u members)\n", app->archive->Count());
+    // A member the saver does not happen to read at start may still be cut off.
+    std::error_code ec;
+    const uint64_t length = fs::file_size(kArchiveFile, ec);
+    for (uint32_t i = 0; !ec && i < app->archive->Count(); ++i) {
+      const XB_ARCHIVE::Entry& e = app->archive->EntryAt(i);
+      if (uint64_t{e.offset} + e.size > length)
+        problem(std::string("data_v.dat: member \"") + e.name + "\" lies past the end of the file");
+    }
+  }
 
   // The static data is checked even when the window failed, so that one run lists every problem.
   VE_STATIC_DATA_MANAGER* data = nullptr;
