@@ -53,6 +53,15 @@ const MemoryFile* FindMemoryFile(const char* path) {
   XB_FatalError(format, shown.c_str(), err, text);
 }
 
+// A read that found the file (or member) ending before the bytes asked for, with no error from the
+// system: says so, rather than quote an errno left over from some earlier call.
+[[noreturn]] void ShortRead(const char* path, uint32_t count, int64_t at, int64_t left) {
+  const std::string shown = XB_CutPath(path, 80);
+  if (at <= 0 && left == 0) XB_FatalError("XB_FILE::Read - file %s - the file is empty", shown.c_str());
+  XB_FatalError("XB_FILE::Read - file %s - the file is cut short: %u bytes wanted at offset %lld, %lld left",
+                shown.c_str(), count, static_cast<long long>(at), static_cast<long long>(left));
+}
+
 bool SameNameIgnoringCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
     const int ca = std::tolower(static_cast<unsigned char>(*a));
@@ -182,8 +191,8 @@ void XB_FILE::Read(void* buffer, uint32_t count) {
     const uint8_t* data = memoryWritable_ ? memWritten_.data() : memData_;
     if (archiveSlot_ >= 0) size = std::min<size_t>(size, size_t{memberOffset_} + memberSize_);
     if (memPos_ > size || size - memPos_ < count) {
-      errno = 0;
-      FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
+      const int64_t at = static_cast<int64_t>(memPos_) - (archiveSlot_ >= 0 ? int64_t{memberOffset_} : 0);
+      ShortRead(path_, count, at, memPos_ < size ? static_cast<int64_t>(size - memPos_) : 0);
     }
     if (count) std::memcpy(buffer, data + memPos_, count);
     memPos_ += count;
@@ -202,14 +211,9 @@ void XB_FILE::Read(void* buffer, uint32_t count) {
   const int64_t moved = allowed == 0 ? 0 : xb_platform::Read(handle_, buffer, allowed);
   if (moved == static_cast<int64_t>(count)) return;
   if (moved < 0) FileFatal("XB_FILE::Read - file %s - errno %d: %s", path_);
-  // No error from the system: the file (or member) ends before the bytes asked for. Say so, rather
-  // than quote an errno left over from some earlier call.
   int64_t at = xb_platform::Tell(handle_) - moved;
   if (archiveSlot_ >= 0) at -= static_cast<int64_t>(memberOffset_);
-  const std::string shown = XB_CutPath(path_, 80);
-  if (at <= 0 && moved == 0) XB_FatalError("XB_FILE::Read - file %s - the file is empty", shown.c_str());
-  XB_FatalError("XB_FILE::Read - file %s - the file is cut short: %u bytes wanted at offset %lld, %lld left",
-                shown.c_str(), count, static_cast<long long>(at), static_cast<long long>(moved));
+  ShortRead(path_, count, at, moved);
 }
 
 void XB_FILE::Write(const void* buffer, uint32_t count) {

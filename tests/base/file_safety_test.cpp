@@ -151,7 +151,9 @@ TEST_F(FileSafetyTest, MemoryFilesReadAndWriteLikeFiles) {
   XB_EXPECT_FATAL_THROW(in.RequireRemaining(3, "Loader"),
                         "Loader - file in memory.bin - corrupt data: needs 3 bytes, 2 left");
   EXPECT_EQ(in.ReadU16(), 0xBEEF);
-  XB_EXPECT_FATAL_THROW(in.ReadU8(), "XB_FILE::Read - file in memory.bin");
+  XB_EXPECT_FATAL_THROW(
+      in.ReadU8(),
+      "XB_FILE::Read - file in memory.bin - the file is cut short: 1 bytes wanted at offset 6, 0 left");
 }
 
 TEST_F(FileSafetyTest, MemoryFilesStandInForTheDiskAndHoldArchives) {
