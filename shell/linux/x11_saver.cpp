@@ -26,7 +26,10 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 // clang-format on
 
 FitRect FitScene(uint32_t sceneWidth, uint32_t sceneHeight, uint32_t windowWidth, uint32_t windowHeight) {
@@ -66,8 +69,10 @@ void OnTerminate(int) {
 // remembered; the loop ends the saver when its window is gone.
 Window g_watchedWindow = 0;
 volatile bool g_windowGone = false;
+unsigned long g_xErrors = 0;
 
 int OnXError(Display*, XErrorEvent* e) {
+  ++g_xErrors;
   if ((e->error_code == BadWindow || e->error_code == BadDrawable) && e->resourceid == g_watchedWindow)
     g_windowGone = true;
   return 0;
@@ -137,7 +142,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         screen_(DefaultScreen(display)) {}
 
   ~X11Front() override {
-    if (image_) XDestroyImage(image_);
+    DropImage();
     if (gc_) XFreeGC(dpy_, gc_);
     if (blankCursor_) XFreeCursor(dpy_, blankCursor_);
   }
@@ -396,10 +401,11 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         EnlargeToColours(pixels + size_t(y0) * pitch + left, pitch, static_cast<uint16_t>(cols),
                          static_cast<uint16_t>(y1 - y0), scale, surface.Table(),
                          dst + size_t(y) * dstPitch + size_t(x), dstPitch);
-        XPutImage(dpy_, window_, gc_, image_, x, y, x, y, cols * scale, (y1 - y0) * scale);
+        Put(x, y, cols * scale, (y1 - y0) * scale);
         t = u + 1;
       }
     }
+    FinishFrame();
   }
 
  public:
@@ -490,9 +496,64 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     }
   }
 
+  // The image in memory shared with a local X server (MIT-SHM): a put then costs the server one copy
+  // instead of Xlib copying every row into the connection. Only for our own windows: a hack's window
+  // belongs to XScreenSaver (often another user's session and server set-up) and is kept on the plain
+  // path that has the fewest ways to fail. Anything unusual (a remote server, another byte order, a
+  // refused attach) falls back to plain XPutImage; TILLANDS_X_SHM=0 forces the fallback.
+  bool TryShmImage() {
+    if (!shmAllowed_ || foreign_) return false;
+    shmAllowed_ = false;  // until it worked
+    const char* env = std::getenv("TILLANDS_X_SHM");
+    const uint32_t probe = 1;
+    const int native = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
+    if ((env && std::strcmp(env, "0") == 0) || !XShmQueryExtension(dpy_) || ImageByteOrder(dpy_) != native)
+      return false;
+    XImage* image = XShmCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
+                                    width_, height_);
+    if (!image) return false;
+    if (image->bits_per_pixel != 32) {
+      XDestroyImage(image);
+      return false;
+    }
+    shm_.shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * image->height, IPC_CREAT | 0600);
+    if (shm_.shmid < 0) {
+      XDestroyImage(image);
+      return false;
+    }
+    void* address = shmat(shm_.shmid, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+      shmctl(shm_.shmid, IPC_RMID, nullptr);
+      XDestroyImage(image);
+      return false;
+    }
+    shm_.shmaddr = image->data = static_cast<char*>(address);
+    shm_.readOnly = False;
+    const unsigned long errorsBefore = g_xErrors;
+    XShmAttach(dpy_, &shm_);
+    XSync(dpy_, False);
+    // Marked for removal now: it goes when both sides have detached, even if we end abruptly.
+    shmctl(shm_.shmid, IPC_RMID, nullptr);
+    if (g_xErrors != errorsBefore) {
+      shmdt(shm_.shmaddr);
+      image->data = nullptr;
+      XDestroyImage(image);
+      return false;
+    }
+    image_ = image;
+    shmImage_ = true;
+    shmAllowed_ = true;
+    return true;
+  }
+
   bool EnsureImage() {
     if (image_) return true;
     if (width_ == 0 || height_ == 0 || width_ > 32768 || height_ > 32768) return false;
+    if (TryShmImage()) {
+      xMap_.clear();
+      previous_.clear();
+      return true;
+    }
     char* data = static_cast<char*>(std::calloc(size_t(width_) * height_, 4));
     if (!data) return false;
     image_ =
@@ -514,11 +575,31 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     return true;
   }
   void DropImage() {
+    if (image_ && shmImage_) {
+      if (!g_windowGone) XShmDetach(dpy_, &shm_);
+      XSync(dpy_, False);
+      shmdt(shm_.shmaddr);
+      image_->data = nullptr;
+    }
     if (image_) XDestroyImage(image_);
     image_ = nullptr;
+    shmImage_ = false;
     previous_.clear();
   }
-  void PutImage() { XPutImage(dpy_, window_, gc_, image_, 0, 0, 0, 0, width_, height_); }
+  void Put(int x, int y, unsigned w, unsigned h) {
+    if (shmImage_)
+      XShmPutImage(dpy_, window_, gc_, image_, x, y, x, y, w, h, False);
+    else
+      XPutImage(dpy_, window_, gc_, image_, x, y, x, y, w, h);
+  }
+  // With shared memory the server must have read the image before the next frame writes into it.
+  void FinishFrame() {
+    if (shmImage_) XSync(dpy_, False);
+  }
+  void PutImage() {
+    Put(0, 0, width_, height_);
+    FinishFrame();
+  }
   void DrawFps() {
     ++fpsFrames_;
     const uint32_t now = SteadyMs();
@@ -550,6 +631,9 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   Cursor blankCursor_ = 0;
   bool grabbed_ = false;
   XImage* image_ = nullptr;
+  XShmSegmentInfo shm_{};
+  bool shmImage_ = false;
+  bool shmAllowed_ = true;
   std::vector<uint32_t> xMap_;
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
   std::vector<uint8_t> changedTiles_;
