@@ -95,6 +95,10 @@ XB_FILE::~XB_FILE() {
 
 void XB_FILE::AddMemoryFile(const char* path, const void* data, size_t size) {
   const std::string key = MemoryKey(path ? path : "");
+  if (!data) {
+    std::erase_if(g_memoryFiles, [&](const MemoryFile& f) { return f.key == key; });
+    return;
+  }
   for (MemoryFile& f : g_memoryFiles)
     if (f.key == key) {
       f.data = static_cast<const uint8_t*>(data);

@@ -72,8 +72,8 @@ class XB_FILE {
 
   // Files held in memory and found before the disk, by name without regard to case or separator
   // kind: the seam that lets fuzz harnesses and tests feed loaders without a disk round trip. The
-  // bytes are not copied and must outlive their registration. Nothing registers any in the
-  // programs. With SetMemoryFilesOnly a name that is not registered is missing, the disk untouched.
+  // bytes are not copied and must outlive their registration (null data removes it). Nothing registers any in
+  // the programs. With SetMemoryFilesOnly a name that is not registered is missing, the disk untouched.
   static void AddMemoryFile(const char* path, const void* data, size_t size);
   static void ClearMemoryFiles();
   static void SetMemoryFilesOnly(bool only);

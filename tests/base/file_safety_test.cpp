@@ -191,6 +191,8 @@ TEST_F(FileSafetyTest, MemoryFilesStandInForTheDiskAndHoldArchives) {
     XB_FILE b("b.bin", true);
     EXPECT_EQ(b.ReadU16(), 0x4242);
   }
+  XB_FILE::AddMemoryFile("packed.dat", nullptr, 0);  // removed again
+  EXPECT_FALSE(XB_FILE::Exists("packed.dat"));
   XB_FILE::SetMemoryFilesOnly(false);
   XB_FILE::ClearMemoryFiles();
   EXPECT_FALSE(XB_FILE::Exists("data_v\\logo.txt"));

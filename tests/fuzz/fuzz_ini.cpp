@@ -63,6 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Everything in memory: the input as fuzz.ini, then its compiled cache as cached.cif of an absent
   // cached.ini.
   fuzz_env::Serve("fuzz.ini", data, size);
+  // The registrations end with the run: the next input may name "cached.cif" in an #include, and
+  // must then find nothing rather than this run's freed bytes.
+  struct Unserve {
+    ~Unserve() {
+      XB_FILE::AddMemoryFile("cached.cif", nullptr, 0);
+      XB_FILE::AddMemoryFile("fuzz.ini", nullptr, 0);
+    }
+  } unserve;
   try {
     std::vector<std::string> parsed;
     XB_FILE cache("cached.cif");
