@@ -53,15 +53,15 @@ void SdlSoundSink::PlayNamedSound(const char* resourceName) {
   if (it == converted_.end()) {
     std::vector<uint8_t> samples;
     const EmbeddedResource* wave = FindEmbeddedResource("WAVE", resourceName);
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec waveFormat{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
     if (wave && wave->size <= 0x7FFFFFFF &&
-        SDL_LoadWAV_RW(SDL_RWFromConstMem(wave->data, static_cast<int>(wave->size)), 1, &spec, &buffer,
+        SDL_LoadWAV_RW(SDL_RWFromConstMem(wave->data, static_cast<int>(wave->size)), 1, &waveFormat, &buffer,
                        &length)) {
       SDL_AudioCVT cvt;
-      if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, format_, channels_, frequency_) >=
-          0) {
+      if (SDL_BuildAudioCVT(&cvt, waveFormat.format, waveFormat.channels, waveFormat.freq, format_, channels_,
+                            frequency_) >= 0) {
         samples.resize(size_t(length) * (cvt.len_mult > 0 ? cvt.len_mult : 1));
         std::memcpy(samples.data(), buffer, length);
         cvt.buf = samples.data();
