@@ -16,7 +16,8 @@ HOSTBUILD=$(realpath -m "${2:-build/release}")
 SCR="$WINBUILD/shell/win32/Tillands Bildschirmschoner.scr"
 WINTEST="$WINBUILD/tests/win32/tillands-wintest.exe"
 MSI="$WINBUILD/installer/Tillands.msi"
-HEADLESS="$HOSTBUILD/shell/headless/tillands"
+# The Linux program carries the headless renderer (tillands --headless).
+HEADLESS="$HOSTBUILD/shell/linux/tillands"
 WORLD_SOURCE="$HOSTBUILD/world/Tillands"
 WORK="$ROOT/build/wine-test"
 WINE=/usr/lib/wine/wine64

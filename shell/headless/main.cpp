@@ -28,7 +28,7 @@
 namespace {
 
 // The built demo world: the directory fixed at build time, else world/Tillands beside the build tree
-// that holds this program (<build>/shell/headless/tillands).
+// that holds this program (<build>/shell/linux/tillands).
 std::string DefaultDataDir(const char* argv0) {
   std::error_code ec;
   if (*TL_DEFAULT_DATA_DIR && std::filesystem::is_directory(TL_DEFAULT_DATA_DIR, ec))
