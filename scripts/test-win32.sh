@@ -161,43 +161,67 @@ stop_all
 
 # ---------------------------------------------------------------------------------------------------
 echo "== settings dialog (/c)"
-reset_settings
-reg_ add "$KEY" /v FrameRate /t REG_DWORD /d 25 /f
-reg_ add "$KEY" /v "Num Animations" /t REG_DWORD /d 40 /f
-reg_ add "$KEY" /v Sound /t REG_DWORD /d 0 /f
-no_default_key() { ! "$WINE" reg query "$DEFKEY" >/dev/null 2>&1; }
-check "(set-up) no default-user key before the dialog" no_default_key
-start_saver /c
-TITLE='Tillands Bildschirmschoner Einstellungen'
-wine_ "$WINTEST" dump "$TITLE" 15 2>/dev/null | tr -d '\r' >"$WORK/dialog.txt"
-has() { grep -qF -- "$1" "$WORK/dialog.txt"; }
-check "the dialog's title" has "window text=$TITLE"
-check "the caption text" has "control id=1004 class=Static text=Mindestanzahl Animationen"
-check "the sound box in Windows-1252" has "$(printf 'control id=1032 class=Button text=&Ger\xe4usche checked=0')"
-check "the trackbar: 10..100, ticks every 10, at the loaded 40" has "min=10 max=100 pos=40 tics=10"
-check "OK and Cancel" bash -c "grep -qF 'id=1 class=Button text=&OK' '$WORK/dialog.txt' && grep -qF 'id=2 class=Button text=&Cancel' '$WORK/dialog.txt'"
-check "the scale control" bash -c "grep -qF \"\$(printf 'id=1040 class=Static text=Vergr\\xf6\\xdferung')\" '$WORK/dialog.txt' && grep -q 'id=1041 class=ComboBox.*count=4 sel=0' '$WORK/dialog.txt'"
-# Cancel after moving the trackbar writes nothing.
-sleep 1  # Wine drops input that arrives while it is still mapping the window
-xdotool search --name "$TITLE" windowfocus --sync >/dev/null 2>&1
-xdotool key End Escape
-check "Escape closes the dialog (Cancel)" wait_gone 50
-check "Cancel keeps the stored value" bash -c "'$WINE' reg query '$KEY' /v 'Num Animations' 2>/dev/null | tr -d '\r' | grep -q '0x28'"
-check "Cancel creates no default-user key" bash -c "! '$WINE' reg query '$DEFKEY' >/dev/null 2>&1"
-# OK: the trackbar to its end, the box checked, written to both keys with the loaded frame rate.
-start_saver /c
-wait_window "$TITLE" 150
-sleep 1
-xdotool search --name "$TITLE" windowfocus --sync >/dev/null 2>&1
-xdotool key End Tab space Return
-check "Return closes the dialog (OK)" wait_gone 50
-for k in "$KEY" "$DEFKEY"; do
-  wine_ reg query "$k" 2>/dev/null | tr -d '\r' >"$WORK/reg.txt"
-  check "OK writes ${k%%\\*}: FrameRate 25, Num Animations 100, Sound 1, Scale 0" bash -c "
-    grep -Eq 'FrameRate +REG_DWORD +0x19' '$WORK/reg.txt' && grep -Eq 'Num Animations +REG_DWORD +0x64' '$WORK/reg.txt' &&
-    grep -Eq 'Sound +REG_DWORD +0x1' '$WORK/reg.txt' && grep -Eq 'Scale +REG_DWORD +0x0' '$WORK/reg.txt'"
+# Wine sometimes loses synthetic input sent to a dialog it has just mapped (seen on a new prefix and on
+# an idle machine), so the section runs once more when a check fails; only the last run counts.
+dialog_lines=""
+dialog_failed=0
+dcheck() {  # like check, but recorded for the section's retry
+  local name=$1
+  shift
+  if "$@"; then dialog_lines+="  ok    $name"$'\n'; else
+    dialog_lines+="  FAIL  $name"$'\n'
+    dialog_failed=$((dialog_failed + 1))
+  fi
+}
+dialog_section() {
+  reset_settings
+  reg_ add "$KEY" /v FrameRate /t REG_DWORD /d 25 /f
+  reg_ add "$KEY" /v "Num Animations" /t REG_DWORD /d 40 /f
+  reg_ add "$KEY" /v Sound /t REG_DWORD /d 0 /f
+  no_default_key() { ! "$WINE" reg query "$DEFKEY" >/dev/null 2>&1; }
+  dcheck "(set-up) no default-user key before the dialog" no_default_key
+  start_saver /c
+  TITLE='Tillands Bildschirmschoner Einstellungen'
+  wine_ "$WINTEST" dump "$TITLE" 15 2>/dev/null | tr -d '\r' >"$WORK/dialog.txt"
+  has() { grep -qF -- "$1" "$WORK/dialog.txt"; }
+  dcheck "the dialog's title" has "window text=$TITLE"
+  dcheck "the caption text" has "control id=1004 class=Static text=Mindestanzahl Animationen"
+  dcheck "the sound box in Windows-1252" has "$(printf 'control id=1032 class=Button text=&Ger\xe4usche checked=0')"
+  dcheck "the trackbar: 10..100, ticks every 10, at the loaded 40" has "min=10 max=100 pos=40 tics=10"
+  dcheck "OK and Cancel" bash -c "grep -qF 'id=1 class=Button text=&OK' '$WORK/dialog.txt' && grep -qF 'id=2 class=Button text=&Cancel' '$WORK/dialog.txt'"
+  dcheck "the scale control" bash -c "grep -qF \"\$(printf 'id=1040 class=Static text=Vergr\\xf6\\xdferung')\" '$WORK/dialog.txt' && grep -q 'id=1041 class=ComboBox.*count=4 sel=0' '$WORK/dialog.txt'"
+  # Cancel after moving the trackbar writes nothing.
+  sleep 1  # Wine drops input that arrives while it is still mapping the window
+  xdotool search --name "$TITLE" windowfocus --sync >/dev/null 2>&1
+  xdotool key End Escape
+  dcheck "Escape closes the dialog (Cancel)" wait_gone 50
+  dcheck "Cancel keeps the stored value" bash -c "'$WINE' reg query '$KEY' /v 'Num Animations' 2>/dev/null | tr -d '\r' | grep -q '0x28'"
+  dcheck "Cancel creates no default-user key" bash -c "! '$WINE' reg query '$DEFKEY' >/dev/null 2>&1"
+  # OK: the trackbar to its end, the box checked, written to both keys with the loaded frame rate.
+  start_saver /c
+  wait_window "$TITLE" 150
+  sleep 1
+  xdotool search --name "$TITLE" windowfocus --sync >/dev/null 2>&1
+  xdotool key End Tab space Return
+  dcheck "Return closes the dialog (OK)" wait_gone 50
+  for k in "$KEY" "$DEFKEY"; do
+    wine_ reg query "$k" 2>/dev/null | tr -d '\r' >"$WORK/reg.txt"
+    dcheck "OK writes ${k%%\\*}: FrameRate 25, Num Animations 100, Sound 1, Scale 0" bash -c "
+      grep -Eq 'FrameRate +REG_DWORD +0x19' '$WORK/reg.txt' && grep -Eq 'Num Animations +REG_DWORD +0x64' '$WORK/reg.txt' &&
+      grep -Eq 'Sound +REG_DWORD +0x1' '$WORK/reg.txt' && grep -Eq 'Scale +REG_DWORD +0x0' '$WORK/reg.txt'"
+  done
+  stop_all
+}
+for attempt in 1 2; do
+  dialog_lines=""
+  dialog_failed=0
+  dialog_section
+  [ $dialog_failed -eq 0 ] && break
+  [ $attempt -eq 1 ] && printf '%s' "$dialog_lines" | sed 's/^/  (first run) /' | grep FAIL
 done
-stop_all
+printf '%s' "$dialog_lines"
+passed=$((passed + $(printf '%s' "$dialog_lines" | grep -c '^  ok')))
+failed=$((failed + dialog_failed))
 
 # ---------------------------------------------------------------------------------------------------
 echo "== preview (/p)"
