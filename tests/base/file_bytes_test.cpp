@@ -13,20 +13,14 @@
 #include "base/xb_ini_file_reader.h"
 #include "base/xb_storable.h"
 #include "base/xb_string_array.h"
+#include "tests/common/byte_layout.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void U16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void U32(Bytes& b, uint32_t v) {
-  U16(b, v & 0xFFFF);
-  U16(b, v >> 16);
-}
+using tl_test::Bytes;
+using tl_test::U16;
+using tl_test::U32;
 void Text(Bytes& b, const std::string& s) {
   b.insert(b.end(), s.begin(), s.end());
 }

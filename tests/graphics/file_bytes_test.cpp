@@ -12,21 +12,15 @@
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_font.h"
+#include "tests/common/byte_layout.h"
 #include "tests/common/temp_dir.h"
 #include "tests/graphics/graphics_test_util.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void U16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void U32(Bytes& b, uint32_t v) {
-  U16(b, v & 0xFFFF);
-  U16(b, v >> 16);
-}
+using tl_test::Bytes;
+using tl_test::U16;
+using tl_test::U32;
 void Append(Bytes& b, const Bytes& more) {
   b.insert(b.end(), more.begin(), more.end());
 }

@@ -11,22 +11,16 @@
 #include "graphics/xb_palette.h"
 #include "staticdata/ve_descriptions.h"
 #include "staticdata/ve_static_data_manager.h"
+#include "tests/common/byte_layout.h"
 #include "tests/staticdata/static_data_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tl_test::Bytes;
 using tl_test::StaticDataTest;
-
-void U8(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-}
-void U16(Bytes& b, uint32_t v) {
-  U8(b, v), U8(b, v >> 8);
-}
-void U32(Bytes& b, uint32_t v) {
-  U16(b, v & 0xFFFF), U16(b, v >> 16);
-}
+using tl_test::U16;
+using tl_test::U32;
+using tl_test::U8;
 // A fixed-width, NUL-padded name field.
 void Name(Bytes& b, const char* name, size_t width) {
   const size_t n = std::strlen(name);
