@@ -229,11 +229,12 @@ struct SaverApplication {
   uint16_t screenHeight;
   uint16_t screenBitsPerPixel;
   char modeArgument[100];
-  uint16_t frameRate;      // frames per second (setting "FrameRate")
-  uint16_t numAnimations;  // setting "Num Animations", 10..100
-  uint8_t scaleSetting;    // setting "Scale": 0 automatic, 1..3 fixed (our addition for large screens)
-  uint16_t displayScale;   // the whole factor the front end enlarges each frame by (1 until chosen)
-  XB_RANDOM random;        // every random choice of the scene director
+  uint16_t frameRate;       // frames per second (setting "FrameRate")
+  uint16_t numAnimations;   // setting "Num Animations", 10..100
+  uint8_t scaleSetting;     // setting "Scale": 0 automatic, 1..3 fixed (our addition for large screens)
+  uint8_t monitorsSetting;  // setting "Monitors": 0 a scene per monitor, 1 one scene over all (ours too)
+  uint16_t displayScale;    // the whole factor the front end enlarges each frame by (1 until chosen)
+  XB_RANDOM random;         // every random choice of the scene director
   uint16_t timerId;
   uint32_t phaseDeadline;  // clock time at which the current phase should end
   uint32_t introEndTime;

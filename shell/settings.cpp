@@ -9,6 +9,10 @@ const char* const kSettingsDialogScaleLabel =
     "Vergr\xF6\xDF"
     "erung";
 const char* const kSettingsDialogScaleChoices[4] = {"Automatisch", "1\xD7", "2\xD7", "3\xD7"};
+const char* const kSettingsDialogMonitorsLabel = "Monitore";
+const char* const kSettingsDialogMonitorsChoices[2] = {"Jeder eine eigene Szene",
+                                                       "Eine Szene \xFC"
+                                                       "ber alle"};
 
 uint16_t ClampNumAnimations(uint32_t value) {
   uint16_t n = static_cast<uint16_t>(value & 0xFFFFu);
@@ -32,6 +36,9 @@ void LoadSettings(SaverSettings& settings, SettingsStore& store) {
   settings.soundOn = (!haveSound || value != 0) ? 1 : 0;
   value = 0;
   settings.scale = (ReadSettingsNumber(*key, "Scale", value) && value <= kMaxFixedScale) ? uint8_t(value) : 0;
+  value = 0;
+  settings.monitors =
+      (ReadSettingsNumber(*key, "Monitors", value) && value == kMonitorsSpan) ? kMonitorsSpan : kMonitorsEach;
 }
 
 namespace {
@@ -42,7 +49,10 @@ void WriteAll(const SaverSettings& settings, SettingsStore& store, SettingsHive 
   key->WriteNumber("FrameRate", settings.frameRate);
   key->WriteNumber("Num Animations", settings.numAnimations);
   key->WriteNumber("Sound", settings.soundOn ? 1u : 0u);
-  if (withScale) key->WriteNumber("Scale", settings.scale);
+  if (withScale) {
+    key->WriteNumber("Scale", settings.scale);
+    key->WriteNumber("Monitors", settings.monitors);
+  }
 }
 }  // namespace
 
@@ -78,10 +88,11 @@ int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool so
 }
 
 int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
-                     uint32_t scaleChoice, SettingsStore& store) {
+                     uint32_t scaleChoice, uint32_t monitorsChoice, SettingsStore& store) {
   settings.numAnimations = ClampNumAnimations(trackbarPosition);
   settings.soundOn = soundChecked ? 1 : 0;
   settings.scale = scaleChoice <= kMaxFixedScale ? uint8_t(scaleChoice) : 0;
+  settings.monitors = monitorsChoice == kMonitorsSpan ? kMonitorsSpan : kMonitorsEach;
   SaveSettings(settings, store, true);
   return kDialogIdOk;
 }

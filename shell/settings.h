@@ -24,11 +24,18 @@ struct SaverSettings {
   uint8_t soundOn = 0;
   // "Scale" (not one of the saver's original values, so a missing value means automatic, 0).
   uint8_t scale = 0;
+  // "Monitors" (ours too): kMonitorsEach (0, also when missing or unknown) gives every monitor a scene of
+  // its own; kMonitorsSpan (1) keeps one scene over the bounding box of all monitors.
+  uint8_t monitors = 0;
 };
+
+constexpr uint8_t kMonitorsEach = 0;
+constexpr uint8_t kMonitorsSpan = 1;
 
 // `settings.soundOn` keeps its value when the key is missing (the saver starts with 0).
 void LoadSettings(SaverSettings& settings, SettingsStore& store);
-// withScale: also "Scale" (a dialog that has our scale control); the three values alone otherwise.
+// withScale: also our own values "Scale" and "Monitors" (a dialog that has our controls); the three
+// original values alone otherwise.
 void SaveSettings(const SaverSettings& settings, SettingsStore& store, bool withScale = false);
 uint16_t ClampNumAnimations(uint32_t value);
 
@@ -72,14 +79,19 @@ SettingsDialogInit SettingsDialogInitValues(const SaverSettings& settings);
 // the check box; all three values are saved. Returns the dialog's result 1.
 int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
                      SettingsStore& store);
-// The same with the scale choice of our extra control (0 automatic, 1..3).
+// The same with the choices of our extra controls: scale (0 automatic, 1..3) and monitors (0 each, 1 span).
 int SettingsDialogOk(SaverSettings& settings, uint32_t trackbarPosition, bool soundChecked,
-                     uint32_t scaleChoice, SettingsStore& store);
+                     uint32_t scaleChoice, uint32_t monitorsChoice, SettingsStore& store);
 
 // The scale control: a drop-down list below the sound box, entries in this order (index = setting).
 constexpr int kDialogIdScaleLabel = 1040;
 constexpr int kDialogIdScaleList = 1041;
 extern const char* const kSettingsDialogScaleLabel;       // "Vergr\xF6\xDFerung" (Windows-1252)
 extern const char* const kSettingsDialogScaleChoices[4];  // automatic, 1x, 2x, 3x
+// The monitors control: a drop-down list below the scale list (index = setting).
+constexpr int kDialogIdMonitorsLabel = 1042;
+constexpr int kDialogIdMonitorsList = 1043;
+extern const char* const kSettingsDialogMonitorsLabel;       // "Monitore"
+extern const char* const kSettingsDialogMonitorsChoices[2];  // each its own scene, one scene across all
 // Cancel: nothing is saved and nothing changes. Returns the dialog's result 2.
 int SettingsDialogCancel();

@@ -4,9 +4,10 @@
 
 void LoadSettings(SaverApplication& application, SettingsStore& store) {
   SaverSettings settings{application.frameRate, application.numAnimations, application.soundOn,
-                         application.scaleSetting};
+                         application.scaleSetting, application.monitorsSetting};
   LoadSettings(settings, store);
   application.scaleSetting = settings.scale;
+  application.monitorsSetting = settings.monitors;
   application.frameRate = settings.frameRate;
   application.numAnimations = settings.numAnimations;
   application.soundOn = settings.soundOn;
@@ -14,6 +15,6 @@ void LoadSettings(SaverApplication& application, SettingsStore& store) {
 
 void SaveSettings(SaverApplication& application, SettingsStore& store) {
   SaveSettings(SaverSettings{application.frameRate, application.numAnimations, application.soundOn,
-                             application.scaleSetting},
+                             application.scaleSetting, application.monitorsSetting},
                store);
 }

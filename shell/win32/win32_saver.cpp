@@ -47,7 +47,7 @@ BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data) {
 }
 
 SaverSettings SettingsOf(const SaverApplication& app) {
-  return SaverSettings{app.frameRate, app.numAnimations, app.soundOn, app.scaleSetting};
+  return SaverSettings{app.frameRate, app.numAnimations, app.soundOn, app.scaleSetting, app.monitorsSetting};
 }
 
 }  // namespace
@@ -164,7 +164,8 @@ INT_PTR Win32Saver::DialogMessage(HWND dialog, UINT message, WPARAM wParam, LPAR
         const LRESULT choice = SendDlgItemMessageA(dialog, kDialogIdScaleList, CB_GETCURSEL, 0, 0);
         SaverSettings settings = SettingsOf(app_);
         const int result =
-            SettingsDialogOk(settings, position, sound, choice == CB_ERR ? 0u : uint32_t(choice), store_);
+            SettingsDialogOk(settings, position, sound, choice == CB_ERR ? 0u : uint32_t(choice),
+                             app_.monitorsSetting, store_);
         app_.numAnimations = settings.numAnimations;
         app_.soundOn = settings.soundOn;
         app_.scaleSetting = settings.scale;

@@ -62,7 +62,7 @@ TEST(DisplayScale, ScaleSettingIsReadAndOnlyTheScaleDialogWritesIt) {
   for (const auto& w : store.Writes()) EXPECT_NE(w.name, "Scale");
   // Ours writes "Scale" into both keys.
   const size_t before = store.Writes().size();
-  SettingsDialogOk(s, 40, true, 2, store);
+  SettingsDialogOk(s, 40, true, 2, kMonitorsEach, store);
   int scaleWrites = 0;
   for (size_t i = before; i < store.Writes().size(); ++i)
     if (store.Writes()[i].name == "Scale") {
@@ -102,4 +102,29 @@ TEST(FrameCaptureFiles, PpmHoldsTheShownColoursRowByRowAndNoTemporaryIsLeft) {
       EXPECT_EQ(uint8_t(bytes[header.size() + size_t(3 * p + c)]), rgb[3 * order[p] + c]);
   EXPECT_FALSE(std::ifstream(path + ".tmp").good());
   EXPECT_FALSE(WritePpmFrame((dir.Path() / "no/such/dir/f.ppm").string(), pixels, 4, 2, 2, rgb, error));
+}
+
+TEST(DisplayScale, MonitorsSettingReadsSpanOnlyFromOneAndOnlyOurDialogWritesIt) {
+  MemorySettingsStore store;
+  SaverSettings s;
+  LoadSettings(s, store);
+  EXPECT_EQ(s.monitors, kMonitorsEach);
+  SettingsDialogOk(s, 40, true, store);
+  for (const auto& w : store.Writes()) EXPECT_NE(w.name, "Monitors");
+  const size_t before = store.Writes().size();
+  SettingsDialogOk(s, 40, true, 0, kMonitorsSpan, store);
+  int writes = 0;
+  for (size_t i = before; i < store.Writes().size(); ++i)
+    if (store.Writes()[i].name == "Monitors") {
+      EXPECT_EQ(store.Writes()[i].value, 1u);
+      ++writes;
+    }
+  EXPECT_EQ(writes, 2);
+  SaverSettings back;
+  LoadSettings(back, store);
+  EXPECT_EQ(back.monitors, kMonitorsSpan);
+  // Any other stored number is the default: a scene per monitor.
+  store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, "Monitors", 7);
+  LoadSettings(back, store);
+  EXPECT_EQ(back.monitors, kMonitorsEach);
 }
