@@ -11,6 +11,10 @@
 //
 // Full screen covers the X screen: one override-redirect window over the bounding box of every
 // monitor (the root window's size), with the keyboard and the pointer grabbed.
+//
+// The parts: x11_saver.cpp (the platform and its loop), x11_window (the window of each mode),
+// x11_picture (the image and its presentation paths), x11_input (input and grabs), x11_process
+// (signals and X errors).
 #pragma once
 
 #include <cstdint>

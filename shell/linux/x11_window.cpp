@@ -1,0 +1,77 @@
+#include "shell/linux/x11_window.h"
+
+#include <cstdio>
+
+#include "shell/linux/x11_process.h"
+
+// clang-format off
+#include <X11/Xutil.h>
+// clang-format on
+
+bool FindX11Target(Display* dpy, int screen, const X11SaverOptions& options, X11Target& target) {
+  if (options.kind == LinuxRunKind::Hack) {
+    target.window = options.windowId ? static_cast<Window>(options.windowId) : RootWindow(dpy, screen);
+    target.foreign = true;
+    g_watchedWindow = target.window;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, target.window, &attributes) || g_windowGone) {
+      std::fprintf(stderr, "tillands: the window 0x%lx does not exist\n",
+                   static_cast<unsigned long>(target.window));
+      return false;
+    }
+    target.visual = attributes.visual;
+    target.depth = attributes.depth;
+    target.width = static_cast<uint32_t>(attributes.width);
+    target.height = static_cast<uint32_t>(attributes.height);
+    // We select no input: XScreenSaver decides when the hack ends. The structure events tell resizes
+    // and the window's destruction.
+    XSelectInput(dpy, target.window, StructureNotifyMask | ExposureMask);
+  } else {
+    target.visual = DefaultVisual(dpy, screen);
+    target.depth = DefaultDepth(dpy, screen);
+    if (options.kind == LinuxRunKind::FullScreen) {
+      target.width = static_cast<uint32_t>(DisplayWidth(dpy, screen));
+      target.height = static_cast<uint32_t>(DisplayHeight(dpy, screen));
+    } else {
+      target.width = options.windowWidth;
+      target.height = options.windowHeight;
+    }
+  }
+  if (target.visual->c_class != TrueColor ||
+      (target.depth != 24 && target.depth != 32 && target.depth != 30)) {
+    std::fprintf(stderr, "tillands: the window's visual is not true colour with 24 or 32 bits (depth %d)\n",
+                 target.depth);
+    return false;
+  }
+  return true;
+}
+
+Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& options, const X11Target& target,
+                          Atom& deleteWindow) {
+  const Window root = RootWindow(dpy, screen);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = 0;
+  attributes.border_pixel = 0;
+  unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask;
+  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  if (options.kind == LinuxRunKind::FullScreen) {
+    // One window over every monitor, above everything, without the window manager's frame.
+    attributes.override_redirect = True;
+    attributes.event_mask |= ButtonPressMask | PointerMotionMask;
+    mask |= CWOverrideRedirect;
+  }
+  const Window window = XCreateWindow(dpy, root, 0, 0, target.width, target.height, 0, target.depth,
+                                      InputOutput, target.visual, mask, &attributes);
+  g_watchedWindow = window;
+  XStoreName(dpy, window, "Tillands ScreenSaver");
+  XClassHint hint;
+  char name[] = "tillands", className[] = "Tillands";
+  hint.res_name = name;
+  hint.res_class = className;
+  XSetClassHint(dpy, window, &hint);
+  deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(dpy, window, &deleteWindow, 1);
+  XMapRaised(dpy, window);
+  XFlush(dpy);
+  return window;
+}
