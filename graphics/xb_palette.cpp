@@ -187,6 +187,81 @@ uint32_t XB_PALETTE::Get32BitColour(int index) {
   return table ? table[index & 255] : 0;
 }
 
+// --- XB_NEAREST_COLOUR_SEARCH ---
+
+XB_NEAREST_COLOUR_SEARCH::XB_NEAREST_COLOUR_SEARCH(const XB_PALETTE& destination) {
+  std::memcpy(destination_, destination.GetColours(), sizeof(destination_));
+  // A counting sort by green keeps equal greens in index order.
+  uint16_t count[257] = {};
+  for (const XB_PALETTE_ENTRY& c : destination_) ++count[c.green + 1];
+  for (int g = 0; g < 256; ++g) count[g + 1] = static_cast<uint16_t>(count[g + 1] + count[g]);
+  std::memcpy(start_, count, sizeof(start_));
+  for (int i = 0; i < 256; ++i) {
+    const XB_PALETTE_ENTRY& c = destination_[i];
+    const int at = count[c.green]++;
+    green_[at] = c.green;
+    red_[at] = c.red;
+    blue_[at] = c.blue;
+    index_[at] = static_cast<uint8_t>(i);
+  }
+}
+
+bool XB_NEAREST_COLOUR_SEARCH::BuiltFrom(const XB_PALETTE& destination) const {
+  return std::memcmp(destination_, destination.GetColours(), sizeof(destination_)) == 0;
+}
+
+uint8_t XB_NEAREST_COLOUR_SEARCH::Search(int red, int green, int blue) const {
+  // The same distance and the same winner as the linear search: the smallest distance, and among
+  // equal distances the smallest index. A side is finished once (65 * green difference)^2 alone
+  // is larger than the best distance: every entry further out has at least that green term.
+  int32_t best = 0x7FFFFFFF;
+  int bestIndex = 256;
+  auto consider = [&](int at) {
+    const int32_t dr = 29 * (red - red_[at]);
+    const int32_t dg = 65 * (green - green_[at]);
+    const int32_t db = 15 * (blue - blue_[at]);
+    const int32_t d = dr * dr + dg * dg + db * db;
+    if (d < best || (d == best && index_[at] < bestIndex)) {
+      best = d;
+      bestIndex = index_[at];
+    }
+  };
+  auto greenTerm = [&](int at) {
+    const int32_t dg = 65 * (green - green_[at]);
+    return dg * dg;
+  };
+  int up = start_[green], down = up - 1;
+  while (up < 256 || down >= 0) {
+    // Take the nearer green next; a side whose green term is past the best is closed.
+    const int32_t upTerm = up < 256 ? greenTerm(up) : 0x7FFFFFFF;
+    const int32_t downTerm = down >= 0 ? greenTerm(down) : 0x7FFFFFFF;
+    if (upTerm > best && downTerm > best) break;
+    if (upTerm <= downTerm) {
+      consider(up++);
+    } else {
+      consider(down--);
+    }
+  }
+  return static_cast<uint8_t>(bestIndex);
+}
+
+uint8_t XB_NEAREST_COLOUR_SEARCH::Find(const XB_PALETTE_ENTRY& colour) {
+  const uint32_t key =
+      0x1000000u | (uint32_t{colour.red} << 16) | (uint32_t{colour.green} << 8) | colour.blue;
+  const uint32_t slot = (key * 2654435761u) >> 22;  // 10 bits: kRemembered slots
+  if (rememberedKey_[slot] == key) return rememberedIndex_[slot];
+  const uint8_t found = Search(colour.red, colour.green, colour.blue);
+  rememberedKey_[slot] = key;
+  rememberedIndex_[slot] = found;
+  return found;
+}
+
+void XB_NEAREST_COLOUR_SEARCH::BuildRemap(const XB_PALETTE& source, uint8_t* table, uint16_t first,
+                                          uint16_t last) {
+  std::memset(table, 0, 256);
+  for (uint32_t i = first; i <= last && i < 256; ++i) table[i] = Find(source.GetColour(static_cast<int>(i)));
+}
+
 XB_STORABLE* XB_LoadPalette(XB_FILE& file, uint16_t version) {
   return new XB_PALETTE(file, version);
 }
@@ -197,8 +272,7 @@ XB_REMAP_TABLE::XB_REMAP_TABLE(const XB_PALETTE& source, const XB_PALETTE& desti
                                uint16_t last)
     : table_(new uint8_t[256]) {
   std::memset(table_, 0, 256);
-  for (uint32_t i = first; i <= last && i < 256; ++i)
-    table_[i] = destination.FindNearestColour(source.GetColour(static_cast<int>(i)));
+  XB_NEAREST_COLOUR_SEARCH(destination).BuildRemap(source, table_, first, last);
 }
 
 XB_REMAP_TABLE::XB_REMAP_TABLE(const uint8_t* bytes) : table_(new uint8_t[256]) {

@@ -107,6 +107,37 @@ class XB_PALETTE : public XB_STORABLE {
   uint32_t table32Generation_ = 0;
 };
 
+// Nearest-colour matching against one destination palette, many times over, with exactly the
+// answers of XB_PALETTE::FindNearestColour (the first index among equal distances). Green weighs
+// most, so the destination's colours are sorted by green once; a search walks outwards from the wanted
+// green and stops on each side as soon as the green term alone exceeds the best distance found. A
+// small table remembers recent answers by colour, so recolouring with colours seen before (a
+// creature's dress draws from a few hundred colours) costs one lookup each.
+class XB_NEAREST_COLOUR_SEARCH {
+ public:
+  explicit XB_NEAREST_COLOUR_SEARCH(const XB_PALETTE& destination);
+
+  uint8_t Find(const XB_PALETTE_ENTRY& colour);
+  // Byte i (first <= i <= last, at most 255) is the index nearest to source colour i; the rest 0.
+  void BuildRemap(const XB_PALETTE& source, uint8_t* table256, uint16_t first = 0, uint16_t last = 255);
+  // Whether the search was built from exactly these colours (a palette may change after).
+  bool BuiltFrom(const XB_PALETTE& destination) const;
+
+ private:
+  uint8_t Search(int red, int green, int blue) const;
+
+  XB_PALETTE_ENTRY destination_[256];
+  // The destination's entries ordered by green (then by index): channels and original index.
+  int16_t green_[256], red_[256], blue_[256];
+  uint8_t index_[256];
+  // Where each green value would be inserted into green_ (the first entry with green >= g).
+  uint16_t start_[257];
+  // Recent answers: key 0x1000000 | rgb, direct-mapped by a hash of the colour.
+  static constexpr int kRemembered = 1024;
+  uint32_t rememberedKey_[kRemembered] = {};
+  uint8_t rememberedIndex_[kRemembered] = {};
+};
+
 class XB_REMAP_TABLE : public XB_STORABLE {
  public:
   static constexpr uint16_t kClassId = XB_CLASS_REMAP_TABLE;

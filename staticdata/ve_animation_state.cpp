@@ -178,8 +178,7 @@ bool DressCreature(VE_ANIMATION_STATE& state, const char* creatureName) {
   // Without a screen palette there is nothing to match the colours against.
   const XB_PALETTE* screen = ApplicationPalette();
   if (!screen) return false;
-  XB_REMAP_TABLE table(*working, *screen, 0, 255);
-  std::memcpy(state.colourMap, table.GetData(), sizeof(state.colourMap));
+  data.MatchScreenColours(*working, *screen, state.colourMap);
   UpdateCarryGoodColours(state);
   return true;
 }

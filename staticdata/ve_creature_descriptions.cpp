@@ -274,3 +274,10 @@ void VE_STATIC_DATA_MANAGER::ApplyRandomRemap(const VE_RANDOM_REMAP& set, XB_PAL
     for (int c = 0; c < 16; ++c) palette.SetColour(static_cast<int>(16 * target + c), colours[c]);
   }
 }
+
+void VE_STATIC_DATA_MANAGER::MatchScreenColours(const XB_PALETTE& colours, const XB_PALETTE& screen,
+                                                uint8_t* table256) {
+  if (!screenSearch_ || !screenSearch_->BuiltFrom(screen))
+    screenSearch_ = std::make_unique<XB_NEAREST_COLOUR_SEARCH>(screen);
+  screenSearch_->BuildRemap(colours, table256, 0, 255);
+}

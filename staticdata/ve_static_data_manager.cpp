@@ -11,6 +11,7 @@
 #include "base/xb_list.h"
 #include "base/xb_storable.h"
 #include "graphics/xb_bob_manager.h"
+#include "graphics/xb_palette.h"
 #include "staticdata/application_services.h"
 #include "staticdata/ve_name_utils.h"
 

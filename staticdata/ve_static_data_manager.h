@@ -9,11 +9,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "base/xb_error.h"
 #include "staticdata/ve_descriptions.h"
+
+class XB_NEAREST_COLOUR_SEARCH;
 
 class XB_BOB_MANAGER;
 class XB_FILE;
@@ -74,6 +77,11 @@ class VE_STATIC_DATA_MANAGER {
   // Replaces the 16-colour slots of palette by random choices of the set (one ApplicationRand per
   // slot).
   void ApplyRandomRemap(const VE_RANDOM_REMAP& set, XB_PALETTE& palette) const;
+  // The remap table from `colours` to the screen palette (nearest colours, as XB_REMAP_TABLE builds
+  // it) into table256. Dressing a creature does this on the frame path; the search against the screen
+  // palette is built once and remembers the colours it has matched (rebuilt if the screen palette
+  // changes).
+  void MatchScreenColours(const XB_PALETTE& colours, const XB_PALETTE& screen, uint8_t* table256);
 
   // --- Bob library registry ---
   XB_BOB_MANAGER* GetOrLoadBobLibrary(const char* name);  // null for a null or empty name
@@ -132,6 +140,7 @@ class VE_STATIC_DATA_MANAGER {
   // Lower-cased animation name -> id of the first description of that name; the walk-data and
   // creature loaders resolve thousands of names against hundreds of descriptions.
   std::unordered_map<std::string, uint16_t> animationIndex_;
+  std::unique_ptr<XB_NEAREST_COLOUR_SEARCH> screenSearch_;
 
   void l_FreeRemapTables();
   void l_FreeAnimations();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "base/xb_storable.h"
 #include "tests/common/temp_dir.h"
@@ -46,6 +47,49 @@ TEST(PaletteTest, RemapTablesMatchColoursBetweenPalettes) {
   EXPECT_EQ(partial[10], 0);
   XB_REMAP_TABLE clamped(distinct, distinct, 250, 4000);  // a range past the table stops at 255
   EXPECT_EQ(clamped[255], 255);
+}
+
+// The fast search must give the linear search's answer for every colour, ties included, on palettes
+// that defeat its pruning (one green for all, many duplicates) as well as on ordinary ones.
+TEST(PaletteTest, NearestColourSearchGivesTheLinearSearchAnswers) {
+  uint32_t state = 12345;
+  auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+  std::vector<XB_PALETTE> palettes(5);
+  for (int i = 0; i < 256; ++i) {
+    const auto v = [&](uint32_t x) { return static_cast<uint8_t>(x); };
+    palettes[0].SetColour(i, DistinctPalette().GetColour(i));
+    palettes[1].SetColour(i, XB_PALETTE_ENTRY::Rgb(v(next()), v(next()), v(next())));
+    palettes[2].SetColour(i, XB_PALETTE_ENTRY::Rgb(v(next()), 77, v(next())));  // one green
+    // Eight colours repeated: equal distances everywhere, the first index must win.
+    palettes[3].SetColour(i, XB_PALETTE_ENTRY::Rgb(v(i % 8 * 36), v(i % 4 * 80), v(i % 2 * 255)));
+    palettes[4].SetColour(i,
+                          XB_PALETTE_ENTRY::Rgb(v(next() % 4 * 64), v(next() % 3 * 120), v(next() % 5 * 60)));
+  }
+  for (const XB_PALETTE& destination : palettes) {
+    XB_NEAREST_COLOUR_SEARCH search(destination);
+    EXPECT_TRUE(search.BuiltFrom(destination));
+    for (int r = 0; r < 256; r += 15)
+      for (int g = 0; g < 256; g += 3)
+        for (int b = 0; b < 256; b += 15) {
+          const XB_PALETTE_ENTRY c = XB_PALETTE_ENTRY::Rgb(static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                                                           static_cast<uint8_t>(b));
+          ASSERT_EQ(search.Find(c), destination.FindNearestColour(c)) << r << "," << g << "," << b;
+        }
+    // Remembered answers are the same answers, and remap tables are built from them.
+    for (const XB_PALETTE& source : palettes) {
+      XB_REMAP_TABLE table(source, destination, 0, 255);
+      uint8_t remembered[256];
+      search.BuildRemap(source, remembered, 3, 250);
+      for (int i = 0; i < 256; ++i) {
+        const uint8_t linear = destination.FindNearestColour(source.GetColour(i));
+        ASSERT_EQ(table[i], linear) << i;
+        ASSERT_EQ(remembered[i], i >= 3 && i <= 250 ? linear : 0) << i;
+      }
+    }
+  }
+  XB_PALETTE changed = palettes[1];
+  changed.SetColour(9, XB_PALETTE_ENTRY::Rgb(1, 2, 3));
+  EXPECT_FALSE(XB_NEAREST_COLOUR_SEARCH(palettes[1]).BuiltFrom(changed));
 }
 
 TEST(PaletteTest, HiColourTablesFollowTheDescriptorAndTheColours) {

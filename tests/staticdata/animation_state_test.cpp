@@ -217,6 +217,13 @@ TEST_F(StaticDataTest, DressingBuildsTheColourMap) {
   ASSERT_TRUE(DressCreature(s, "Woman"));
   for (int i = 0; i < 256; ++i)
     EXPECT_EQ(s.colourMap[i], (i >= 48 && i < 64) ? 223 - (i - 48) : 255 - i) << i;
+  // The colours are matched against the screen palette as it is now, also after it changed.
+  screen->SetColour(0, XB_PALETTE_ENTRY::Rgb(255, 255, 255));  // white twice now: 0 and 255
+  randScript = {4, 0};
+  ASSERT_TRUE(DressCreature(s, "Woman"));
+  EXPECT_EQ(s.colourMap[0], 0);    // white: the first index that has it
+  EXPECT_EQ(s.colourMap[255], 1);  // black is gone; grey 1 is nearest
+  EXPECT_EQ(s.colourMap[100], 155);
   // The carried-good colours of the state's animation follow.
   s.animationId = 0;
   randScript = {4, 0};
