@@ -192,6 +192,8 @@ shot_window "$HOSTWIN" "$TMP/h2.png"
 # Only a quarter of the window would be lit if the frames did not follow the size.
 check "hack: the frames follow a resize of the window" above "$(lit "$TMP/h2.png")" 0.5
 check "hack: the resized window shows 640x480" [ "$(identify -format '%wx%h' "$TMP/h2.png")" = 640x480 ]
+check "hack: the picture reaches the given window through shared memory (MIT-SHM)" \
+  grep -q SYSV "/proc/$pid/maps"
 xdotool key --window "$HOSTWIN" Escape 2>/dev/null
 xdotool mousemove --window "$HOSTWIN" 10 10 mousemove --window "$HOSTWIN" 200 200 click 1
 sleep 0.3

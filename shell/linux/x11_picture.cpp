@@ -28,8 +28,8 @@ FitRect FitScene(uint32_t sceneWidth, uint32_t sceneHeight, uint32_t windowWidth
   return r;
 }
 
-X11Picture::X11Picture(Display* display, Visual* visual, int depth, bool foreign)
-    : dpy_(display), visual_(visual), depth_(depth), foreign_(foreign) {
+X11Picture::X11Picture(Display* display, Visual* visual, int depth)
+    : dpy_(display), visual_(visual), depth_(depth) {
   red_ = FromMask(visual_->red_mask);
   green_ = FromMask(visual_->green_mask);
   blue_ = FromMask(visual_->blue_mask);
@@ -150,12 +150,14 @@ void X11Picture::PresentChangedBands(const uint8_t* pixels, uint32_t pitch, uint
 }
 
 // The image in memory shared with a local X server (MIT-SHM): a put then costs the server one copy
-// instead of Xlib copying every row into the connection. Only for our own windows: a hack's window
-// belongs to XScreenSaver (often another user's session and server set-up) and is kept on the plain
-// path that has the fewest ways to fail. Anything unusual (a remote server, another byte order, a
-// refused attach) falls back to plain XPutImage; TILLANDS_X_SHM=0 forces the fallback.
+// instead of Xlib copying every row into the connection. Our own windows and a hack's window alike:
+// whether the server took the segment is told by an error of the attach request itself, found by its
+// serial, not by any error that arrives meanwhile (a hack's puts into a window that XScreenSaver has
+// just destroyed fail asynchronously, and must not count as a refused attach). Anything unusual (a
+// remote server, another byte order, a refused attach) falls back to plain XPutImage;
+// TILLANDS_X_SHM=0 forces the fallback.
 bool X11Picture::TryShmImage() {
-  if (!shmAllowed_ || foreign_) return false;
+  if (!shmAllowed_) return false;
   shmAllowed_ = false;  // until it worked
   const char* env = std::getenv("TILLANDS_X_SHM");
   const uint32_t probe = 1;
@@ -182,12 +184,14 @@ bool X11Picture::TryShmImage() {
   }
   shm_.shmaddr = image->data = static_cast<char*>(address);
   shm_.readOnly = False;
-  const unsigned long errorsBefore = g_xErrors;
+  g_xWatchedRequestFailed = false;
+  g_xWatchedRequest = NextRequest(dpy_);
   XShmAttach(dpy_, &shm_);
   XSync(dpy_, False);
+  g_xWatchedRequest = 0;
   // Marked for removal now: it goes when both sides have detached, even if we end abruptly.
   shmctl(shm_.shmid, IPC_RMID, nullptr);
-  if (g_xErrors != errorsBefore) {
+  if (g_xWatchedRequestFailed) {
     shmdt(shm_.shmaddr);
     image->data = nullptr;
     XDestroyImage(image);

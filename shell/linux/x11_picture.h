@@ -16,8 +16,7 @@
 
 class X11Picture {
  public:
-  // foreign: the window belongs to someone else (the hack's window), which keeps to plain XPutImage.
-  X11Picture(Display* display, Visual* visual, int depth, bool foreign);
+  X11Picture(Display* display, Visual* visual, int depth);
   ~X11Picture();
   X11Picture(const X11Picture&) = delete;
   X11Picture& operator=(const X11Picture&) = delete;
@@ -67,7 +66,6 @@ class X11Picture {
   Display* dpy_;
   Visual* visual_;
   int depth_;
-  bool foreign_;
   Window window_ = 0;
   GC gc_ = nullptr;
   uint32_t width_ = 0, height_ = 0;  // the window's current size

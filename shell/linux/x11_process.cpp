@@ -14,6 +14,8 @@ volatile sig_atomic_t g_terminate = 0;
 unsigned long g_watchedWindow = 0;
 volatile bool g_windowGone = false;
 unsigned long g_xErrors = 0;
+unsigned long g_xWatchedRequest = 0;
+volatile bool g_xWatchedRequestFailed = false;
 
 namespace {
 
@@ -28,6 +30,7 @@ void OnTerminate(int) {
 
 int OnXError(Display*, XErrorEvent* e) {
   ++g_xErrors;
+  if (g_xWatchedRequest && e->serial == g_xWatchedRequest) g_xWatchedRequestFailed = true;
   if ((e->error_code == BadWindow || e->error_code == BadDrawable) && e->resourceid == g_watchedWindow)
     g_windowGone = true;
   return 0;

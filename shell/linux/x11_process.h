@@ -17,6 +17,11 @@ extern volatile sig_atomic_t g_terminate;
 extern unsigned long g_watchedWindow;
 extern volatile bool g_windowGone;
 extern unsigned long g_xErrors;
+// An error of the request with this serial (0: none watched) sets g_xWatchedRequestFailed: a check of
+// one request's result that other, asynchronous errors (a put to a window that was just destroyed)
+// cannot disturb.
+extern unsigned long g_xWatchedRequest;
+extern volatile bool g_xWatchedRequestFailed;
 
 // Installs the X error handlers and the signal handlers, and opens the signal pipe.
 void InstallX11ProcessHandlers();
