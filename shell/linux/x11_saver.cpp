@@ -156,7 +156,9 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     timerRunning_ = true;
     timerId_ = id;
     period_ = periodMs;
-    nextTick_ = SteadyMs() + periodMs;
+    // The first tick comes at once rather than one period later: the screen shows the first frame
+    // (the intro) without a black pause. A window that is not viewable yet gets it again on Expose.
+    nextTick_ = SteadyMs();
     return id;
   }
   void StopFrameTimer(uint16_t) override { timerRunning_ = false; }
