@@ -24,20 +24,32 @@ std::vector<MemoryFile> g_memoryFiles;
 bool g_memoryOnly = false;
 
 // Lower case, backslashes, runs collapsed and a leading ".\" dropped: how memory files are matched.
-std::string MemoryKey(const char* path) {
-  std::string key;
+void MemoryKeyInto(const char* path, std::string& key) {
+  key.resize(std::strlen(path));
+  char* out = key.data();
   for (const char* p = path; *p; ++p) {
     char c = *p == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-    if (c == '\\' && !key.empty() && key.back() == '\\') continue;
-    key += c;
+    if (c == '\\' && out > key.data() && out[-1] == '\\') continue;
+    *out++ = c;
   }
-  while (key.size() > 2 && key[0] == '.' && key[1] == '\\') key.erase(0, 2);
+  key.resize(static_cast<size_t>(out - key.data()));
+  size_t drop = 0;
+  while (key.size() - drop > 2 && key[drop] == '.' && key[drop + 1] == '\\') drop += 2;
+  key.erase(0, drop);
+}
+
+std::string MemoryKey(const char* path) {
+  std::string key;
+  MemoryKeyInto(path, key);
   return key;
 }
 
 const MemoryFile* FindMemoryFile(const char* path) {
   if (g_memoryFiles.empty()) return nullptr;
-  const std::string key = MemoryKey(path);
+  // Every open asks here first (fuzz harnesses serve all their files from memory): the key is built
+  // in one buffer kept for the purpose rather than in a new string each time.
+  static std::string key;
+  MemoryKeyInto(path, key);
   for (const MemoryFile& f : g_memoryFiles)
     if (f.key == key) return &f;
   return nullptr;

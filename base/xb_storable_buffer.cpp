@@ -30,7 +30,8 @@ void ApplyScramble(uint8_t* data, uint32_t size, int method, bool undo) {
 
 XB_STORABLE_BUFFER::XB_STORABLE_BUFFER(uint32_t size) : XB_STORABLE_BUFFER(size, 0xEE) {}
 
-XB_STORABLE_BUFFER::XB_STORABLE_BUFFER(uint32_t size, uint8_t fill) : size_(size), data_(new uint8_t[size]) {
+XB_STORABLE_BUFFER::XB_STORABLE_BUFFER(uint32_t size, uint8_t fill)
+    : size_(size), capacity_(size), data_(new uint8_t[size]) {
   std::memset(data_, fill, size_);
 }
 
@@ -40,7 +41,7 @@ XB_STORABLE_BUFFER::XB_STORABLE_BUFFER(XB_FILE& file, uint16_t /*version*/) {
   std::unique_ptr<uint8_t[]> block(new uint8_t[size]);
   std::memset(block.get(), 0xEE, size);
   file.Read(block.get(), size);
-  size_ = size;
+  size_ = capacity_ = size;
   data_ = block.release();
 }
 
@@ -55,7 +56,7 @@ XB_STORABLE_BUFFER* XB_STORABLE_BUFFER::FromFile(const char* path) {
 }
 
 XB_STORABLE_BUFFER::~XB_STORABLE_BUFFER() {
-  if (data_) std::memset(data_, 0xED, size_);
+  if (data_) std::memset(data_, 0xED, capacity_);
   delete[] data_;
 }
 
@@ -70,12 +71,22 @@ void XB_STORABLE_BUFFER::Fill(uint8_t byte) {
 
 bool XB_STORABLE_BUFFER::Resize(uint32_t newSize, bool fillNew, uint8_t fillByte) {
   if (newSize == size_) return true;
-  uint8_t* block = new uint8_t[newSize];
-  if (fillNew && newSize > size_) std::memset(block + size_, fillByte, newSize - size_);
-  std::memcpy(block, data_, newSize < size_ ? newSize : size_);
-  std::memset(data_, 0xED, size_);
-  delete[] data_;
-  data_ = block;
+  if (newSize < size_) {
+    std::memset(data_ + newSize, 0xED, size_ - newSize);
+  } else {
+    if (newSize > capacity_) {
+      const uint64_t doubled = uint64_t{capacity_} * 2;
+      const uint32_t capacity =
+          doubled > newSize && doubled <= 0xFFFFFFFFu ? static_cast<uint32_t>(doubled) : newSize;
+      uint8_t* block = new uint8_t[capacity];
+      std::memcpy(block, data_, size_);
+      std::memset(data_, 0xED, capacity_);
+      delete[] data_;
+      data_ = block;
+      capacity_ = capacity;
+    }
+    if (fillNew) std::memset(data_ + size_, fillByte, newSize - size_);
+  }
   size_ = newSize;
   return true;
 }

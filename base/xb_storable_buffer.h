@@ -28,6 +28,10 @@ class XB_STORABLE_BUFFER : public XB_STORABLE {
   const uint8_t* Data() const { return data_; }
 
   void Fill(uint8_t byte);
+  // Changes the size, keeping the first bytes; new bytes get fillByte when fillNew is set. Growth
+  // reserves room ahead (the block at least doubles), so a buffer grown a little at a time (a string
+  // array filled line by line) is copied a logarithmic number of times, not once per step. Bytes
+  // given up by shrinking are overwritten with 0xED like a released block.
   bool Resize(uint32_t newSize, bool fillNew, uint8_t fillByte);
 
   // Scrambling method 1, applied to a string array's buffers in files.
@@ -36,6 +40,7 @@ class XB_STORABLE_BUFFER : public XB_STORABLE {
 
  private:
   uint32_t size_ = 0;
+  uint32_t capacity_ = 0;  // bytes allocated at data_ (at least size_)
   uint8_t* data_ = nullptr;
 };
 

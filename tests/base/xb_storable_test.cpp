@@ -62,6 +62,10 @@ TEST_F(StorableTest, BufferFillsAndResizes) {
   EXPECT_EQ(std::vector<uint8_t>(b.Data(), b.Data() + 2), (std::vector<uint8_t>{1, 2}));
   b.Fill(0x42);
   EXPECT_EQ(b.Data()[1], 0x42);
+  // Growing again into room the buffer kept: the regrown bytes are filled anew, not the old ones.
+  EXPECT_TRUE(b.Resize(5, true, 0x33));
+  EXPECT_EQ(std::vector<uint8_t>(b.Data(), b.Data() + 5),
+            (std::vector<uint8_t>{0x42, 0x42, 0x33, 0x33, 0x33}));
   XB_STORABLE_BUFFER empty(0);
   EXPECT_TRUE(empty.Resize(2, true, 5));
   EXPECT_EQ(empty.Data()[1], 5);
