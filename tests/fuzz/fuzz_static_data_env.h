@@ -18,6 +18,7 @@
 #include "graphics/bob_authoring.h"
 #include "graphics/graphics_storables.h"
 #include "graphics/xb_bitmap.h"
+#include "graphics/xb_palette.h"
 #include "staticdata/application_services.h"
 
 namespace fuzz_env {
@@ -38,6 +39,18 @@ inline void Enter(const char* name) {
   std::freopen("/dev/null", "w", stdout);  // XB_Warning prints there
   VE_APPLICATION_SERVICES services;
   services.warning = [](const char*) {};
+  // A screen palette, as the saver always has: with it the remap tables are matched and their cache
+  // is written once at set-up, so each run reads caches rather than decoding pictures again.
+  services.palette = [] {
+    static XB_PALETTE* screen = [] {
+      auto* p = new XB_PALETTE();
+      for (int i = 0; i < 256; ++i)
+        p->SetColour(i, XB_PALETTE_ENTRY::Rgb(static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                                              static_cast<uint8_t>(255 - i)));
+      return p;
+    }();
+    return screen;
+  };
   SetApplicationServices(services);
 }
 
