@@ -9,7 +9,9 @@
 // Each tick is timed twice: by the thread's CPU time, which a busy machine does not inflate by
 // running others in between (the figures to compare), and by the wall clock, which it does.
 #include <algorithm>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -37,11 +39,12 @@ using Clock = std::chrono::steady_clock;
 
 const char* const kUsage =
     "usage: bench_frame_times [--data DIR] [--minutes M] [--size WxH]... [--animations N] [--seed N]\n"
-    "                         [--fps N] [--slowest K]\n"
+    "                         [--fps N] [--slowest K] [--kernel-sets LIST]\n"
     "Runs the saver headless for M simulated minutes (default 30) at each size (default 1920x1080 and\n"
     "3840x2160) with N animations (default 100) and prints p50, p99 and the maximum of the CPU time\n"
     "and the wall time of each tick (UpdateFrame + presentation into a memory surface), and the K\n"
-    "slowest ticks (default 5).\n"
+    "slowest ticks (default 5). With --kernel-sets (e.g. plain,sse,avx2,avx512) the whole run is made\n"
+    "once per drawing kernel set, each forced by TILLANDS_DRAW_KERNELS.\n"
     "The data directory defaults to the build tree's demo world.\n";
 
 struct Size {
@@ -97,6 +100,8 @@ int main(int argc, char** argv) {
   std::string data = TL_DEFAULT_DATA_DIR;
   unsigned long minutes = 30, animations = 100, seed = 1, fps = 12, slowest = 5;
   std::vector<Size> sizes;
+  std::vector<std::string> kernelSets;
+  std::vector<char*> passOn{argv[0]};  // the arguments of one run per kernel set
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -124,13 +129,40 @@ int main(int argc, char** argv) {
       if (!ParseNumber(value, 0, 0xFFFFFFFFul, seed)) return bad("--seed takes a 32-bit number");
     } else if (arg == "--fps" && value) {
       if (!ParseNumber(value, 1, 1000, fps)) return bad("--fps takes 1..1000");
+    } else if (arg == "--kernel-sets" && value) {
+      for (std::string list = value; !list.empty();) {
+        const size_t comma = list.find(',');
+        kernelSets.push_back(list.substr(0, comma));
+        list = comma == std::string::npos ? "" : list.substr(comma + 1);
+      }
+      ++i;
+      continue;
     } else if (arg == "--slowest" && value) {
       if (!ParseNumber(value, 0, 100, slowest)) return bad("--slowest takes 0..100");
     } else {
       std::fprintf(stderr, "bench_frame_times: unknown or incomplete option '%s'\n%s", arg.c_str(), kUsage);
       return 1;
     }
+    passOn.push_back(argv[i]);
+    passOn.push_back(argv[i + 1]);
     ++i;
+  }
+  if (!kernelSets.empty()) {
+    // One run per set, each in a process of its own: the set is chosen once per process.
+    passOn.push_back(nullptr);
+    int status = 0;
+    for (const std::string& set : kernelSets) {
+      std::fflush(stdout);
+      const pid_t pid = fork();
+      if (pid == 0) {
+        setenv("TILLANDS_DRAW_KERNELS", set.c_str(), 1);
+        execv("/proc/self/exe", passOn.data());
+        _exit(127);
+      }
+      int child = 0;
+      if (pid < 0 || waitpid(pid, &child, 0) < 0 || !WIFEXITED(child) || WEXITSTATUS(child) != 0) status = 1;
+    }
+    return status;
   }
   std::error_code ec;
   if (data.empty() || !std::filesystem::is_directory(data, ec)) {
@@ -139,9 +171,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (sizes.empty()) sizes = {{1920, 1080}, {3840, 2160}};
-  const char* kernels = std::getenv("TILLANDS_KERNELS");
+  const char* kernels = std::getenv("TILLANDS_DRAW_KERNELS");
   std::printf("frame times: %lu simulated minutes at %lu fps, %lu animations, seed %lu, kernels %s\n",
-              minutes, fps, animations, seed, kernels && *kernels ? kernels : "(as the CPU picks)");
+              minutes, fps, animations, seed,
+              kernels && *kernels ? kernels : "as the processor picks (TILLANDS_DRAW_KERNELS unset)");
 
   for (const Size& size : sizes) {
     HeadlessOptions options;
