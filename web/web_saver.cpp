@@ -12,12 +12,14 @@
 // A fatal error of the base library ends the WebAssembly instance (abort); the page shows its message.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/xb_file.h"
 #include "display/display_scale.h"
 #include "display/memory_display_surface.h"
 #include "scene/saver_application.h"
@@ -134,6 +136,27 @@ struct WebRun {
 };
 WebRun* g_run = nullptr;
 
+// The world archive as the page fetched it. The saver reads it as a file held in memory: no copy in
+// the browser's emulated file system, whose path lookups cost more than the reading itself.
+std::unique_ptr<uint8_t[]> g_world;  // not zeroed first: the page fills every byte
+
+// The shown frame in the canvas's byte order (red, green, blue, alpha) through the colours as shown
+// (0 and 255 black). Done here rather than in JavaScript: it measured faster (see the README).
+void ConvertShownFrame(const MemoryDisplaySurface& surface) {
+  const uint8_t* rgb = surface.PresentedColours();
+  for (int i = 0; i < 256; ++i)
+    g_run->colours[i] =
+        uint32_t(rgb[3 * i]) | uint32_t(rgb[3 * i + 1]) << 8 | uint32_t(rgb[3 * i + 2]) << 16 | 0xFF000000u;
+  g_run->rgba.resize(size_t(surface.Width()) * surface.Height());
+  EnlargeToColours(surface.PresentedIndices().data(), surface.Width(), surface.Width(), surface.Height(), 1,
+                   g_run->colours, g_run->rgba.data(), surface.Width());
+}
+
+// The saver's screen sides are 16-bit; the page is never empty.
+uint16_t ScreenSide(int pixels) {
+  return static_cast<uint16_t>(std::clamp(pixels, 1, 8192));
+}
+
 void SetNumberIfGiven(MemorySettingsStore& store, const char* name, int32_t value) {
   if (value >= 0)
     store.SetNumber(SettingsHive::CurrentUser, kSettingsKeyPath, name, static_cast<uint32_t>(value));
@@ -153,17 +176,23 @@ enum WebState : int {
 
 void tl_stop();
 
+// A buffer of `size` bytes that the page fills with the fetched data_v.dat before tl_start. From then
+// on the saver's data files are read from it alone (the file system holds nothing of the world).
+EMSCRIPTEN_KEEPALIVE uint8_t* tl_world_buffer(uint32_t size) {
+  tl_stop();
+  XB_FILE::AddMemoryFile(kArchiveFile, nullptr, 0);
+  g_world.reset(new uint8_t[size ? size : 1]);
+  XB_FILE::AddMemoryFile(kArchiveFile, g_world.get(), size);
+  XB_FILE::SetMemoryFilesOnly(true);
+  return g_world.get();
+}
+
 // width × height: the page's size in device pixels. Settings below 0 are not given (the saver's
 // defaults apply); the spine clamps the rest as it does for the registry's values.
 EMSCRIPTEN_KEEPALIVE int tl_start(int width, int height, int fps, int animations, int scale, int sound) {
   tl_stop();
   g_run = new WebRun;
-  g_run->host = std::make_unique<WebHost>(static_cast<uint16_t>(width < 1      ? 1
-                                                                : width > 8192 ? 8192
-                                                                               : width),
-                                          static_cast<uint16_t>(height < 1      ? 1
-                                                                : height > 8192 ? 8192
-                                                                                : height));
+  g_run->host = std::make_unique<WebHost>(ScreenSide(width), ScreenSide(height));
   MemorySettingsStore& store = g_run->host->Store();
   SetNumberIfGiven(store, "FrameRate", fps);
   SetNumberIfGiven(store, "Num Animations", animations);
@@ -190,14 +219,7 @@ EMSCRIPTEN_KEEPALIVE int tl_tick() {
   if (MemoryDisplaySurface* surface = host.Surface();
       surface && surface->PresentCount() != g_run->presented) {
     g_run->presented = surface->PresentCount();
-    // The colours as shown (0 and 255 black) in the canvas's byte order: red, green, blue, alpha.
-    const uint8_t* rgb = surface->PresentedColours();
-    for (int i = 0; i < 256; ++i)
-      g_run->colours[i] =
-          uint32_t(rgb[3 * i]) | uint32_t(rgb[3 * i + 1]) << 8 | uint32_t(rgb[3 * i + 2]) << 16 | 0xFF000000u;
-    g_run->rgba.resize(size_t(surface->Width()) * surface->Height());
-    EnlargeToColours(surface->PresentedIndices().data(), surface->Width(), surface->Width(),
-                     surface->Height(), 1, g_run->colours, g_run->rgba.data(), surface->Width());
+    ConvertShownFrame(*surface);
   }
   if (host.QuitPosted()) return kQuit;
   return kRunning;
@@ -266,6 +288,28 @@ EMSCRIPTEN_KEEPALIVE int tl_sound_on() {
 // The sound control of the page: the "Sound" setting of the running saver.
 EMSCRIPTEN_KEEPALIVE void tl_set_sound(int on) {
   if (g_run) g_run->process->App().soundOn = on ? 1 : 0;
+}
+// The settings the running saver took (after its own defaults and limits), for the settings panel.
+EMSCRIPTEN_KEEPALIVE int tl_frame_rate() {
+  return g_run ? g_run->process->App().frameRate : 0;
+}
+EMSCRIPTEN_KEEPALIVE int tl_num_animations() {
+  return g_run ? g_run->process->App().numAnimations : 0;
+}
+EMSCRIPTEN_KEEPALIVE int tl_scale_setting() {
+  return g_run ? g_run->process->App().scaleSetting : 0;
+}
+// For measurements: the shown frame's palette indices (width × height) and its conversion again.
+EMSCRIPTEN_KEEPALIVE const uint8_t* tl_frame_indices() {
+  MemoryDisplaySurface* surface = g_run ? g_run->host->Surface() : nullptr;
+  return surface && surface->PresentCount() ? surface->PresentedIndices().data() : nullptr;
+}
+EMSCRIPTEN_KEEPALIVE const uint32_t* tl_frame_colours() {
+  return g_run ? g_run->colours : nullptr;
+}
+EMSCRIPTEN_KEEPALIVE void tl_convert_frame() {
+  MemoryDisplaySurface* surface = g_run ? g_run->host->Surface() : nullptr;
+  if (surface && surface->PresentCount()) ConvertShownFrame(*surface);
 }
 EMSCRIPTEN_KEEPALIVE uint32_t tl_sound_cues_requested() {
   return g_run ? static_cast<uint32_t>(g_run->process->App().statistics.soundCuesRequested) : 0;
