@@ -167,7 +167,7 @@ test('a damaged or missing world archive shows a message, not a blank canvas', a
   }
 });
 
-test('sound cues reach Web Audio only after a user gesture', async () => {
+test('sound cues reach Web Audio only after a user gesture, one sound at a time', async () => {
   const { page, errors } = await open(`/?seed=${SEED}&clock=simulated&sound=on`);
   // The start-up plays "dummy": before any gesture it is counted and left.
   await waitFor(page, () => window.tillandsPage.frames >= 2);
@@ -180,6 +180,25 @@ test('sound cues reach Web Audio only after a user gesture', async () => {
   const after = await page.evaluate(() => ({ ...window.tillandsPage.audio }));
   assert.equal(after.unlocked, true);
   assert.equal(after.beforeGesture, before.beforeGesture);
+  // One sound at a time: a cue that comes while a sound plays is dropped, not queued; once the sound
+  // is stopped the next one plays. (A second of silence, 8-bit PCM at 11025 Hz, played twice at once.)
+  const counts = await page.evaluate(() => {
+    const M = window.tillandsPage.module, n = 11025, wave = new Uint8Array(44 + n).fill(128);
+    const v = new DataView(wave.buffer);
+    const tag = (at, text) => { for (let i = 0; i < 4; ++i) wave[at + i] = text.charCodeAt(i); };
+    tag(0, 'RIFF'); v.setUint32(4, 36 + n, true); tag(8, 'WAVE'); tag(12, 'fmt '); v.setUint32(16, 16, true);
+    v.setUint16(20, 1, true); v.setUint16(22, 1, true); v.setUint32(24, n, true); v.setUint32(28, n, true);
+    v.setUint16(32, 1, true); v.setUint16(34, 8, true); tag(36, 'data'); v.setUint32(40, n, true);
+    const a = window.tillandsPage.audio, start = { played: a.played, dropped: a.dropped };
+    M.tillandsStopSounds();
+    M.tillandsPlayWave('SILENCE', wave);
+    M.tillandsPlayWave('SILENCE', wave);
+    const whilePlaying = { played: a.played - start.played, dropped: a.dropped - start.dropped };
+    M.tillandsStopSounds();
+    M.tillandsPlayWave('SILENCE', wave);
+    return { whilePlaying, afterStop: a.played - start.played };
+  });
+  assert.deepEqual(counts, { whilePlaying: { played: 1, dropped: 1 }, afterStop: 2 });
   assert.deepEqual(errors, []);
   await page.close();
 });
