@@ -26,8 +26,9 @@
     ticks: { count: 0, firstMs: 0, maxMs: 0, totalMs: 0, over83: 0, histogram: new Uint32Array(1000) },
     // Milliseconds from the page's start: module ready, world fetched, saver started, first frame shown.
     startup: { worldBytes: 0, moduleMs: 0, worldMs: 0, startedMs: 0, firstFrameMs: 0 },
-    get module() { return M; },  // for measurements and tests
   };
+  // The module itself, for measurements and tests (not enumerable: JSON of the page stays small).
+  Object.defineProperty(page, 'module', { get: () => M });
   window.tillandsPage = page;
 
   // ---------------------------------------------------------------------------------------------
@@ -84,7 +85,7 @@
     const bar = $('progress-bar'), label = $('progress-label');
     let response;
     try {
-      response = await fetch(url, { cache: 'no-cache' });
+      response = await fetch(url);
     } catch (e) {
       throw new Error(`The demo world (${url}) could not be fetched: ${e.message}.`);
     }
@@ -98,6 +99,7 @@
       if (done) break;
       chunks.push(value);
       received += value.length;
+      if (total && received > total) throw new Error(`The demo world (${url}) is longer than its announced ${total} bytes.`);
       if (total) {
         bar.value = received / total;
         label.textContent = `Loading the world… ${Math.floor((100 * received) / total)} %`;
