@@ -60,12 +60,12 @@ after(async () => {
 });
 
 // A page with its console errors and uncaught exceptions collected.
-async function open(url, { width = WIDTH, height = HEIGHT } = {}) {
+async function open(url, { width = WIDTH, height = HEIGHT, dpr = 1 } = {}) {
   const page = await browser.newPage();
   const errors = [];
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   page.on('pageerror', (e) => errors.push(String(e)));
-  await page.setViewport({ width, height, deviceScaleFactor: 1 });
+  await page.setViewport({ width, height, deviceScaleFactor: dpr });
   await page.goto(origin + url);
   return { page, errors };
 }
@@ -128,6 +128,25 @@ test('on the simulated clock, frame N equals the headless renderer\'s frame N by
   assert.equal(differing, 0, `${differing} pixels differ from the headless renderer's frame`);
   assert.deepEqual(errors, []);
   await page.close();
+});
+
+test('the scene fills the device pixels: the display scale enlarges it by whole device pixels', async () => {
+  // At a device pixel ratio of 2, 640x540 CSS pixels are a screen of 1280x1080 device pixels; automatic
+  // scaling keeps at least 1000 lines, so it enlarges only the 640x1000 page (2000 device lines).
+  const cases = [['1', [640, 540], [1280, 1080]], ['2', [640, 540], [640, 540]], ['auto', [640, 1000], [640, 1000]]];
+  for (const [scale, css, scene] of cases) {
+    const { page } = await open(`/?seed=${SEED}&scale=${scale}&sound=off`, { width: css[0], height: css[1], dpr: 2 });
+    await waitFor(page, () => window.tillandsPage.frames >= 1);
+    const shown = await page.$eval('#screen', (c) => {
+      const r = c.getBoundingClientRect();
+      return { width: c.width, height: c.height, cssWidth: r.width, cssHeight: r.height,
+        rendering: getComputedStyle(c).imageRendering };
+    });
+    assert.deepEqual(shown, { width: scene[0], height: scene[1], cssWidth: css[0], cssHeight: css[1], rendering: 'pixelated' },
+      `scale=${scale}`);
+    if (scale === '2') await shot(page, 'scale2-dpr2.png');
+    await page.close();
+  }
 });
 
 test('full screen ends on a key and on a mouse move of more than 5 pixels, and the page runs on', async () => {
