@@ -12,13 +12,19 @@
 #include <string>
 
 enum class LinuxRunKind {
-  FullScreen,         // `tillands`: covers the screen, ends on input (the saver's rules)
-  Window,             // `tillands --window [WxH]`: a resizable window for watching
-  Hack,               // XScreenSaver hack: draws into a given window, ends on SIGTERM/SIGINT only
-  Headless,           // `tillands --headless ...`: the renderer to files
-  Help,               // --help
-  AddToXScreenSaver,  // --add-to-xscreensaver
+  FullScreen,              // `tillands`: covers the screen, ends on input (the saver's rules)
+  Window,                  // `tillands --window [WxH]`: a resizable window for watching
+  Hack,                    // XScreenSaver hack: draws into a given window, ends on SIGTERM/SIGINT only
+  Headless,                // `tillands --headless ...`: the renderer to files
+  Help,                    // --help
+  Version,                 // --version
+  AddToXScreenSaver,       // --add-to-xscreensaver
+  RemoveFromXScreenSaver,  // --remove-from-xscreensaver
+  SaveSettings,            // --save-settings [options]: writes the settings file
 };
+
+// The highest frame rate the Linux saver takes, from the command line or the settings file.
+constexpr uint32_t kMaxLinuxFrameRate = 1000;
 
 struct LinuxOptions {
   LinuxRunKind kind = LinuxRunKind::FullScreen;

@@ -6,6 +6,7 @@
 
 // clang-format off
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 // clang-format on
 
 bool FindX11Target(Display* dpy, int screen, const X11SaverOptions& options, X11Target& target) {
@@ -38,8 +39,9 @@ bool FindX11Target(Display* dpy, int screen, const X11SaverOptions& options, X11
     }
   }
   if (target.visual->c_class != TrueColor ||
-      (target.depth != 24 && target.depth != 32 && target.depth != 30)) {
-    std::fprintf(stderr, "tillands: the window's visual is not true colour with 24 or 32 bits (depth %d)\n",
+      (target.depth != 16 && target.depth != 24 && target.depth != 30 && target.depth != 32)) {
+    std::fprintf(stderr,
+                 "tillands: the window's visual is not true colour of depth 16, 24, 30 or 32 (depth %d)\n",
                  target.depth);
     return false;
   }
@@ -74,4 +76,30 @@ Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& optio
   XMapRaised(dpy, window);
   XFlush(dpy);
   return window;
+}
+
+bool HoldsPrimaryMonitorOrigin(Display* dpy, int screen, Window window) {
+  const Window root = RootWindow(dpy, screen);
+  int px = 0, py = 0;
+  int eventBase = 0, errorBase = 0;
+  if (XRRQueryExtension(dpy, &eventBase, &errorBase)) {
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(dpy, root, True, &count);
+    if (monitors) {
+      int chosen = count > 0 ? 0 : -1;
+      for (int i = 0; i < count; ++i)
+        if (monitors[i].primary) chosen = i;
+      if (chosen >= 0) {
+        px = monitors[chosen].x;
+        py = monitors[chosen].y;
+      }
+      XRRFreeMonitors(monitors);
+    }
+  }
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(dpy, window, &attributes)) return false;
+  int wx = 0, wy = 0;
+  Window child = 0;
+  if (!XTranslateCoordinates(dpy, window, root, 0, 0, &wx, &wy, &child)) return false;
+  return px >= wx && py >= wy && px < wx + attributes.width && py < wy + attributes.height;
 }
