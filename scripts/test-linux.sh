@@ -280,6 +280,23 @@ check "window: another client message carrying WM_DELETE_WINDOW keeps it open" k
 "$HOST" --close "$W"
 check "window: the window manager's close (WM_PROTOCOLS/WM_DELETE_WINDOW) ends it with status 0" ended_ok $pid 3
 
+# Full screen through the window manager (EWMH): asked for with --wm-fullscreen, and taken by itself in
+# a Wayland session, where the compositor gives keys only to windows it manages.
+for how in --wm-fullscreen WAYLAND_DISPLAY; do
+  if [ $how = WAYLAND_DISPLAY ]; then
+    WAYLAND_DISPLAY=tillands-test-none "$T" --data "$NOLOGO" &
+  else
+    "$T" --wm-fullscreen --data "$NOLOGO" &
+  fi
+  pid=$!
+  PIDS+=($pid)
+  W=$(wait_window "Tillands ScreenSaver")
+  check "full screen ($how): a managed window that asks for _NET_WM_STATE_FULLSCREEN" bash -c \
+    "xprop -id '$W' _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN && xwininfo -id '$W' | grep -q 'Override Redirect State: no'"
+  xdotool key x
+  check "full screen ($how): a key ends it with status 0" ended_ok $pid 3
+done
+
 "$HOST" 100 100 --grab >"$TMP/grabber.out" &
 GRABBER=$!
 PIDS+=($GRABBER)

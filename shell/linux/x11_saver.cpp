@@ -74,7 +74,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   // Finds (hack) or prepares the target window's facts; false with a message when impossible.
   bool Prepare() {
     if (!FindX11Target(dpy_, screen_, options_, target_)) return false;
-    if (options_.kind == LinuxRunKind::Window) {
+    if (options_.kind == LinuxRunKind::Window ||
+        (options_.kind == LinuxRunKind::FullScreen && options_.managedFullScreen)) {
       // A window manager (a tiling one above all) decides the window's size when it maps it: the
       // scene is laid out for that size, not for the one asked for.
       target_.window = CreateOwnX11Window(dpy_, screen_, options_, target_, deleteWindow_);
