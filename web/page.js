@@ -197,6 +197,7 @@
   let running = false;
   let period = 83;        // ms, the saver's timer period
   let lastTick = null;
+  let loop = 0;           // the current run's animation-frame loop; an older loop ends at its next frame
   let frameLimit = 0;
   let shownFrame = 0;
   const fatalLines = [];
@@ -230,7 +231,7 @@
     } catch (e) {
       return fatal(e);
     }
-    if (state !== RUNNING) return fail('The saver could not start: the world archive lacks the bob libraries it needs.');
+    if (state !== RUNNING) return fail('The saver could not start: the demo world lacks the pictures it needs (its bob libraries).');
     page.runs++;
     if (page.runs === 1) page.startup.startedMs = performance.now();
     page.frames = 0;
@@ -242,7 +243,8 @@
     lastTick = null;
     running = true;
     page.state = 'running';
-    requestAnimationFrame(onAnimationFrame);
+    const mine = ++loop;
+    requestAnimationFrame((now) => onAnimationFrame(now, mine));
   }
 
   function stopRun() {
@@ -290,8 +292,8 @@
 
   // The frame timer: a tick whenever a timer period has passed (on the simulated clock, one tick per
   // animation frame, since the saver's clock then moves by itself).
-  function onAnimationFrame(now) {
-    if (!running) return;
+  function onAnimationFrame(now, mine) {
+    if (!running || mine !== loop) return;
     if (page.settings.simulated) {
       tick();
     } else {
@@ -302,7 +304,7 @@
         tick();
       }
     }
-    if (running) requestAnimationFrame(onAnimationFrame);
+    if (running) requestAnimationFrame((next) => onAnimationFrame(next, mine));
   }
 
   function fatal(error) {

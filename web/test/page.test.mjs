@@ -150,7 +150,7 @@ test('the scene fills the device pixels: the display scale enlarges it by whole 
 });
 
 test('full screen ends on a key and on a mouse move of more than 5 pixels, and the page runs on', async () => {
-  const { page } = await open(`/?seed=${SEED}&sound=off`);
+  const { page } = await open(`/?seed=${SEED}&sound=off&clock=simulated`);
   await waitFor(page, () => window.tillandsPage.state === 'running');
   const enter = async () => {
     const runs = await page.evaluate(() => window.tillandsPage.runs);
@@ -163,6 +163,15 @@ test('full screen ends on a key and on a mouse move of more than 5 pixels, and t
   await page.keyboard.press('KeyA');
   await leftFullScreen();
   assert.equal(await page.evaluate(() => window.tillandsPage.endedByInput), 1);
+  // Two new runs later, one frame timer still drives the saver: on the simulated clock one tick per
+  // animation frame, never two.
+  const ticksIn10Frames = await page.evaluate(() => new Promise((resolve) => {
+    const start = window.tillandsPage.ticks.count;
+    let frames = 0;
+    const next = () => (++frames < 10 ? requestAnimationFrame(next) : resolve(window.tillandsPage.ticks.count - start));
+    requestAnimationFrame(next);
+  }));
+  assert.ok(ticksIn10Frames >= 8 && ticksIn10Frames <= 10, `${ticksIn10Frames} ticks in 10 animation frames`);
 
   await enter();
   await page.mouse.move(100, 100);
