@@ -11,7 +11,7 @@
 set -euo pipefail
 case "${1:-}" in
   -h | --help)
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
   --version)

@@ -107,6 +107,7 @@
         label.textContent = `Loading the world… ${(received / 1048576).toFixed(1)} MB`;
       }
     }
+    if (total && received < total) throw new Error(`The demo world (${url}) arrived incomplete: ${received} of ${total} bytes.`);
     const bytes = new Uint8Array(received);
     let at = 0;
     for (const c of chunks) { bytes.set(c, at); at += c.length; }
