@@ -45,7 +45,7 @@ X11Grabs::~X11Grabs() {
   if (blankCursor_) XFreeCursor(dpy_, blankCursor_);
 }
 
-void X11Grabs::Take(Window window) {
+bool X11Grabs::Take(Window window) {
   static char empty[1] = {0};
   Pixmap pixmap = XCreateBitmapFromData(dpy_, window, empty, 1, 1);
   XColor black{};
@@ -65,6 +65,7 @@ void X11Grabs::Take(Window window) {
     XUngrabPointer(dpy_, CurrentTime);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  return grabbed_;
 }
 
 void X11Grabs::Release(Window window, bool restoreCursor) {

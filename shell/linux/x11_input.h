@@ -21,8 +21,9 @@ class X11Grabs {
   X11Grabs(const X11Grabs&) = delete;
   X11Grabs& operator=(const X11Grabs&) = delete;
 
-  // Hides the cursor over the window and takes the keyboard and the pointer.
-  void Take(Window window);
+  // Hides the cursor over the window and takes the keyboard and the pointer; false when another
+  // program holds them (then neither is held).
+  bool Take(Window window);
   // Gives the grabs back; shows the cursor again unless the window is not ours (or gone).
   void Release(Window window, bool restoreCursor);
 

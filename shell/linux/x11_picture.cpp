@@ -33,6 +33,8 @@ X11Picture::X11Picture(Display* display, Visual* visual, int depth)
   red_ = FromMask(visual_->red_mask);
   green_ = FromMask(visual_->green_mask);
   blue_ = FromMask(visual_->blue_mask);
+  // A depth-32 visual has an alpha channel: pixels with those bits clear are transparent.
+  if (depth_ == 32) alpha_ = ~uint32_t(visual_->red_mask | visual_->green_mask | visual_->blue_mask);
 }
 
 X11Picture::~X11Picture() {
@@ -62,18 +64,22 @@ void X11Picture::Resize(uint32_t width, uint32_t height) {
 
 uint32_t X11Picture::PixelValue(uint8_t r, uint8_t g, uint8_t b) const {
   auto put = [](uint8_t v, const ChannelShift& c) {
-    const uint32_t scaled = c.bits >= 8 ? uint32_t(v) << (c.bits - 8) : uint32_t(v) >> (8 - c.bits);
+    uint32_t scaled = 0;
+    if (c.bits <= 8)
+      scaled = uint32_t(v) >> (8 - c.bits);
+    else  // wider channels repeat the top bits below, so that 255 is full scale (1023 with 10 bits)
+      scaled = (uint32_t(v) << (c.bits - 8)) | (uint32_t(v) >> (16 - std::min(c.bits, 16)));
     return scaled << c.shift;
   };
-  return put(r, red_) | put(g, green_) | put(b, blue_);
+  return put(r, red_) | put(g, green_) | put(b, blue_) | alpha_;
 }
 
-void X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
+bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
                       const uint32_t* table) {
-  if (!EnsureImage()) return;
+  if (!EnsureImage()) return false;
   const FitRect fit = FitScene(w, h, width_, height_);
-  uint32_t* dst = reinterpret_cast<uint32_t*>(image_->data);
-  const uint32_t dstPitch = static_cast<uint32_t>(image_->bytes_per_line / 4);
+  uint32_t* dst = Pixels32();
+  const uint32_t dstPitch = Pitch32();
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
     PresentChangedBands(pixels, pitch, w, h, scale, table, fit.x, fit.y, dst, dstPitch);
   } else {
@@ -91,6 +97,7 @@ void X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
     }
     PutImage();
   }
+  return true;
 }
 
 // Most of a frame is the same as the one before (the background; only villagers, the scroll band and
@@ -211,20 +218,23 @@ bool X11Picture::EnsureImage() {
     previous_.clear();
     return true;
   }
-  char* data = static_cast<char*>(std::calloc(size_t(width_) * height_, 4));
-  if (!data) return false;
   image_ =
-      XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data, width_, height_, 32, 0);
-  if (!image_) {
-    std::free(data);
-    return false;
-  }
-  if (image_->bits_per_pixel != 32) {
+      XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr, width_, height_, 32, 0);
+  if (!image_) return false;
+  if (image_->bits_per_pixel != 32 && image_->bits_per_pixel != 16) {
     XDestroyImage(image_);
     image_ = nullptr;
     return false;
   }
-  // The pixels are written as native 32-bit words; Xlib swaps them when the server differs.
+  narrow_ = image_->bits_per_pixel == 16;
+  image_->data = static_cast<char*>(std::calloc(size_t(image_->bytes_per_line) * height_, 1));
+  if (!image_->data) {
+    XDestroyImage(image_);
+    image_ = nullptr;
+    return false;
+  }
+  if (narrow_) wide_.assign(size_t(width_) * height_, 0);
+  // The pixels are written as native words; Xlib swaps them when the server differs.
   const uint32_t probe = 1;
   image_->byte_order = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
   xMap_.clear();
@@ -242,10 +252,23 @@ void X11Picture::DropImage() {
   if (image_) XDestroyImage(image_);
   image_ = nullptr;
   shmImage_ = false;
+  narrow_ = false;
+  wide_.clear();
+  wide_.shrink_to_fit();
   previous_.clear();
 }
 
 void X11Picture::Put(int x, int y, unsigned w, unsigned h) {
+  if (narrow_) {
+    // The 16-bit image gets the rectangle's pixels from the 32-bit words they were built in.
+    for (unsigned row = 0; row < h; ++row) {
+      const uint32_t* from = wide_.data() + size_t(y + int(row)) * width_ + size_t(x);
+      uint16_t* to =
+          reinterpret_cast<uint16_t*>(image_->data + size_t(y + int(row)) * size_t(image_->bytes_per_line)) +
+          x;
+      for (unsigned i = 0; i < w; ++i) to[i] = static_cast<uint16_t>(from[i]);
+    }
+  }
   if (shmImage_)
     XShmPutImage(dpy_, window_, gc_, image_, x, y, x, y, w, h, False);
   else
@@ -271,7 +294,8 @@ void X11Picture::DrawFps() {
     fpsFrames_ = 0;
     fpsStart_ = now;
   }
+  // Always as wide (drawn with its background): a shorter text never leaves the end of a longer one.
   char text[32];
-  const int n = std::snprintf(text, sizeof text, "%.1f fps", fpsShown_);
+  const int n = std::snprintf(text, sizeof text, "%7.1f fps", fpsShown_);
   XDrawImageString(dpy_, window_, gc_, 8, static_cast<int>(height_) - 8, text, n);
 }

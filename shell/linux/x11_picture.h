@@ -34,8 +34,9 @@ class X11Picture {
   // The window's pixel value for a colour.
   uint32_t PixelValue(uint8_t r, uint8_t g, uint8_t b) const;
 
-  // Shows a frame of the scene (w x h, 8-bit, through table), enlarged by scale or fitted.
-  void Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
+  // Shows a frame of the scene (w x h, 8-bit, through table), enlarged by scale or fitted. False
+  // when no image of the window's size can be made (nothing can be shown then).
+  bool Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
             const uint32_t* table);
   // The colours changed: the next frame goes out whole.
   void Invalidate() { previous_.clear(); }
@@ -60,6 +61,8 @@ class X11Picture {
   bool TryShmImage();
   bool EnsureImage();
   void Put(int x, int y, unsigned w, unsigned h);
+  uint32_t* Pixels32() { return narrow_ ? wide_.data() : reinterpret_cast<uint32_t*>(image_->data); }
+  uint32_t Pitch32() const { return narrow_ ? width_ : static_cast<uint32_t>(image_->bytes_per_line / 4); }
   void FinishFrame();
   void PutImage();
 
@@ -70,6 +73,11 @@ class X11Picture {
   GC gc_ = nullptr;
   uint32_t width_ = 0, height_ = 0;  // the window's current size
   ChannelShift red_, green_, blue_;
+  uint32_t alpha_ = 0;  // bits of a 32-bit pixel that are no colour: opaque under a compositor
+  // A 16-bit server format: frames are built as 32-bit words in wide_ (the same paths as for the
+  // 32-bit formats) and narrowed into the image for the rectangles that go out.
+  bool narrow_ = false;
+  std::vector<uint32_t> wide_;
   XImage* image_ = nullptr;
   XShmSegmentInfo shm_{};
   bool shmImage_ = false;

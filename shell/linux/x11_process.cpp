@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 
 // clang-format off
 #include <X11/Xlib.h>
@@ -28,11 +29,30 @@ void OnTerminate(int) {
   }
 }
 
-int OnXError(Display*, XErrorEvent* e) {
+int OnXError(Display* dpy, XErrorEvent* e) {
   ++g_xErrors;
-  if (g_xWatchedRequest && e->serial == g_xWatchedRequest) g_xWatchedRequestFailed = true;
-  if ((e->error_code == BadWindow || e->error_code == BadDrawable) && e->resourceid == g_watchedWindow)
+  if (g_xWatchedRequest && e->serial == g_xWatchedRequest) {
+    g_xWatchedRequestFailed = true;
+    return 0;
+  }
+  if ((e->error_code == BadWindow || e->error_code == BadDrawable) && e->resourceid == g_watchedWindow) {
     g_windowGone = true;
+    return 0;
+  }
+  // A broken request repeats every frame: the first few tell what went wrong.
+  constexpr unsigned long kShown = 5;
+  static unsigned long shown = 0;
+  if (shown > kShown) return 0;
+  if (shown++ == kShown) {
+    std::fprintf(stderr, "tillands: further X errors are not shown\n");
+    return 0;
+  }
+  char text[160] = {}, request[120] = {}, number[32];
+  XGetErrorText(dpy, e->error_code, text, sizeof text);
+  std::snprintf(number, sizeof number, "%d", e->request_code);
+  XGetErrorDatabaseText(dpy, "XRequest", number, number, request, sizeof request);
+  std::fprintf(stderr, "tillands: X error: %s (request %s, minor %d, resource 0x%lx)\n", text, request,
+               e->minor_code, e->resourceid);
   return 0;
 }
 
@@ -47,9 +67,9 @@ int OnXIOError(Display*) {
 void InstallX11ProcessHandlers() {
   XSetErrorHandler(OnXError);
   XSetIOErrorHandler(OnXIOError);
-  if (pipe(g_signalPipe) == 0) {
-    for (int fd : g_signalPipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-  }
+  // Close-on-exec: nothing the saver might start inherits the pipe.
+  if (g_signalPipe[0] < 0 && pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0)
+    g_signalPipe[0] = g_signalPipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnTerminate;
   sigemptyset(&action.sa_mask);

@@ -13,13 +13,15 @@ extern volatile sig_atomic_t g_terminate;
 
 // X errors never end the process inside Xlib: a hack's window may vanish at any moment (XScreenSaver
 // destroys it at deactivation without waiting), and every request on it then fails. The errors are
-// counted; the loop ends the saver when its watched window is gone.
+// counted; the loop ends the saver when its watched window is gone. Every other error is printed on
+// stderr with the program's name (the first few of them), except that of the watched request below:
+// a probe whose failure is an answer (the shared-memory attach).
 extern unsigned long g_watchedWindow;
 extern volatile bool g_windowGone;
 extern unsigned long g_xErrors;
-// An error of the request with this serial (0: none watched) sets g_xWatchedRequestFailed: a check of
-// one request's result that other, asynchronous errors (a put to a window that was just destroyed)
-// cannot disturb.
+// An error of the request with this serial (0: none watched) sets g_xWatchedRequestFailed and is not
+// printed: a check of one request's result that other, asynchronous errors (a put to a window that
+// was just destroyed) cannot disturb.
 extern unsigned long g_xWatchedRequest;
 extern volatile bool g_xWatchedRequestFailed;
 

@@ -82,9 +82,28 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
       if (end != fd && *end == 0 && n > 2 && n < 1024) firstFrameFd_ = static_cast<int>(n);
     }
     if (!FindX11Target(dpy_, screen_, options_, target_)) return false;
+    if (options_.kind == LinuxRunKind::Window ||
+        (options_.kind == LinuxRunKind::FullScreen && options_.managedFullScreen)) {
+      // A window manager (a tiling one above all) decides the window's size when it maps it: the
+      // scene is laid out for that size, not for the one asked for.
+      target_.window = CreateOwnX11Window(dpy_, screen_, options_, target_, deleteWindow_);
+      WaitUntilMapped();
+    }
+    if (options_.kind == LinuxRunKind::FullScreen) {
+      // A RandR change of the screen (a monitor added, a resolution changed) resizes the root: the
+      // full-screen window follows it.
+      XSelectInput(dpy_, RootWindow(dpy_, screen_), StructureNotifyMask);
+    }
+    wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
     picture_ = std::make_unique<X11Picture>(dpy_, target_.visual, target_.depth);
     picture_->Resize(target_.width, target_.height);
     return true;
+  }
+
+  // XScreenSaver runs one hack per monitor: only the one whose window holds the primary monitor's
+  // origin plays sound, so cues never double.
+  bool PlaysSound() const {
+    return options_.kind != LinuxRunKind::Hack || HoldsPrimaryMonitorOrigin(dpy_, screen_, target_.window);
   }
 
   uint32_t PixelValue(uint8_t r, uint8_t g, uint8_t b) const { return picture_->PixelValue(r, g, b); }
@@ -104,7 +123,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   }
 
   void CreateSaverWindow(SaverApplication& app) override {
-    if (!target_.foreign)
+    if (!target_.foreign && !target_.window)
       target_.window = CreateOwnX11Window(dpy_, screen_, options_, target_, deleteWindow_);
     gc_ = XCreateGC(dpy_, target_.window, 0, nullptr);
     XSetForeground(dpy_, gc_, PixelValue(255, 255, 255));
@@ -119,7 +138,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   void RunSaverMessageLoop(SaverApplication& app) override {
     const int xfd = ConnectionNumber(dpy_);
     while (!app.quitRequested && !quitPosted_) {
-      if (g_terminate) {
+      if (g_terminate || failed_) {
+        if (failed_) startFailed_ = true;
         DestroyWindow();
         break;
       }
@@ -140,7 +160,9 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         nextTick_ += period_;
         now = SteadyMs();
         if (static_cast<int32_t>(now - nextTick_) >= 0) nextTick_ = now + period_;
-        continue;  // handle the events that arrived while drawing
+        // Handle the events that arrived while drawing. With a period of 0 (a frame rate above 1000)
+        // frames follow as fast as they are drawn, but the poll below still runs between them.
+        if (period_ != 0) continue;
       }
       XFlush(dpy_);
       int timeout = -1;
@@ -180,7 +202,14 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   void PostQuit(int) override { quitPosted_ = true; }
   void CaptureMouseAndHideCursor() override {
     if (options_.kind != LinuxRunKind::FullScreen) return;
-    grabs_.Take(target_.window);
+    if (!grabs_.Take(target_.window)) {
+      // Without the grabs "any key" would go to the window that had the focus, behind a saver that
+      // does not end: XScreenSaver refuses to blank in this case too.
+      std::fprintf(stderr,
+                   "tillands: cannot grab the keyboard and the mouse (another program holds them); not "
+                   "blanking the screen\n");
+      failed_ = true;
+    }
   }
   void ShowCursorAndReleaseMouse() override {
     grabs_.Release(target_.window, !g_windowGone && !target_.foreign);
@@ -190,7 +219,14 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   void Show(const X11Surface& surface, const uint8_t* pixels) {
     if (g_windowGone || !windowAlive_) return;
     const uint16_t scale = app_->displayScale ? app_->displayScale : 1;
-    picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale, surface.Table());
+    if (!picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale, surface.Table())) {
+      if (!failed_)
+        std::fprintf(stderr,
+                     "tillands: cannot make a %ux%u image of depth %d for the window; nothing can be shown\n",
+                     picture_->Width(), picture_->Height(), target_.depth);
+      failed_ = true;
+      return;
+    }
     if (options_.showFps) picture_->DrawFps();
     if (firstFrameFd_ >= 0) {
       XSync(dpy_, False);
@@ -205,10 +241,26 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   void InvalidateFrame() { picture_->Invalidate(); }
 
  private:
+  void WaitUntilMapped() {
+    for (;;) {
+      XEvent event;
+      XWindowEvent(dpy_, target_.window, StructureNotifyMask, &event);
+      if (event.type == ConfigureNotify) {
+        target_.width = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
+        target_.height = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
+      }
+      if (event.type == MapNotify) return;
+    }
+  }
+
   void HandleEvent(SaverApplication& app, XEvent& event) {
     switch (event.type) {
       case ConfigureNotify:
-        if (event.xconfigure.window == target_.window) {
+        if (options_.kind == LinuxRunKind::FullScreen &&
+            event.xconfigure.window == RootWindow(dpy_, screen_) && target_.window) {
+          XResizeWindow(dpy_, target_.window, static_cast<unsigned>(std::max(1, event.xconfigure.width)),
+                        static_cast<unsigned>(std::max(1, event.xconfigure.height)));
+        } else if (event.xconfigure.window == target_.window) {
           const uint32_t w = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
           const uint32_t h = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
           picture_->Resize(w, h);
@@ -224,7 +276,11 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         }
         break;
       case ClientMessage:
-        if (static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) DestroyWindow();
+        // The window manager's close: WM_DELETE_WINDOW inside a WM_PROTOCOLS message (any other
+        // client message may carry the same number in its first word).
+        if (event.xclient.message_type == wmProtocols_ && event.xclient.format == 32 &&
+            static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_)
+          DestroyWindow();
         break;
       default: {
         SaverEvent input{SaverEventKind::Other};
@@ -244,7 +300,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   std::unique_ptr<X11Picture> picture_;
   X11Grabs grabs_;
   GC gc_ = nullptr;
-  Atom deleteWindow_ = 0;
+  Atom deleteWindow_ = 0, wmProtocols_ = 0;
+  bool failed_ = false;  // the picture or the grabs failed: the saver ends with status 1
   bool windowAlive_ = false, quitPosted_ = false, startFailed_ = false;
   bool timerRunning_ = false;
   uint16_t timerId_ = 0;
@@ -290,8 +347,15 @@ int RunX11Saver(const X11SaverOptions& options, SettingsStore& settings, SdlSoun
   Display* dpy = XOpenDisplay(nullptr);
   if (!dpy) {
     const char* name = std::getenv("DISPLAY");
-    std::fprintf(stderr, "tillands: cannot open the X display '%s' (try tillands --headless)\n",
-                 name ? name : "");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name)
+      std::fprintf(stderr, "tillands: no X display: $DISPLAY is not set");
+    else
+      std::fprintf(stderr, "tillands: cannot open the X display '%s'", name);
+    if (wayland && *wayland)
+      std::fprintf(stderr, " (a Wayland session: the saver draws through XWayland, which sets $DISPLAY)\n");
+    else
+      std::fprintf(stderr, " (try tillands --headless)\n");
     return 1;
   }
   InstallX11ProcessHandlers();
@@ -307,6 +371,7 @@ int RunX11Saver(const X11SaverOptions& options, SettingsStore& settings, SdlSoun
       seams.warning = &PrintWarning;
       seams.fatalMode = XB_FatalMode::Exit2;
       seams.registerResources = RegisterGeneratedResources;
+      if (!front.PlaysSound()) seams.sound = nullptr;
       SaverProcess process(seams);
       front.SetApp(&process.App());
       process.Run("/s", front);

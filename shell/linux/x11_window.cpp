@@ -5,7 +5,9 @@
 #include "shell/linux/x11_process.h"
 
 // clang-format off
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 // clang-format on
 
 bool FindX11Target(Display* dpy, int screen, const X11SaverOptions& options, X11Target& target) {
@@ -38,8 +40,9 @@ bool FindX11Target(Display* dpy, int screen, const X11SaverOptions& options, X11
     }
   }
   if (target.visual->c_class != TrueColor ||
-      (target.depth != 24 && target.depth != 32 && target.depth != 30)) {
-    std::fprintf(stderr, "tillands: the window's visual is not true colour with 24 or 32 bits (depth %d)\n",
+      (target.depth != 16 && target.depth != 24 && target.depth != 30 && target.depth != 32)) {
+    std::fprintf(stderr,
+                 "tillands: the window's visual is not true colour of depth 16, 24, 30 or 32 (depth %d)\n",
                  target.depth);
     return false;
   }
@@ -55,10 +58,12 @@ Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& optio
   unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask;
   attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
   if (options.kind == LinuxRunKind::FullScreen) {
-    // One window over every monitor, above everything, without the window manager's frame.
-    attributes.override_redirect = True;
     attributes.event_mask |= ButtonPressMask | PointerMotionMask;
-    mask |= CWOverrideRedirect;
+    if (!options.managedFullScreen) {
+      // One window over every monitor, above everything, without the window manager's frame.
+      attributes.override_redirect = True;
+      mask |= CWOverrideRedirect;
+    }
   }
   const Window window = XCreateWindow(dpy, root, 0, 0, target.width, target.height, 0, target.depth,
                                       InputOutput, target.visual, mask, &attributes);
@@ -71,7 +76,40 @@ Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& optio
   XSetClassHint(dpy, window, &hint);
   deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(dpy, window, &deleteWindow, 1);
+  if (options.kind == LinuxRunKind::FullScreen && options.managedFullScreen) {
+    // Asked for before the map (EWMH): the window manager maps it full screen, above its panels, and
+    // gives it the keyboard focus (which a Wayland compositor never gives an override-redirect window).
+    Atom fullScreen = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(dpy, window, XInternAtom(dpy, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&fullScreen), 1);
+  }
   XMapRaised(dpy, window);
   XFlush(dpy);
   return window;
+}
+
+bool HoldsPrimaryMonitorOrigin(Display* dpy, int screen, Window window) {
+  const Window root = RootWindow(dpy, screen);
+  int px = 0, py = 0;
+  int eventBase = 0, errorBase = 0;
+  if (XRRQueryExtension(dpy, &eventBase, &errorBase)) {
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(dpy, root, True, &count);
+    if (monitors) {
+      int chosen = count > 0 ? 0 : -1;
+      for (int i = 0; i < count; ++i)
+        if (monitors[i].primary) chosen = i;
+      if (chosen >= 0) {
+        px = monitors[chosen].x;
+        py = monitors[chosen].y;
+      }
+      XRRFreeMonitors(monitors);
+    }
+  }
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(dpy, window, &attributes)) return false;
+  int wx = 0, wy = 0;
+  Window child = 0;
+  if (!XTranslateCoordinates(dpy, window, root, 0, 0, &wx, &wy, &child)) return false;
+  return px >= wx && py >= wy && px < wx + attributes.width && py < wy + attributes.height;
 }

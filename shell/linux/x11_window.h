@@ -28,3 +28,7 @@ bool FindX11Target(Display* display, int screen, const X11SaverOptions& options,
 // the atom of the window manager's close.
 Window CreateOwnX11Window(Display* display, int screen, const X11SaverOptions& options,
                           const X11Target& target, Atom& deleteWindow);
+
+// True when the window's area (in root coordinates) holds the origin of the primary monitor (RandR's
+// primary output, else the first monitor, else the screen's origin).
+bool HoldsPrimaryMonitorOrigin(Display* display, int screen, Window window);
