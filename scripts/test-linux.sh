@@ -637,14 +637,14 @@ check "a missing window id is reported, status 1" bash -c "! '$T' --window-id 0x
 mkdir -p "$TMP/home"
 printf 'mode:\t\tone\nprograms:\t\\\n\t\tmaze --root \\n\n' >"$TMP/home/.xscreensaver"
 cp "$TMP/home/.xscreensaver" "$TMP/xss.orig"
-HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null 2>&1
 cp "$TMP/home/.xscreensaver" "$TMP/xss.once"
-HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null 2>&1
 check "--add-to-xscreensaver adds the entry once and keeps the rest" bash -c \
   "grep -q 'tillands --root' '$TMP/xss.once' && grep -q 'maze --root' '$TMP/xss.once' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
 sed -i 's/^\(\s*\)tillands --root/-\1tillands --root/' "$TMP/home/.xscreensaver"
 check "--add-to-xscreensaver switches an entry the user switched off on again" bash -c \
-  "HOME='$TMP/home' '$T' --add-to-xscreensaver | grep -q 'on again' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
+  "HOME='$TMP/home' '$T' --add-to-xscreensaver 2>/dev/null | grep -q 'on again' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
 HOME=$TMP/home "$T" --remove-from-xscreensaver >/dev/null
 check "--remove-from-xscreensaver gives back the file as it was" \
   cmp -s "$TMP/xss.orig" "$TMP/home/.xscreensaver"
