@@ -11,7 +11,7 @@ PACKAGES=(
   dpkg-dev lintian libxml2-utils
   wine wine64 wixl msitools
   libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
-  weston xwayland  # scripts/test-linux.sh: the saver under XWayland in a headless Wayland compositor
+  weston xwayland  # scripts/try-wayland.sh: the saver under XWayland in weston (the Wayland trial)
   emscripten chromium  # the web page: its WebAssembly build and its browser tests
 )
 missing=()

@@ -55,9 +55,8 @@ class X11Picture {
   };
   static ChannelShift FromMask(unsigned long mask);
 
-  void PresentChangedBands(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-                           const uint32_t* table, int32_t fitX, int32_t fitY, uint32_t* dst,
-                           uint32_t dstPitch);
+  template <class DrawRect>
+  void SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw);
   bool TryShmImage();
   bool EnsureImage();
   void Put(int x, int y, unsigned w, unsigned h);
