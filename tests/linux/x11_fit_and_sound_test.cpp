@@ -143,7 +143,7 @@ TEST(X11Picture, PixelValuesForEveryDepth) {
     visual.red_mask = r;
     visual.green_mask = g;
     visual.blue_mask = b;
-    X11Picture picture(nullptr, &visual, depth, false);
+    X11Picture picture(nullptr, &visual, depth);
     return picture.PixelValue(red, green, blue);
   };
   EXPECT_EQ(pixel(24, 0xFF0000, 0xFF00, 0xFF, 0x12, 0x34, 0x56), 0x123456u);
