@@ -42,6 +42,25 @@ void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_
     if (pass[k]) d[k] = table[s[k]];
 }
 
+void CopySpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    uint64_t p;
+    std::memcpy(&p, pass + k, 8);
+    if (p == 0) continue;
+    uint64_t v;
+    std::memcpy(&v, s + k, 8);
+    if (p != ~uint64_t{0}) {
+      uint64_t old;
+      std::memcpy(&old, d + k, 8);
+      v = (v & p) | (old & ~p);
+    }
+    std::memcpy(d + k, &v, 8);
+  }
+  for (; k < n; ++k)
+    if (pass[k]) d[k] = s[k];
+}
+
 template <int kOp>
 void RowsPlain(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst, ptrdiff_t pitch,
                int32_t x0, const uint8_t* table) {
@@ -101,13 +120,15 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t 
   return col;
 }
 
-const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, DrawRowsPlain, MaskPassPlain};
+const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain, DrawRowsPlain,
+                                MaskPassPlain};
 
 // A set's kernels as the drawing calls them: a kernel a vector set leaves out (null) is the plain one.
 XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {
   XB_DRAW_KERNELS k = set;
   if (!k.mapSpan) k.mapSpan = kPlain.mapSpan;
   if (!k.mapSpanWhere) k.mapSpanWhere = kPlain.mapSpanWhere;
+  if (!k.copySpanWhere) k.copySpanWhere = kPlain.copySpanWhere;
   if (!k.drawRows) k.drawRows = kPlain.drawRows;
   if (!k.maskPass) k.maskPass = kPlain.maskPass;
   return k;

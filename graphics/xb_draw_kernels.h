@@ -14,6 +14,8 @@ using XB_MapSpanFn = void (*)(uint8_t* d, const uint8_t* s, int32_t n, const uin
 // d[k] = table[s[k]] where pass[k] is 0xFF, unchanged where it is 0 (s and d never overlap).
 using XB_MapSpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
                                    const uint8_t* table);
+// d[k] = s[k] where pass[k] is 0xFF, unchanged where it is 0 (a draw through identity tables).
+using XB_CopySpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n);
 
 // What a row walk does with each counted run of a packed or shadow row.
 enum XB_ROW_OP : int {
@@ -41,6 +43,7 @@ struct XB_DRAW_KERNELS {
   const char* name;
   XB_MapSpanFn mapSpan;
   XB_MapSpanWhereFn mapSpanWhere;
+  XB_CopySpanWhereFn copySpanWhere;
   XB_DrawRowsFn drawRows;
   XB_MaskPassFn maskPass;
 };

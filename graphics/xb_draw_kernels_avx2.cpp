@@ -8,8 +8,7 @@
 #include "graphics/xb_draw_kernels_simd.inc"
 
 namespace {
-// Level masks are turned into pass bytes by the plain kernel (null).
-const XB_DRAW_KERNELS kKernels = {"avx2", MapSpan, MapSpanWhere, DrawRows, nullptr};
+const XB_DRAW_KERNELS kKernels = {"avx2", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass};
 }  // namespace
 
 const XB_DRAW_KERNELS* XB_Avx2DrawKernels() {

@@ -61,6 +61,14 @@ void MapSpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, 
   }
 }
 
+void CopySpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
+  for (; n > 0; n -= 64, d += 64, s += 64, pass += 64) {
+    const __mmask64 m = Head(n);
+    const __mmask64 write = m & _mm512_movepi8_mask(_mm512_maskz_loadu_epi8(m, pass));
+    if (write) _mm512_mask_storeu_epi8(d, write, _mm512_maskz_loadu_epi8(write, s));
+  }
+}
+
 template <int kOp>
 void Rows(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst, ptrdiff_t pitch, int32_t x0,
           const uint8_t* table) {
@@ -178,7 +186,7 @@ int32_t MaskPass(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t r
   return col;
 }
 
-const XB_DRAW_KERNELS kKernels = {"avx512", MapSpan, MapSpanWhere, DrawRows, MaskPass};
+const XB_DRAW_KERNELS kKernels = {"avx512", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass};
 
 }  // namespace
 
