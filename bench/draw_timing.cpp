@@ -58,12 +58,14 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   int repetitions = 9;
+  std::string only;  // one sprite's name, or all
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--help")) {
       std::printf(
-          "usage: draw_timing [--repetitions N]\n"
+          "usage: draw_timing [--repetitions N] [--sprite creature|building|logo]\n"
           "Times the bob drawing of every kernel set this processor runs (TILLANDS_DRAW_KERNELS=NAME:\n"
-          "that set alone) against a per-pixel colour-key blit, and prints medians and ratios.\n");
+          "that set alone) against a per-pixel colour-key blit, and prints medians and ratios. One\n"
+          "sprite with one repetition is the run to count instructions of (valgrind --tool=callgrind).\n");
       return 0;
     }
     if (!std::strcmp(argv[i], "--version")) {
@@ -74,6 +76,12 @@ int main(int argc, char** argv) {
       repetitions = std::atoi(argv[++i]);
       if (repetitions >= 1 && repetitions <= 1000) continue;
       std::fprintf(stderr, "draw_timing: --repetitions wants a number from 1 to 1000, not %s\n", argv[i]);
+      return 2;
+    }
+    if (!std::strcmp(argv[i], "--sprite") && i + 1 < argc) {
+      only = argv[++i];
+      if (only == "creature" || only == "building" || only == "logo") continue;
+      std::fprintf(stderr, "draw_timing: --sprite wants creature, building or logo, not %s\n", argv[i]);
       return 2;
     }
     std::fprintf(stderr, "draw_timing: unknown argument %s (see --help)\n", argv[i]);
@@ -111,6 +119,7 @@ int main(int argc, char** argv) {
   std::printf("%s; ns per draw, medians of %d turns\n", kVersion, repetitions);
   for (size_t si = 0; si < sprites.size(); ++si) {
     const Sprite& s = sprites[si];
+    if (!only.empty() && only != s.name) continue;
     const uint32_t n = static_cast<uint32_t>(3 * si);
     const int draws = std::max(8, 4000000 / (s.width * s.height));
     // times[set][mode] and the two peers, one figure per turn.
