@@ -224,7 +224,8 @@ int main(int argc, char** argv) {
     for (const XB_DRAW_KERNELS* set : sets)
       for (const auto& [modeName, mode] : modes)
         benchmark::RegisterBenchmark(
-            (std::string("ours/") + set->name + "/" + modeName + "/" + names[i]).c_str(), BM_Ours, set, i, mode);
+            (std::string("ours/") + set->name + "/" + modeName + "/" + names[i]).c_str(), BM_Ours, set, i,
+            mode);
     benchmark::RegisterBenchmark((std::string("sdl2/colorkey_rle/") + names[i]).c_str(), BM_Sdl, i, false);
     benchmark::RegisterBenchmark((std::string("sdl2/colorkey_mapped/") + names[i]).c_str(), BM_Sdl, i, true);
   }
@@ -241,7 +242,8 @@ int main(int argc, char** argv) {
 
   std::printf(
       "\nRatios of the CPU time per draw (medians), per kernel set. rle = SDL2 RLE colour-key blit, map =\n"
-      "SDL2 colour-key blit through a palette map, plain = that set's own plain draw. Goals: plain/rle <= 1,\n"
+      "SDL2 colour-key blit through a palette map, plain = that set's own plain draw. Goals: plain/rle <= "
+      "1,\n"
       "remap/map <= 1, shadow/plain <= 2.5, mask/plain <= 8 (the plain set: 1.5 times those). Masks:\n"
       "synthetic ones change level every pixel (threshold 128); w_ sprites are the demo world's with their\n"
       "own masks. ns columns: time per draw.\n");

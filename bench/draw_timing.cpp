@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
             if (mode == 3) library->DrawBobThroughMask(n, n + 2, s.threshold, screen, x, y, remap, shadow);
           }));
       }
-      keyTimes.push_back(
-          timed([&](size_t i) { KeyBlit(*s.pixels, screen, SpotX(i, s.width), SpotY(i, s.height), nullptr); }));
+      keyTimes.push_back(timed(
+          [&](size_t i) { KeyBlit(*s.pixels, screen, SpotX(i, s.width), SpotY(i, s.height), nullptr); }));
       mapTimes.push_back(
           timed([&](size_t i) { KeyBlit(*s.pixels, screen, SpotX(i, s.width), SpotY(i, s.height), remap); }));
     }
@@ -157,8 +157,8 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < sets.size(); ++k) {
       double m[4];
       for (int mode = 0; mode < 4; ++mode) m[mode] = Best(times[k][mode]);
-      std::printf("%-7s %9.0f %9.0f %9.0f %9.0f %10.2f %10.2f %10.2f %10.2f\n", sets[k]->name, m[0], m[1], m[2],
-                  m[3], m[0] / key, m[1] / keyMap, m[2] / m[0], m[3] / m[0]);
+      std::printf("%-7s %9.0f %9.0f %9.0f %9.0f %10.2f %10.2f %10.2f %10.2f\n", sets[k]->name, m[0], m[1],
+                  m[2], m[3], m[0] / key, m[1] / keyMap, m[2] / m[0], m[3] / m[0]);
     }
   }
   return 0;

@@ -120,8 +120,8 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t 
   return col;
 }
 
-const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain, DrawRowsPlain,
-                                MaskPassPlain};
+const XB_DRAW_KERNELS kPlain = {"plain",       MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain,
+                                DrawRowsPlain, MaskPassPlain};
 
 // A set's kernels as the drawing calls them: a kernel a vector set leaves out (null) is the plain one.
 XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {

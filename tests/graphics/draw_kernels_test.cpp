@@ -206,7 +206,8 @@ TEST(DrawKernelChoice, TheEnvironmentVariableForcesASet) {
     const char* name = XB_DRAW_KERNEL_NAMES[i];
     if (!XB_FindDrawKernels(name)) continue;
     SetWanted(name);
-    EXPECT_EXIT(PrintChoice(), ::testing::ExitedWithCode(0), std::string("draws with ") + name + "; warning: $");
+    EXPECT_EXIT(PrintChoice(), ::testing::ExitedWithCode(0),
+                std::string("draws with ") + name + "; warning: $");
   }
   SetWanted("avx9");
   EXPECT_EXIT(PrintChoice(), ::testing::ExitedWithCode(0),
