@@ -10,6 +10,8 @@ PACKAGES=(
   libx11-dev xvfb x11-utils x11-apps xdotool imagemagick xscreensaver xscreensaver-data
   dpkg-dev lintian libxml2-utils
   wine wine64 wixl msitools
+  libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
+  weston xwayland  # scripts/test-linux.sh: the saver under XWayland in a headless Wayland compositor
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
