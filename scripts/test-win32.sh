@@ -378,5 +378,14 @@ if [ -f "$MSI" ]; then
   check "installer.exe ends with 0 without the saver too" timeout 30 "$WINE" "$WORK/installer.exe"
 fi
 
+# ---------------------------------------------------------------------------------------------------
+# The drawing kernels: every kernel set the processor runs against the plain one and the reference
+# renderer, in the Windows build (GCC there needs the unaligned vector moves of its AVX files).
+KERNELTEST="$WINBUILD/tests/win32/tillands-kerneltest.exe"
+echo "== drawing kernels"
+wine_ "$KERNELTEST" --gtest_brief=1 >"$WORK/kerneltest.txt" 2>&1
+rc=$?
+check "the kernel tests pass under Wine ($(tr -d '\r' <"$WORK/kerneltest.txt" | grep -oE '[0-9]+ tests? from [0-9]+ test suites? ran' | head -1))" test $rc = 0
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
