@@ -69,7 +69,6 @@ std::vector<SurfaceRect> MonitorSceneRects(const std::vector<SurfaceRect>& monit
   if (monitorsSetting == kMonitorsSpan) return {whole};
   struct Clipped {
     SurfaceRect rect;
-    bool atOrigin;
   };
   std::vector<Clipped> clipped;
   for (const SurfaceRect& m : monitors) {
@@ -78,7 +77,7 @@ std::vector<SurfaceRect> MonitorSceneRects(const std::vector<SurfaceRect>& monit
     if (Empty(r)) continue;
     if (std::any_of(clipped.begin(), clipped.end(), [&](const Clipped& c) { return Same(c.rect, r); }))
       continue;
-    clipped.push_back({r, m.left == 0 && m.top == 0});
+    clipped.push_back({r});
   }
   // A monitor around another one is not a screen of its own.
   std::vector<Clipped> kept;
@@ -89,8 +88,6 @@ std::vector<SurfaceRect> MonitorSceneRects(const std::vector<SurfaceRect>& monit
     if (!around) kept.push_back(clipped[i]);
   }
   if (kept.empty()) return {whole};
-  const auto primary = std::find_if(kept.begin(), kept.end(), [](const Clipped& c) { return c.atOrigin; });
-  if (primary != kept.end()) std::rotate(kept.begin(), primary, primary + 1);
   std::vector<SurfaceRect> rects;
   for (const Clipped& c : kept)
     rects.push_back(SurfaceRect{c.rect.left - window.left, c.rect.top - window.top,

@@ -32,7 +32,7 @@ struct SaverApplication;
 // monitor with pixels inside the window: one rectangle, the whole window. Each: every monitor clipped
 // to the window; empty ones and exact duplicates (mirrored outputs) are dropped, and so is a monitor
 // that wholly contains another listed one (an "all outputs" monitor some servers list besides the
-// real ones). The primary is the monitor whose top left is the virtual screen's origin, else the first.
+// real ones). The front end lists the primary monitor first; the first monitor kept is the primary.
 std::vector<SurfaceRect> MonitorSceneRects(const std::vector<SurfaceRect>& monitors,
                                            const SurfaceRect& window, uint8_t monitorsSetting);
 

@@ -21,8 +21,8 @@ class SaverPlatform : public SaverStartHost {
   // enlarges every presented frame by displayScale (display/display_scale.h).
   virtual void ReadScreenMetrics(SaverApplication& app) = 0;
   // The monitors the saver window covers, in the window's coordinates (its top left is 0, 0), real
-  // pixels. Empty when the front end cannot tell or has one scene anyway (a window, a hack): then one
-  // scene covers the window, as with the "Monitors" setting at "span".
+  // pixels, the primary monitor first. Empty when the front end cannot tell or has one scene anyway (a
+  // window, a hack): then one scene covers the window, as with the "Monitors" setting at "span".
   virtual std::vector<SurfaceRect> SceneMonitors() { return {}; }
   // The modal settings dialog (configure mode).
   virtual void RunSettingsDialog(SaverApplication& app) = 0;

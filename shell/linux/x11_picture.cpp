@@ -81,10 +81,10 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   uint32_t* dst = Pixels32();
   const uint32_t dstPitch = Pitch32();
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
-    PresentChangedBands(pixels, pitch, w, h, scale, table, fit.x, fit.y, dst, dstPitch);
+    PresentChangedBands(pixels, pitch, w, h, scale, table, fit.x, fit.y, dst, dstPitch, previous_, true);
   } else {
     // A window of another shape: nearest neighbour into the fitted rectangle, all of it.
-    previous_.clear();
+    ForgetShown();
     if (xMap_.size() != size_t(fit.width)) {
       xMap_.resize(size_t(fit.width));
       for (int32_t x = 0; x < fit.width; ++x)
@@ -100,19 +100,39 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   return true;
 }
 
+bool X11Picture::ShowAt(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
+                        const uint32_t* table, int32_t x, int32_t y, SceneShown& shown) {
+  if (!EnsureImage()) return false;
+  if (x < 0 || y < 0 || uint64_t(x) + uint64_t(w) * scale > width_ ||
+      uint64_t(y) + uint64_t(h) * scale > height_)
+    return true;
+  if (shown.generation != generation_) {
+    shown.previous.clear();
+    shown.generation = generation_;
+  }
+  PresentChangedBands(pixels, pitch, w, h, scale, table, x, y, Pixels32(), Pitch32(), shown.previous, false);
+  return true;
+}
+
 // Most of a frame is the same as the one before (the background; only villagers, the scroll band and
 // fades move), so only what changed is converted and sent: the frame is cut into tiles, and the
 // changed ones go out as rectangles. The first frame after the image was made (and after a resize)
 // goes out whole.
 void X11Picture::PresentChangedBands(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h,
                                      uint16_t scale, const uint32_t* table, int32_t fitX, int32_t fitY,
-                                     uint32_t* dst, uint32_t dstPitch) {
+                                     uint32_t* dst, uint32_t dstPitch, std::vector<uint8_t>& previous,
+                                     bool wholeWindow) {
   const size_t bytes = size_t(pitch) * h;
-  if (previous_.size() != bytes) {
+  if (previous.size() != bytes) {
     EnlargeToColours(pixels, pitch, w, h, scale, table, dst + size_t(fitY) * dstPitch + size_t(fitX),
                      dstPitch);
-    previous_.assign(pixels, pixels + bytes);
-    PutImage();
+    previous.assign(pixels, pixels + bytes);
+    if (wholeWindow) {
+      PutImage();
+    } else {
+      Put(fitX, fitY, unsigned(w) * scale, unsigned(h) * scale);
+      FinishFrame();
+    }
     return;
   }
   // Bands of 16 rows, cut into tiles of 64 columns; the runs of changed tiles in a band go out as one
@@ -126,7 +146,7 @@ void X11Picture::PresentChangedBands(const uint8_t* pixels, uint32_t pitch, uint
     bool any = false;
     for (uint32_t y = y0; y < y1; ++y) {
       const uint8_t* row = pixels + size_t(y) * pitch;
-      uint8_t* old = previous_.data() + size_t(y) * pitch;
+      uint8_t* old = previous.data() + size_t(y) * pitch;
       if (std::memcmp(row, old, w) == 0) continue;
       for (uint32_t t = 0; t < tiles; ++t) {
         const uint32_t x = t * kTileColumns, n = std::min<uint32_t>(kTileColumns, w - x);
@@ -213,7 +233,7 @@ bool X11Picture::EnsureImage() {
   if (width_ == 0 || height_ == 0 || width_ > 32768 || height_ > 32768) return false;
   if (TryShmImage()) {
     xMap_.clear();
-    previous_.clear();
+    ForgetShown();
     return true;
   }
   image_ =
@@ -236,7 +256,7 @@ bool X11Picture::EnsureImage() {
   const uint32_t probe = 1;
   image_->byte_order = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
   xMap_.clear();
-  previous_.clear();
+  ForgetShown();
   return true;
 }
 
@@ -253,7 +273,7 @@ void X11Picture::DropImage() {
   narrow_ = false;
   wide_.clear();
   wide_.shrink_to_fit();
-  previous_.clear();
+  ForgetShown();
 }
 
 void X11Picture::Put(int x, int y, unsigned w, unsigned h) {

@@ -32,10 +32,10 @@ std::string Text(const std::vector<SurfaceRect>& rects) {
   return s;
 }
 
-TEST(MonitorSceneRects, EachMonitorInWindowCoordinatesPrimaryFirst) {
+TEST(MonitorSceneRects, EachMonitorInWindowCoordinatesInTheFrontEndsOrder) {
   // Laptop at the origin with a larger monitor to its left and higher up: the window starts there.
   const SurfaceRect window{-2560, -300, 1920, 1140};
-  const std::vector<SurfaceRect> offset{{-2560, -300, 0, 1140}, {0, 0, 1920, 1080}};
+  const std::vector<SurfaceRect> offset{{0, 0, 1920, 1080}, {-2560, -300, 0, 1140}};
   EXPECT_EQ(Text(MonitorSceneRects(offset, window, kMonitorsEach)), "2560,300 1920x1080;0,0 2560x1440;");
   // Span: the one scene over the whole window, as the saver always did.
   EXPECT_EQ(Text(MonitorSceneRects(offset, window, kMonitorsSpan)), "0,0 4480x1440;");
