@@ -92,27 +92,32 @@ bool FrameCapture::AfterPresent(const SaverApplication& app) {
 
 bool FrameCapture::AfterPresentScenes(const std::vector<const SaverApplication*>& scenes,
                                       const std::vector<SurfaceRect>& areas) {
-  if (options_.dir.empty() || written_ >= options_.frames) return true;
+  if (options_.dir.empty()) return true;
   bool ok = true;
   const std::filesystem::path dir(options_.dir);
-  if (written_ == 0) {
-    std::string text;
-    for (size_t k = 0; k < scenes.size() && k < areas.size(); ++k) {
-      uint32_t seed = 0;
-      FixedSeed(seed);
-      char line[120];
-      std::snprintf(line, sizeof line, "%u %d %d %u %u %u %u\n", unsigned(k), areas[k].left, areas[k].top,
-                    unsigned(scenes[k]->screenWidth), unsigned(scenes[k]->screenHeight),
-                    unsigned(scenes[k]->displayScale), unsigned(seed + k));
-      text += line;
-    }
+  // The description follows the layout: after a display change it tells the new monitors (and a
+  // watcher can wait for it instead of for the time a change takes).
+  std::string text;
+  for (size_t k = 0; k < scenes.size() && k < areas.size(); ++k) {
+    uint32_t seed = 0;
+    FixedSeed(seed);
+    char line[120];
+    std::snprintf(line, sizeof line, "%u %d %d %u %u %u %u\n", unsigned(k), areas[k].left, areas[k].top,
+                  unsigned(scenes[k]->screenWidth), unsigned(scenes[k]->screenHeight),
+                  unsigned(scenes[k]->displayScale), unsigned(seed + k));
+    text += line;
+  }
+  if (text != layoutWritten_) {
     std::string error;
-    if (!XB_WriteFileAtomic((dir / "monitors.txt").string().c_str(),
-                            std::vector<uint8_t>(text.begin(), text.end()), &error)) {
+    if (XB_WriteFileAtomic((dir / "monitors.txt").string().c_str(), std::vector<uint8_t>(text.begin(), text.end()),
+                           &error)) {
+      layoutWritten_ = text;
+    } else {
       std::fprintf(stderr, "tillands: capture: %s\n", error.c_str());
       ok = false;
     }
   }
+  if (written_ >= options_.frames) return ok;
   for (size_t k = 0; k < scenes.size(); ++k) {
     const std::filesystem::path sub = dir / ("monitor_" + std::to_string(k));
     std::error_code ec;

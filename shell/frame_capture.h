@@ -14,7 +14,8 @@
 // With a scene per monitor each monitor's frames go into a folder of their own, monitor_K/ (K = the
 // scene's number, 0 the primary), and "monitors.txt" beside them says for each monitor its number,
 // its place and size in the window, its display scale and its seed (one line each: K x y width height
-// scale seed): each folder equals a headless run of that size, scale and seed.
+// scale seed): each folder equals a headless run of that size, scale and seed. The file is written
+// again whenever the layout changes (a display change while the saver runs).
 //
 // Frames are binary PPM (P6) of the colours as shown (0 and 255 black), width × height of the scene
 // (before any integer enlargement), written to a temporary file and renamed.
@@ -71,6 +72,7 @@ class FrameCapture {
   SimulatedClock* clock_ = nullptr;
   uint64_t tick_ = 0;
   uint32_t written_ = 0;
+  std::string layoutWritten_;  // monitors.txt as last written
 
   bool WriteFrame(const SaverApplication& app, const std::string& dir);
 };

@@ -95,7 +95,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
       XSelectInput(dpy_, RootWindow(dpy_, screen_), StructureNotifyMask);
       int errorBase = 0;
       if (XRRQueryExtension(dpy_, &rrEventBase_, &errorBase))
-        XRRSelectInput(dpy_, RootWindow(dpy_, screen_), RRScreenChangeNotifyMask);
+        XRRSelectInput(dpy_, RootWindow(dpy_, screen_),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
       else
         rrEventBase_ = -1;
     }
@@ -301,7 +302,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
           DestroyWindow();
         break;
       default: {
-        if (rrEventBase_ >= 0 && event.type == rrEventBase_ + RRScreenChangeNotify) {
+        if (rrEventBase_ >= 0 &&
+            (event.type == rrEventBase_ + RRScreenChangeNotify || event.type == rrEventBase_ + RRNotify)) {
           XRRUpdateConfiguration(&event);
           relayoutPending_ = true;
           break;
