@@ -109,8 +109,8 @@ bool FrameCapture::AfterPresentScenes(const std::vector<const SaverApplication*>
   }
   if (text != layoutWritten_) {
     std::string error;
-    if (XB_WriteFileAtomic((dir / "monitors.txt").string().c_str(), std::vector<uint8_t>(text.begin(), text.end()),
-                           &error)) {
+    if (XB_WriteFileAtomic((dir / "monitors.txt").string().c_str(),
+                           std::vector<uint8_t>(text.begin(), text.end()), &error)) {
       layoutWritten_ = text;
     } else {
       std::fprintf(stderr, "tillands: capture: %s\n", error.c_str());

@@ -42,9 +42,9 @@ TEST(MonitorSceneRects, EachMonitorInWindowCoordinatesInTheFrontEndsOrder) {
   // Stacked; a mirrored output (same rectangle twice), a monitor without pixels and one around all
   // the others (a server's "all outputs" monitor) are no screens of their own.
   const SurfaceRect tall{0, 0, 1920, 2160};
-  EXPECT_EQ(Text(MonitorSceneRects({{0, 0, 1920, 2160},
+  EXPECT_EQ(Text(MonitorSceneRects({{0, 0, 1920, 1080},
+                                    {0, 0, 1920, 2160},
                                     {0, 1080, 1920, 2160},
-                                    {0, 0, 1920, 1080},
                                     {0, 1080, 1920, 2160},
                                     {5, 5, 5, 900}},
                                    tall, kMonitorsEach)),
@@ -149,6 +149,15 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A headless frame as the capture writes it.
+std::vector<uint8_t> PpmOf(const HeadlessFrame& f) {
+  const std::string header = "P6\n" + std::to_string(f.width) + " " + std::to_string(f.height) + "\n255\n";
+  std::vector<uint8_t> bytes(header.begin(), header.end());
+  for (size_t i = 0; i < size_t(f.width) * f.height; ++i)
+    bytes.insert(bytes.end(), f.colours + 3 * f.indices[i], f.colours + 3 * f.indices[i] + 3);
+  return bytes;
+}
+
 class MonitorDesk : public ::testing::Test {
  protected:
   void SetUp() override { tl_test::WriteSyntheticWorld(world.Path().string(), {}); }
@@ -157,8 +166,11 @@ class MonitorDesk : public ::testing::Test {
 };
 
 TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
-  constexpr uint32_t kFrames = 40;  // the intro (one frame without a logo) and the first scene's walkers
-  constexpr uint16_t kFps = 25;
+  // The first frames are compared as captured; the run goes on until the seeds show (the first
+  // walkers' random places), and its last frames are compared in memory.
+  constexpr uint32_t kFrames = 30;
+  constexpr uint32_t kTicks = 8000;
+  constexpr uint16_t kFps = 1000;
   CaptureOptions options;
   options.dir = capture.Path().string();
   options.frames = kFrames;
@@ -167,6 +179,7 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
   options.simulatedClock = true;
   // Two monitors of different sizes, the second lower down; the top right corner is a dead area.
   const std::vector<SurfaceRect> monitors{{0, 0, 320, 200}, {320, 24, 560, 204}};
+  std::vector<std::vector<uint8_t>> finals(2);  // each monitor's last frame, palette indices
   {
     FrontEndSeams seams;
     seams.readCaptureFromEnvironment = false;
@@ -186,11 +199,19 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
       MonitorScenes* scenes = ActiveMonitorScenes();
       ASSERT_NE(scenes, nullptr);
       ASSERT_EQ(scenes->Count(), 2u);
-      for (uint32_t i = 0; i < kFrames + 30; ++i) d.Tick();
+      for (uint32_t i = 0; i < kTicks; ++i) d.Tick();
       records = {&scenes->Scene(0), &scenes->Scene(1)};
-      // Only the primary's scene reaches the sound sink; both scenes ran their scenes.
-      EXPECT_GT(records[0]->statistics.soundCuesRequested, 0u);
-      EXPECT_EQ(records[1]->statistics.soundCuesRequested, 0u);
+      for (int k = 0; k < 2; ++k) {
+        DisplaySurface& shown = *records[k]->display;
+        for (uint32_t y = 0; y < shown.Height(); ++y)
+          finals[k].insert(finals[k].end(), shown.Pixels() + size_t(y) * shown.Pitch(),
+                           shown.Pixels() + size_t(y) * shown.Pitch() + shown.Width());
+      }
+      // Only the primary's scene speaks (the others draw the same random numbers for their cues, so
+      // their courses stay those of a run of their own).
+      EXPECT_EQ(records[0]->soundSink, &sound);
+      EXPECT_EQ(records[1]->soundSink, nullptr);
+      EXPECT_GT(records[1]->statistics.soundCuesRequested, 0u);
       EXPECT_TRUE(records[0]->introOver && records[1]->introOver);
       // A key ends every scene: the one window goes, and with it every scene's objects.
       SaverWindowEvent(app, d, SaverEvent{SaverEventKind::KeyDown});
@@ -214,6 +235,7 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
   while (std::getline(list, line)) lines.push_back(line);
   ASSERT_EQ(lines, (std::vector<std::string>{"0 0 0 320 200 1 500", "1 320 24 240 180 1 501"}));
 
+  std::vector<uint8_t> other;
   for (int k = 0; k < 2; ++k) {
     HeadlessOptions headless;
     headless.dataDir = world.Path().string();
@@ -221,19 +243,16 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
     headless.height = k == 0 ? 200 : 180;
     headless.fps = kFps;
     headless.seed = 500 + k;
-    headless.frames = kFrames;
+    headless.frames = kTicks;
     uint32_t compared = 0, moving = 0;
-    std::vector<uint8_t> previous;
+    std::vector<uint8_t> previous, last;
     RunHeadless(headless, [&](const HeadlessFrame& f) {
+      if (f.tick + 1 == kTicks) last.assign(f.indices, f.indices + size_t(f.width) * f.height);
+      if (f.tick >= kFrames) return true;
       char name[40];
       std::snprintf(name, sizeof name, "frame_%06llu.ppm", (unsigned long long)f.tick);
       const std::vector<uint8_t> ppm = ReadFile(capture.Path() / ("monitor_" + std::to_string(k)) / name);
-      const std::string header =
-          "P6\n" + std::to_string(f.width) + " " + std::to_string(f.height) + "\n255\n";
-      std::vector<uint8_t> expected(header.begin(), header.end());
-      for (size_t i = 0; i < size_t(f.width) * f.height; ++i)
-        expected.insert(expected.end(), f.colours + 3 * f.indices[i], f.colours + 3 * f.indices[i] + 3);
-      EXPECT_TRUE(ppm == expected) << "monitor " << k << " frame " << f.tick;
+      EXPECT_TRUE(ppm == PpmOf(f)) << "monitor " << k << " frame " << f.tick;
       if (!previous.empty() && previous != ppm) ++moving;
       previous = ppm;
       ++compared;
@@ -241,7 +260,24 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
     });
     EXPECT_EQ(compared, kFrames);
     EXPECT_GT(moving, kFrames / 2) << "monitor " << k << ": the scene should move";
+    EXPECT_TRUE(last == finals[k]) << "monitor " << k << ": the last frame";
+    if (k == 0) other = last;
   }
+  // The seeds show by the end: the first monitor's size with the second monitor's seed looks different
+  // (so a scene on the wrong seed, or on another scene's random numbers, would have failed above).
+  HeadlessOptions swapped;
+  swapped.dataDir = world.Path().string();
+  swapped.width = 320;
+  swapped.height = 200;
+  swapped.fps = kFps;
+  swapped.seed = 501;
+  swapped.frames = kTicks;
+  std::vector<uint8_t> last;
+  RunHeadless(swapped, [&](const HeadlessFrame& f) {
+    last.assign(f.indices, f.indices + size_t(f.width) * f.height);
+    return true;
+  });
+  EXPECT_NE(last, other);
 }
 
 TEST_F(MonitorDesk, ADisplayChangeLaysTheScenesOutAgain) {
