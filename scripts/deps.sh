@@ -12,7 +12,8 @@ PACKAGES=(
   wine wine64 wixl msitools
   libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils  # scripts/test-monitors.sh: monitors at their places
-  weston xwayland  # scripts/test-linux.sh: the saver under XWayland in a headless Wayland compositor
+  weston xwayland  # scripts/try-wayland.sh: the saver under XWayland in weston (the Wayland trial)
+  emscripten chromium  # the web page: its WebAssembly build and its browser tests
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -25,3 +26,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# The web page's browser tests drive chromium with puppeteer-core (web/package-lock.json).
+[ -d "$(dirname "$0")/../web/node_modules/puppeteer-core" ] || (cd "$(dirname "$0")/../web" && npm ci --no-audit --no-fund)

@@ -21,6 +21,8 @@ const char* const kLinuxUsage =
     "\n"
     "options (one or two dashes):\n"
     "  --window [WxH]     a window of W x H pixels (default 1280x720)\n"
+    "  --wm-fullscreen    full screen as the window manager's full-screen window (EWMH) instead of\n"
+    "                     one above it: for compositors (Wayland) that give keys only to managed windows\n"
     "  --root             draw into the root window (an XScreenSaver hack)\n"
     "  --window-id ID     draw into the window ID (decimal or 0x-hex); $XSCREENSAVER_WINDOW is used\n"
     "                     the same way and wins over --root\n"
@@ -121,6 +123,8 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
                  false;
         ++i;
       }
+    } else if (arg == "-wm-fullscreen") {
+      options.managedFullScreen = true;
     } else if (arg == "-root") {
       options.root = true;
     } else if (arg == "-window-id") {

@@ -30,9 +30,10 @@ struct LinuxOptions {
   LinuxRunKind kind = LinuxRunKind::FullScreen;
   uint16_t windowWidth = 1280;  // --window WxH
   uint16_t windowHeight = 720;
-  bool root = false;      // -root / --root
-  uint64_t windowId = 0;  // -window-id or $XSCREENSAVER_WINDOW; 0: none
-  bool showFps = false;   // -fps
+  bool root = false;               // -root / --root
+  uint64_t windowId = 0;           // -window-id or $XSCREENSAVER_WINDOW; 0: none
+  bool showFps = false;            // -fps
+  bool managedFullScreen = false;  // --wm-fullscreen: full screen through the window manager
   // Settings given on the command line win over the settings file.
   std::optional<uint32_t> animations;  // "Num Animations"
   std::optional<uint32_t> frameRate;   // "FrameRate"

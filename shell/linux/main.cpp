@@ -231,6 +231,10 @@ int main(int argc, char** argv) {
   run.windowHeight = options.windowHeight;
   run.windowId = options.windowId;
   run.showFps = options.showFps;
+  // In a Wayland session the compositor gives the keyboard only to windows it manages: full screen
+  // then goes through the window manager, or keys would never end the saver.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  run.managedFullScreen = options.managedFullScreen || (wayland && *wayland);
   run.seed = options.seed;
   SdlSoundSink sound;
   return RunX11Saver(run, settings, &sound);

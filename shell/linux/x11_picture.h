@@ -65,10 +65,10 @@ class X11Picture {
   };
   static ChannelShift FromMask(unsigned long mask);
 
-  // wholeWindow: a frame without a previous one puts the whole image (else only its own rectangle).
-  void PresentChangedBands(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-                           const uint32_t* table, int32_t fitX, int32_t fitY, uint32_t* dst,
-                           uint32_t dstPitch, std::vector<uint8_t>& previous, bool wholeWindow);
+  // previous: the frame last sent there; wholeWindow: a first frame also puts the rest of the image.
+  template <class DrawRect>
+  void SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw,
+                   std::vector<uint8_t>& previous, bool wholeWindow);
   // What was shown is unknown from now on (new image, new size, new colours): every frame goes out whole.
   void ForgetShown() {
     previous_.clear();

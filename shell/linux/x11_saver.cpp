@@ -83,7 +83,8 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   // Finds (hack) or prepares the target window's facts; false with a message when impossible.
   bool Prepare() {
     if (!FindX11Target(dpy_, screen_, options_, target_)) return false;
-    if (options_.kind == LinuxRunKind::Window) {
+    if (options_.kind == LinuxRunKind::Window ||
+        (options_.kind == LinuxRunKind::FullScreen && options_.managedFullScreen)) {
       // A window manager (a tiling one above all) decides the window's size when it maps it: the
       // scene is laid out for that size, not for the one asked for.
       target_.window = CreateOwnX11Window(dpy_, screen_, options_, target_, deleteWindow_);
@@ -257,15 +258,22 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   void InvalidateFrame() { picture_->Invalidate(); }
 
  private:
+  // Until the window manager has mapped the window (its size known), or SIGTERM/SIGINT.
   void WaitUntilMapped() {
-    for (;;) {
+    const int xfd = ConnectionNumber(dpy_);
+    XFlush(dpy_);
+    while (!g_terminate) {
       XEvent event;
-      XWindowEvent(dpy_, target_.window, StructureNotifyMask, &event);
-      if (event.type == ConfigureNotify) {
-        target_.width = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
-        target_.height = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
+      while (XCheckWindowEvent(dpy_, target_.window, StructureNotifyMask, &event)) {
+        if (event.type == ConfigureNotify) {
+          target_.width = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
+          target_.height = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
+        }
+        if (event.type == MapNotify) return;
       }
-      if (event.type == MapNotify) return;
+      pollfd fds[2] = {{xfd, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+      poll(fds, 2, -1);
+      if (fds[1].revents & POLLIN) DrainSignalPipe();
     }
   }
 

@@ -5,6 +5,7 @@
 #include "shell/linux/x11_process.h"
 
 // clang-format off
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 // clang-format on
@@ -57,10 +58,12 @@ Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& optio
   unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask;
   attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
   if (options.kind == LinuxRunKind::FullScreen) {
-    // One window over every monitor, above everything, without the window manager's frame.
-    attributes.override_redirect = True;
     attributes.event_mask |= ButtonPressMask | PointerMotionMask;
-    mask |= CWOverrideRedirect;
+    if (!options.managedFullScreen) {
+      // One window over every monitor, above everything, without the window manager's frame.
+      attributes.override_redirect = True;
+      mask |= CWOverrideRedirect;
+    }
   }
   const Window window = XCreateWindow(dpy, root, 0, 0, target.width, target.height, 0, target.depth,
                                       InputOutput, target.visual, mask, &attributes);
@@ -73,6 +76,13 @@ Window CreateOwnX11Window(Display* dpy, int screen, const X11SaverOptions& optio
   XSetClassHint(dpy, window, &hint);
   deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(dpy, window, &deleteWindow, 1);
+  if (options.kind == LinuxRunKind::FullScreen && options.managedFullScreen) {
+    // Asked for before the map (EWMH): the window manager maps it full screen, above its panels, and
+    // gives it the keyboard focus (which a Wayland compositor never gives an override-redirect window).
+    Atom fullScreen = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(dpy, window, XInternAtom(dpy, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&fullScreen), 1);
+  }
   XMapRaised(dpy, window);
   XFlush(dpy);
   return window;

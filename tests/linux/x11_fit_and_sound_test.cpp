@@ -98,6 +98,27 @@ TEST_F(SdlSoundTest, DropsWhilePlayingAndPlaysAgainAfterAStop) {
   EXPECT_EQ(sink.Played(), 2u);
 }
 
+// A device that stops for good mid-run (SDL reports it stopped) keeps its queue: sound must come back
+// on a new device instead of every later cue being dropped as "still playing".
+TEST_F(SdlSoundTest, ADeviceLostMidRunIsOpenedAgain) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  class LosingSink final : public SdlSoundSink {
+   public:
+    bool lost = false;
+
+   protected:
+    bool DeviceLost() const override { return lost && HasDevice(); }
+  } sink;
+  sink.PlayNamedSound("longsound");
+  ASSERT_EQ(sink.Played(), 1u);
+  sink.lost = true;
+  sink.PlayNamedSound("longsound");
+  sink.lost = false;
+  EXPECT_EQ(sink.Dropped(), 0u);
+  EXPECT_EQ(sink.Played(), 2u);
+  EXPECT_TRUE(sink.HasDevice());
+}
+
 TEST_F(SdlSoundTest, WithoutADeviceTheSaverRunsSilent) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   SdlSoundSink sink;
