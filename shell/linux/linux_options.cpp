@@ -1,5 +1,7 @@
 #include "shell/linux/linux_options.h"
 
+#include "shell/option_values.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -29,6 +31,7 @@ const char* const kLinuxUsage =
     "  --data DIR         the data directory (wins over \"GamePath\")\n"
     "  --seed N           seed of the random generators, 0..4294967295\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "Settings are kept in $XDG_CONFIG_HOME/tillands/settings.ini (FrameRate, Num Animations, Sound,\n"
     "GamePath, Scale); options given here win over them. Data: --data, else GamePath, else the\n"
@@ -79,7 +82,7 @@ bool ParseWindowId(const char* text, uint64_t& id) {
 bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreensaverWindow,
                          LinuxOptions& options, std::string& error) {
   options = LinuxOptions{};
-  bool window = false, help = false, add = false;
+  bool window = false, help = false, version = false, add = false;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--headless") == 0) {
       // The renderer parses its own options.
@@ -103,6 +106,8 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
     uint64_t n = 0;
     if (arg == "-help" || arg == "-h") {
       help = true;
+    } else if (arg == "-version") {
+      version = true;
     } else if (arg == "-window") {
       window = true;
       if (i + 1 < argc && argv[i + 1][0] != '-') {
@@ -123,13 +128,11 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.showFps = true;
     } else if (arg == "-fps" || arg == "-frame-rate") {
       if (!value()) return false;
-      if (!ParseNumber(v, 1000, n) || n == 0)
-        return error = "bad " + given + " '" + v + "': expected 1..1000", false;
+      if (!ParseOptionNumber(given, v, 1, 1000, n, error)) return false;
       options.frameRate = static_cast<uint32_t>(n);
     } else if (arg == "-animations") {
       if (!value()) return false;
-      if (!ParseNumber(v, 100000, n))
-        return error = std::string("bad --animations '") + v + "': expected 10..100", false;
+      if (!ParseOptionNumber(given, v, 10, 100, n, error)) return false;
       options.animations = static_cast<uint32_t>(n);
     } else if (arg == "-sound") {
       if (!value()) return false;
@@ -153,8 +156,7 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.dataDir = v;
     } else if (arg == "-seed") {
       if (!value()) return false;
-      if (!ParseNumber(v, 0xFFFFFFFFull, n))
-        return error = std::string("bad --seed '") + v + "': expected 0..4294967295", false;
+      if (!ParseOptionNumber(given, v, 0, 0xFFFFFFFFull, n, error)) return false;
       options.seed = static_cast<uint32_t>(n);
     } else if (arg == "-add-to-xscreensaver") {
       add = true;
@@ -169,6 +171,8 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
     return error = std::string("bad $XSCREENSAVER_WINDOW '") + xscreensaverWindow + "'", false;
   if (help)
     options.kind = LinuxRunKind::Help;
+  else if (version)
+    options.kind = LinuxRunKind::Version;
   else if (add)
     options.kind = LinuxRunKind::AddToXScreenSaver;
   else if (options.windowId != 0 || options.root)

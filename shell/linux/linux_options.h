@@ -17,6 +17,7 @@ enum class LinuxRunKind {
   Hack,               // XScreenSaver hack: draws into a given window, ends on SIGTERM/SIGINT only
   Headless,           // `tillands --headless ...`: the renderer to files
   Help,               // --help
+  Version,            // --version
   AddToXScreenSaver,  // --add-to-xscreensaver
 };
 
