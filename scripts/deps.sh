@@ -21,6 +21,7 @@ MAIN=(
   libfreetype-dev              # FreeType: the demo world's font and lettering
   fonts-dejavu-core            # the font the demo world's text is drawn from
   libx11-dev libxext-dev       # the Linux saver's window (X client libraries, shared-memory images)
+  libxrandr-dev                # the Linux saver: which hack window holds the primary monitor
   libsdl2-dev                  # the Linux saver's sound
 )
 
@@ -30,6 +31,7 @@ TESTS=(
   clang libclang-rt-14-dev clang-format      # sanitizer and fuzz build, format check
   xvfb x11-utils x11-apps xdotool imagemagick # the Linux front end on virtual X servers
   xscreensaver xscreensaver-data             # the XScreenSaver hack
+  weston xwayland                            # the saver under XWayland in a headless Wayland compositor
   dpkg-dev lintian libxml2-utils             # the Debian package and its checks
   g++-mingw-w64-x86-64                       # the Windows build
   wine wine64                                # the Windows tests

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every artefact of a release into dist/ with a SHA256SUMS file, and prints where each lies:
-#   dist/tillands_<version>_amd64.deb          the Linux saver, the XScreenSaver hack and the demo world
+#   dist/tillands_<version>_amd64.deb          the Linux saver and the XScreenSaver hack
+#   dist/tillands-data_<version>_all.deb       the demo world for them
 #   dist/data_v.dat                            the demo world, packed
 #   dist/Tillands Bildschirmschoner.scr        the Windows screensaver
 #   dist/installer.exe                         hands the installed .scr to the shell
@@ -36,11 +37,11 @@ bash scripts/deps.sh main tests $([ $check = 1 ] && echo release)
 
 linux=build/dist-linux
 mingw=build/dist-mingw
-step "Linux build in $linux (the .deb and data_v.dat)"
+step "Linux build in $linux (the .debs and data_v.dat)"
 cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" -DTL_TESTS=OFF -DTL_BENCH=OFF \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs
-rm -f "$linux"/tillands_*.deb
+rm -f "$linux"/tillands*.deb
 (cd "$linux" && cpack -G DEB >/dev/null)
 step "Windows build in $mingw (the .scr, installer.exe and the MSI)"
 cmake -S . -B "$mingw" "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -49,7 +50,7 @@ cmake --build "$mingw" -j"$JOBS"
 
 step "dist/ and SHA256SUMS"
 mkdir -p dist
-files=("$(ls "$linux"/tillands_*.deb)" "$linux/world-archive/tillands/data_v.dat"
+files=("$(ls "$linux"/tillands_*.deb)" "$(ls "$linux"/tillands-data_*.deb)" "$linux/world-archive/tillands/data_v.dat"
   "$mingw/shell/win32/Tillands Bildschirmschoner.scr" "$mingw/installer/installer.exe"
   "$mingw/installer/Tillands.msi")
 names=()

@@ -6,7 +6,7 @@
 #
 #   scripts/reproducible.sh --quick   (the test command) the first build is build/release and
 #                                     build/mingw as they stand; the second is made with the compiler
-#                                     cache; compared: the .deb, data_v.dat, the .scr, installer.exe
+#                                     cache; compared: the .debs, data_v.dat, the .scr, installer.exe
 #   scripts/reproducible.sh --full    (release.sh --check) both builds from scratch, without the
 #                                     compiler cache, one after the other in two differently named
 #                                     directories; compared: every artefact of dist/
@@ -36,7 +36,7 @@ build() {
   echo "reproducible: building in $linux and $mingw"
   cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" "${extra[@]}" >/dev/null
   cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs >/dev/null
-  rm -f "$linux"/tillands_*.deb
+  rm -f "$linux"/tillands*.deb
   (cd "$linux" && cpack -G DEB >/dev/null)
   cmake -S . -B "$mingw" "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DTL_WIN32=ON -DTL_HOST_TOOLS_DIR="$linux" >/dev/null
@@ -48,7 +48,7 @@ build() {
 collect() {
   local linux=$1 mingw=$2 out=$3 full=$4
   rm -rf "$out" && mkdir -p "$out"
-  cp "$linux"/tillands_*.deb "$out/"
+  cp "$linux"/tillands_*.deb "$linux"/tillands-data_*.deb "$out/"
   cp "$linux/world-archive/tillands/data_v.dat" "$out/"
   cp "$mingw/shell/win32/Tillands Bildschirmschoner.scr" "$mingw/installer/installer.exe" "$out/"
   if [ "$full" = 1 ]; then cp "$mingw/installer/Tillands.msi" "$out/"; fi
@@ -56,7 +56,7 @@ collect() {
 
 if [ "$mode" = quick ]; then
   # The first build is the test command's; its package is made again here with the same time stamp.
-  rm -f build/release/tillands_*.deb
+  rm -f build/release/tillands*.deb
   (cd build/release && cpack -G DEB >/dev/null)
   collect "$PWD/build/release" "$PWD/build/mingw" "$work/first" 0
   build "$work/second-linux-build" "$work/second-windows-build" "$work/second" 0

@@ -46,10 +46,15 @@ expect "LICENSE is the MIT licence" "$(head -1 LICENSE)" "MIT License"
 
 (cd "$release" && cpack -G DEB -B "$tmp/deb" >/dev/null)
 deb=$(ls "$tmp"/deb/tillands_*.deb)
-expect ".deb Version" "$(dpkg-deb -f "$deb" Version)" "$version"
-expect ".deb file name" "$(basename "$deb")" "tillands_${version}_amd64.deb"
-expect ".deb Maintainer (TL_MAINTAINER)" "$(dpkg-deb -f "$deb" Maintainer)" "$maintainer"
+datadeb=$(ls "$tmp"/deb/tillands-data_*.deb)
+for d in "$deb" "$datadeb"; do
+  expect "$(basename "$d"): Version" "$(dpkg-deb -f "$d" Version)" "$version"
+  expect "$(basename "$d"): Maintainer (TL_MAINTAINER)" "$(dpkg-deb -f "$d" Maintainer)" "$maintainer"
+done
+expect ".deb file names" "$(basename "$deb") $(basename "$datadeb")" \
+  "tillands_${version}_amd64.deb tillands-data_${version}_all.deb"
 dpkg-deb -x "$deb" "$tmp/pkg"
+dpkg-deb -x "$datadeb" "$tmp/pkg"
 copyright=$(cat "$tmp/pkg/usr/share/doc/tillands/copyright")
 has ".deb copyright: machine-readable" "$copyright" "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
 has ".deb copyright: the code under Expat (MIT)" "$copyright" $'Files: *\nCopyright: 2026 The Tillands developers\nLicense: Expat'
