@@ -6,8 +6,11 @@
 TL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Paths relative to the source tree in the cache's keys: another checkout or build directory hits too.
 export CCACHE_BASEDIR="$TL_ROOT" CCACHE_NOHASHDIR=1
+# Packages are made from what is built (cpack does not build every target first): the main job's
+# tree packs without building the tests, and the test command has built everything by then.
 RELEASE_CONFIG=(-G Ninja -DCMAKE_BUILD_TYPE=Release
-  -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$TL_ROOT" log -1 --format=%ct 2>/dev/null || echo 0)
   export SOURCE_DATE_EPOCH

@@ -38,8 +38,7 @@ bash scripts/deps.sh main tests $([ $check = 1 ] && echo release)
 linux=build/dist-linux
 mingw=build/dist-mingw
 step "Linux build in $linux (the .debs and data_v.dat)"
-cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" -DTL_TESTS=OFF -DTL_BENCH=OFF \
-  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" -DTL_TESTS=OFF -DTL_BENCH=OFF >/dev/null
 cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs
 rm -f "$linux"/tillands*.deb
 (cd "$linux" && cpack -G DEB >/dev/null)

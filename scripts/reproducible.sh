@@ -30,7 +30,7 @@ mkdir -p "$work"
 # build LINUX_DIR MINGW_DIR OUT_DIR: the artefacts of one build, copied into OUT_DIR.
 build() {
   local linux=$1 mingw=$2 out=$3 full=$4
-  local extra=(-DTL_TESTS=OFF -DTL_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
+  local extra=(-DTL_TESTS=OFF -DTL_BENCH=OFF)
   local win_targets=(tillands_scr installer)
   [ "$full" = 1 ] && win_targets=(all)
   echo "reproducible: building in $linux and $mingw"
