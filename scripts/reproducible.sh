@@ -5,8 +5,9 @@
 # build/repro/.
 #
 #   scripts/reproducible.sh --quick   (the test command) the first build is build/release and
-#                                     build/mingw as they stand; the second is made with the compiler
-#                                     cache; compared: the .debs, data_v.dat, the .scr, installer.exe
+#                                     build/mingw as they stand; the second (build/second-*) is made
+#                                     with the compiler cache; compared: the .debs, data_v.dat, the
+#                                     .scr, installer.exe
 #   scripts/reproducible.sh --full    (release.sh --check) both builds from scratch, without the
 #                                     compiler cache, one after the other in two differently named
 #                                     directories; compared: every artefact of dist/
@@ -59,8 +60,10 @@ if [ "$mode" = quick ]; then
   rm -f build/release/tillands*.deb
   (cd build/release && cpack -G DEB >/dev/null)
   collect "$PWD/build/release" "$PWD/build/mingw" "$work/first" 0
-  build "$work/second-linux-build" "$work/second-windows-build" "$work/second" 0
-  dirs=("$PWD/build/release" "$PWD/build/mingw" "$work/second-linux-build" "$work/second-windows-build")
+  # Other names at the same depth as build/release and build/mingw: the compiler cache, which keys
+  # on paths relative to the build directory, serves the second build too.
+  build "$PWD/build/second-release" "$PWD/build/second-mingw" "$work/second" 0
+  dirs=("$PWD/build/release" "$PWD/build/mingw" "$PWD/build/second-release" "$PWD/build/second-mingw")
 else
   export CCACHE_DISABLE=1
   build "$work/a/linux" "$work/a/mingw" "$work/first" 1
