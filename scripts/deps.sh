@@ -31,7 +31,9 @@ TESTS=(
   clang libclang-rt-14-dev clang-format      # sanitizer and fuzz build, format check
   xvfb x11-utils x11-apps xdotool imagemagick # the Linux front end on virtual X servers
   xscreensaver xscreensaver-data             # the XScreenSaver hack
-  weston xwayland                            # the saver under XWayland in a headless Wayland compositor
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils # scripts/test-monitors.sh: monitors at their places
+  weston xwayland                            # scripts/try-wayland.sh: the saver under XWayland in weston
+  emscripten chromium                        # the web page: its WebAssembly build and its browser tests
   dpkg-dev lintian libxml2-utils             # the Debian package and its checks
   g++-mingw-w64-x86-64                       # the Windows build
   wine wine64                                # the Windows tests
@@ -71,4 +73,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     tail -20 "$log"; rm -f "$log"; exit 1
   fi
   rm -f "$log"
+fi
+# The web page's browser tests drive chromium with puppeteer-core (web/package-lock.json).
+if [[ " ${purposes[*]} " == *" tests "* ]]; then
+  [ -d "$(dirname "$0")/../web/node_modules/puppeteer-core" ] || (cd "$(dirname "$0")/../web" && npm ci --no-audit --no-fund)
 fi

@@ -65,6 +65,9 @@ ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 section "Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
 bash scripts/test-linux.sh build/release || status=1
 
+section "several monitors on Xorg's dummy driver"
+bash scripts/test-monitors.sh build/release || status=1
+
 # The Windows build reuses the release build's host tools for its resources and the MSI's world.
 section "Windows build (MinGW-w64): the .scr, installer.exe and the MSI"
 cmake -S . -B build/mingw "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -81,10 +84,13 @@ done
 section "Windows front end under Wine"
 if [ $win32_built = 1 ]; then bash scripts/test-win32.sh build/mingw build/release || status=1; else status=1; fi
 
+section "web page (WebAssembly) in headless chromium"
+bash scripts/test-web.sh build/release || status=1
+
 section "the version and the licence in every artefact"
 bash scripts/test-release.sh build/release build/mingw || status=1
 
-section "reproducible artefacts (a second build in other directories: .deb, data_v.dat, .scr, installer.exe)"
+section "reproducible artefacts (a second build in other directories: .debs, data_v.dat, .scr, installer.exe)"
 bash scripts/reproducible.sh --quick || status=1
 
 section ""

@@ -4,6 +4,8 @@
 //   tillands-wintest dump TITLE [SECONDS]   waits for a top-level window of that title and prints it and
 //                                           its controls, one per line (texts as raw Windows-1252)
 //   tillands-wintest close TITLE            answers a message box of that title with OK (IDOK)
+//   tillands-wintest displaychange TITLE    tells a top-level window of that title that the display
+//                                           changed (WM_DISPLAYCHANGE, as the system sends it)
 //   tillands-wintest host W H SECONDS       a borderless window at 100,100 with a W x H client area;
 //                                           prints its handle in decimal, closes itself after SECONDS
 #include <windows.h>
@@ -61,6 +63,18 @@ int Close(const char* title) {
   return PostMessageA(window, WM_COMMAND, IDOK, 0) ? 0 : 1;
 }
 
+int DisplayChange(const char* title) {
+  HWND window = FindWindowA(nullptr, title);
+  if (!window) return 1;
+  HDC screen = GetDC(nullptr);
+  const WPARAM bits = static_cast<WPARAM>(GetDeviceCaps(screen, BITSPIXEL));
+  ReleaseDC(nullptr, screen);
+  return PostMessageA(window, WM_DISPLAYCHANGE, bits,
+                      MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)))
+             ? 0
+             : 1;
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
@@ -102,11 +116,13 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "dump") == 0)
     return Dump(argv[2], argc > 3 ? std::atoi(argv[3]) : 10);
   if (argc == 3 && std::strcmp(argv[1], "close") == 0) return Close(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "displaychange") == 0) return DisplayChange(argv[2]);
   if (argc == 5 && std::strcmp(argv[1], "host") == 0)
     return Host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
   std::fprintf(stderr,
                "usage: tillands-wintest dump TITLE [SECONDS]\n"
                "       tillands-wintest close TITLE\n"
+               "       tillands-wintest displaychange TITLE\n"
                "       tillands-wintest host W H SECONDS\n");
   return argc > 1 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
 }
