@@ -28,6 +28,11 @@ JOBS=${JOBS:-$(nproc)}
 work=$PWD/build/repro
 mkdir -p "$work"
 
+# quiet COMMAND...: runs it with its output in build/repro/last.log, shown only when it fails.
+quiet() {
+  "$@" >"$work/last.log" 2>&1 || { tail -30 "$work/last.log"; echo "reproducible: failed: $*"; return 1; }
+}
+
 # build LINUX_DIR MINGW_DIR OUT_DIR: the artefacts of one build, copied into OUT_DIR.
 build() {
   local linux=$1 mingw=$2 out=$3 full=$4
@@ -36,12 +41,12 @@ build() {
   [ "$full" = 1 ] && win_targets=(all)
   echo "reproducible: building in $linux and $mingw"
   cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" "${extra[@]}" >/dev/null
-  cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs >/dev/null
+  quiet cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs
   rm -f "$linux"/tillands*.deb
   (cd "$linux" && cpack -G DEB >/dev/null)
   cmake -S . -B "$mingw" "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DTL_WIN32=ON -DTL_HOST_TOOLS_DIR="$linux" >/dev/null
-  cmake --build "$mingw" -j"$JOBS" --target "${win_targets[@]}" >/dev/null
+  quiet cmake --build "$mingw" -j"$JOBS" --target "${win_targets[@]}"
   collect "$linux" "$mingw" "$out" "$full"
 }
 
