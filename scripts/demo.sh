@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds the release tree (which generates the demo world), renders the demo with the
-# headless front end and writes into out/:
+# The main job: installs what it needs, builds the tools, the Linux program and the demo world (in the
+# release build that the test command later reuses), renders the demo with the headless front end and
+# writes into out/:
 #   out/demo.gif          the first 90 simulated seconds at 640x480 (intro, big logo, first scenes)
 #   out/demo-sheet.png    a contact sheet of frames from 20 simulated minutes at 1280x720
 #   out/packed-bobs.png   a contact sheet of the screensaver's packed bob library
@@ -12,9 +13,22 @@
 #                         3840x2160 with the scale factor 2 halved)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(nproc)"
+case "${1:-}" in
+  -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --version) echo "demo.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
+  "") ;;
+  *) echo "demo.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
+esac
+# shellcheck source=scripts/build-config.sh
+source scripts/build-config.sh
+step() { echo "== [${SECONDS} s] $*"; }
+
+step "installing the packages the main job needs (scripts/deps.sh main)"
+bash scripts/deps.sh main
+step "configuring the release build in build/release"
+cmake -S . -B build/release "${RELEASE_CONFIG[@]}" >/dev/null
+step "building the toolkit, the Linux program and the demo world"
+cmake --build build/release -j"$(nproc)" --target "${MAIN_TARGETS[@]}"
 
 tillands=build/release/shell/linux/tillands
 assets=build/release/tools/tillands-assets
@@ -22,22 +36,22 @@ world=build/release/world/Tillands
 mkdir -p out
 rm -rf out/frames && mkdir -p out/frames
 
-echo "== rendering out/demo.gif"
+step "rendering out/demo.gif"
 "$tillands" --headless --data "$world" --seed 7 --size 640x480 --seconds 90 --every 2 --gif out/demo.gif
 
-echo "== rendering frames for out/demo-sheet.png"
+step "rendering frames for out/demo-sheet.png"
 # One frame every 100 s of simulated time (1200 frames at 12 fps), from a 20-minute run.
 "$tillands" --headless --data "$world" --seed 7 --size 1280x720 --seconds 1200 --every 1200 --png out/frames
 "$assets" frame-sheet out/demo-sheet.png out/frames/*.png --columns 4 --shrink 4
 
-echo "== contact sheet of the packed bob library"
+step "contact sheet of the packed bob library"
 "$assets" contact-sheet "$world/DATA_V/VE_Graphics/BobManager/Screensaver_Packed.bmd" out/packed-bobs.png
 
-echo "== contact sheets of every creature's animations"
+step "contact sheets of every creature's animations"
 rm -rf out/creatures && mkdir -p out/creatures
 "$assets" creature-sheet out/creatures --scale 2 >/dev/null
 
-echo "== frame sheets per screen size"
+step "frame sheets per screen size"
 rm -rf out/sizes && mkdir -p out/sizes
 # size:scale:shrink:seconds; one frame every 50 s of simulated time (the 4K runs are shorter, as every
 # frame is rendered whether written or not).
@@ -51,11 +65,11 @@ for run in 1280x720:1:1:300 1920x1080:1:2:300 3840x2160:1:4:150 3840x2160:2:2:15
   rm -rf "out/sizes/$name"
 done
 
-echo "== done: out/demo.gif, out/demo-sheet.png, out/packed-bobs.png, out/creatures/, out/sizes/"
+step "done: out/demo.gif, out/demo-sheet.png, out/packed-bobs.png, out/creatures/, out/sizes/"
 
 # With a display, the saver itself: a window that Escape or q closes (it keeps running after this
-# script ends; its messages go to out/saver-window.log).
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+# script ends; its messages, also why it could not open, go to out/saver-window.log).
+if [ -n "${DISPLAY:-}" ]; then
   nohup "$tillands" --window 1280x720 --data "$world" >out/saver-window.log 2>&1 &
-  echo "== the saver runs in a window (pid $!); Escape or q closes it"
+  step "the saver runs in a window (pid $!); Escape or q closes it"
 fi

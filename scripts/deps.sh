@@ -1,30 +1,80 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need (Debian 12, as root).
+# Installs the Debian packages of one or more purposes (Debian 12, as root or through sudo):
+#
+#   scripts/deps.sh main           the main job (scripts/demo.sh): compiler, CMake, Ninja, the compiler
+#                                  cache, the libraries of the tools and of the Linux saver
+#   scripts/deps.sh main tests     and everything the test command (scripts/test.sh) needs besides
+#   scripts/deps.sh release        what scripts/release.sh needs besides (it asks for main and tests too)
+#
+# Without an argument: main and tests. Only what is missing is installed; nothing is removed.
 set -euo pipefail
-PACKAGES=(
-  build-essential cmake ninja-build pkg-config ccache
-  clang libclang-rt-14-dev clang-format
-  libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64
-  libsdl2-dev libpng-dev libgif-dev libfreetype-dev fonts-dejavu-core
-  libx11-dev xvfb x11-utils x11-apps xdotool imagemagick xscreensaver xscreensaver-data
-  dpkg-dev lintian libxml2-utils
-  wine wine64 wixl msitools
-  libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
-  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils  # scripts/test-monitors.sh: monitors at their places
-  weston xwayland  # scripts/try-wayland.sh: the saver under XWayland in weston (the Wayland trial)
-  emscripten chromium  # the web page: its WebAssembly build and its browser tests
+
+case "${1:-}" in
+  -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --version) echo "deps.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")"; exit 0 ;;
+esac
+
+# The main job. The test command configures the release build the same way, compiler cache included.
+MAIN=(
+  g++ cmake ninja-build ccache # compiler, build system, compiler cache
+  libpng-dev libgif-dev        # PNG and GIF: the tools and the headless renderer
+  libfreetype-dev              # FreeType: the demo world's font and lettering
+  fonts-dejavu-core            # the font the demo world's text is drawn from
+  libx11-dev libxext-dev       # the Linux saver's window (X client libraries, shared-memory images)
+  libxrandr-dev                # the Linux saver: which hack window holds the primary monitor
+  libsdl2-dev                  # the Linux saver's sound
 )
+
+# The test command.
+TESTS=(
+  libgtest-dev libgmock-dev libbenchmark-dev # unit tests and benchmarks
+  clang libclang-rt-14-dev clang-format      # sanitizer and fuzz build, format check
+  xvfb x11-utils x11-apps xdotool imagemagick # the Linux front end on virtual X servers
+  xscreensaver xscreensaver-data             # the XScreenSaver hack
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils # scripts/test-monitors.sh: monitors at their places
+  weston xwayland                            # scripts/try-wayland.sh: the saver under XWayland in weston
+  emscripten chromium                        # the web page: its WebAssembly build and its browser tests
+  dpkg-dev lintian libxml2-utils             # the Debian package and its checks
+  g++-mingw-w64-x86-64                       # the Windows build
+  wine wine64                                # the Windows tests
+  wixl msitools                              # the MSI
+  faketime                                   # the MSI's time stamps (reproducible artefacts)
+)
+
+# scripts/release.sh --check: diffoscope explains a difference between two builds.
+RELEASE=(
+  diffoscope-minimal
+)
+
+purposes=("$@")
+[ ${#purposes[@]} -eq 0 ] && purposes=(main tests)
+wanted=()
+for purpose in "${purposes[@]}"; do
+  case $purpose in
+    main) wanted+=("${MAIN[@]}") ;;
+    tests) wanted+=("${TESTS[@]}") ;;
+    release) wanted+=("${RELEASE[@]}") ;;
+    *) echo "deps.sh: unknown purpose '$purpose' (main, tests or release)" >&2; exit 1 ;;
+  esac
+done
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${wanted[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
+  echo "== installing ${#missing[@]} packages (${purposes[*]}): ${missing[*]}"
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  log=$(mktemp)
+  # Quiet unless it fails: then the end of apt's own report.
+  if ! { $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq \
+    --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    tail -20 "$log"; rm -f "$log"; exit 1
+  fi
+  rm -f "$log"
 fi
 # The web page's browser tests drive chromium with puppeteer-core (web/package-lock.json).
-[ -d "$(dirname "$0")/../web/node_modules/puppeteer-core" ] || (cd "$(dirname "$0")/../web" && npm ci --no-audit --no-fund)
+if [[ " ${purposes[*]} " == *" tests "* ]]; then
+  [ -d "$(dirname "$0")/../web/node_modules/puppeteer-core" ] || (cd "$(dirname "$0")/../web" && npm ci --no-audit --no-fund)
+fi

@@ -4,7 +4,7 @@
 # on a shared machine: nice -n 19 bash scripts/fuzz-long.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh main tests
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j"$(nproc)" --target fuzzers

@@ -1,54 +1,77 @@
 #!/usr/bin/env bash
-# The test command: format check, libFuzzer harnesses for a short bounded time, the unit tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer, the unit tests of the release build, the Linux front
-# end under Xvfb, then the Windows build (MinGW-w64) with its tests under Wine. Exits non-zero on failure.
+# The test command: format check; one clang build with AddressSanitizer + UndefinedBehaviorSanitizer
+# that serves both the libFuzzer harnesses (each replays its corpus and fuzzes briefly) and the unit
+# tests; the release build (the main job's, reused: same directory, same configuration) with its unit
+# tests; the Linux front end under Xvfb; the Windows build (MinGW-w64) with its tests under Wine; and
+# the reproducibility check (a second build of the .deb, data_v.dat, the .scr and installer.exe in
+# other directories gives the same bytes). Every section prints its time at its end. Exits non-zero on
+# any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+case "${1:-}" in
+  -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --version) echo "test.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
+  "") ;;
+  *) echo "test.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
+esac
+# shellcheck source=scripts/build-config.sh
+source scripts/build-config.sh
 
 JOBS=${JOBS:-$(nproc)}
-FUZZ_SECONDS=${FUZZ_SECONDS:-5}
-GEN=(-G Ninja)
-# A compiler cache lets the several builds below (and later runs on the same machine) share objects.
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
-  GEN+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+FUZZ_SECONDS=${FUZZ_SECONDS:-4}
 status=0
+section_name=""
+section_start=$SECONDS
+# Ends the running section with its time and starts the next one.
+section() {
+  [ -n "$section_name" ] && echo "== $section_name: $((SECONDS - section_start)) s"
+  section_name=$1
+  section_start=$SECONDS
+  [ -n "$section_name" ] && echo "== $section_name"
+  return 0
+}
 
-echo "== format"
+section "packages (scripts/deps.sh main tests)"
+bash scripts/deps.sh main tests
+
+section "format"
 bash scripts/check-format.sh || status=1
 
-echo "== fuzz harnesses (${FUZZ_SECONDS}s each)"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz "${GEN[@]}" -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz -j"$JOBS" --target fuzzers || status=1
-FUZZ_SECONDS=$FUZZ_SECONDS bash scripts/fuzz.sh build/fuzz || status=1
-
 # Each build serves several checks: both compilers and every build type build under -Werror without
-# a build of its own. The sanitizer build (and the fuzz build) use clang; the release build uses GCC
-# at the Release build type (-O3, where GCC's flow-based warnings appear); the Windows build is GCC
-# again (MinGW-w64). Frames of the GCC builds are compared with each other byte for byte below.
-echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (clang)"
-CC=clang CXX=clang++ cmake -S . -B build/asan "${GEN[@]}" -DTL_SANITIZE=ON -DTL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" >/dev/null
+# a build of its own. The sanitizer build uses clang (and carries the fuzz harnesses); the release
+# build uses GCC at the Release build type (-O3, where GCC's flow-based warnings appear); the Windows
+# build is GCC again (MinGW-w64). Frames of the GCC builds are compared with each other byte for byte
+# below.
+section "sanitizer build (clang, ASan + UBSan, unit tests and fuzz harnesses)"
+CC=clang CXX=clang++ cmake -S . -B build/asan -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DTL_SANITIZE=ON -DTL_FUZZ=ON -DTL_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" >/dev/null
 cmake --build build/asan -j"$JOBS" -- -k 0 || status=1
+
+section "fuzz harnesses (corpus replayed, then ${FUZZ_SECONDS} s of fuzzing each)"
+FUZZ_SECONDS=$FUZZ_SECONDS bash scripts/fuzz.sh build/asan || status=1
+
+section "unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (clang)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j"$JOBS" || status=1
 
-echo "== unit tests (release build, GCC, Release build type)"
-cmake -S . -B build/release "${GEN[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+section "release build (GCC, Release build type; the main job's build, reused)"
+cmake -S . -B build/release "${RELEASE_CONFIG[@]}" >/dev/null
 cmake --build build/release -j"$JOBS" -- -k 0 || status=1
+
+section "unit tests (release build)"
 ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 
-echo "== Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
+section "Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
 bash scripts/test-linux.sh build/release || status=1
-bash scripts/test-monitors.sh build/release || status=1  # several monitors on Xorg's dummy driver
+
+section "several monitors on Xorg's dummy driver"
+bash scripts/test-monitors.sh build/release || status=1
 
 # The Windows build reuses the release build's host tools for its resources and the MSI's world.
-echo "== Windows build (MinGW-w64): the .scr, installer.exe and the MSI"
-cmake -S . -B build/mingw "${GEN[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTL_WIN32=ON \
-  -DTL_HOST_TOOLS_DIR="$PWD/build/release" -DCMAKE_BUILD_TYPE=Release >/dev/null
+section "Windows build (MinGW-w64): the .scr, installer.exe and the MSI"
+cmake -S . -B build/mingw "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DTL_WIN32=ON -DTL_HOST_TOOLS_DIR="$PWD/build/release" >/dev/null
 win32_built=1
 cmake --build build/mingw -j"$JOBS" -- -k 0 || { status=1; win32_built=0; }
 for f in "build/mingw/shell/win32/Tillands Bildschirmschoner.scr" build/mingw/installer/installer.exe; do
@@ -58,9 +81,19 @@ for f in "build/mingw/shell/win32/Tillands Bildschirmschoner.scr" build/mingw/in
   fi
 done
 
-echo "== Windows front end under Wine"
+section "Windows front end under Wine"
 if [ $win32_built = 1 ]; then bash scripts/test-win32.sh build/mingw build/release || status=1; else status=1; fi
 
-echo "== web page (WebAssembly) in headless chromium"; bash scripts/test-web.sh build/release || status=1
+section "web page (WebAssembly) in headless chromium"
+bash scripts/test-web.sh build/release || status=1
+
+section "the version and the licence in every artefact"
+bash scripts/test-release.sh build/release build/mingw || status=1
+
+section "reproducible artefacts (a second build in other directories: .debs, data_v.dat, .scr, installer.exe)"
+bash scripts/reproducible.sh --quick || status=1
+
+section ""
+echo "== total: $SECONDS s"
 if [ $status -ne 0 ]; then echo "== FAILED (see above)"; fi
 exit $status

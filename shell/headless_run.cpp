@@ -19,8 +19,10 @@
 #include "display/display_scale.h"
 #include "shell/saver_window.h"
 #include "shell/settings.h"
+#include "shell/option_values.h"
 #include "shell/settings_store.h"
 #include "shell/simulated_sound.h"
+#include "shell/version.h"
 
 const char* const kHeadlessUsage =
     "usage: tillands --headless [options]\n"
@@ -37,7 +39,7 @@ const char* const kHeadlessUsage =
     "  --frames N          frames to run instead of --seconds\n"
     "  --seed N            seed of both random generators, 0..4294967295 (default: from the clock)\n"
     "  --fps N             frame rate, 1..1000 (default 12, the saver's default)\n"
-    "  --animations N      the \"Num Animations\" setting; the saver keeps it in 10..100 (default 30)\n"
+    "  --animations N      the \"Num Animations\" setting, 10..100 (default 30)\n"
     "  --sound on|off      the \"Sound\" setting (default on; sounds are simulated, never played)\n"
     "  --scale N|auto      the \"Scale\" setting: the scene runs at size / N and frames are enlarged\n"
     "                      by N (auto: the largest N keeping the height / N at least 1000; default 1)\n"
@@ -47,8 +49,10 @@ const char* const kHeadlessUsage =
     "                      window front end writes with TILLANDS_CAPTURE_DIR)\n"
     "  --raw               write frames to standard output as raw RGB24 (for ffmpeg -f rawvideo)\n"
     "  --every K           write only every Kth frame (default 1)\n"
+    "  --from S            write frames only from simulated second S on, 0..864000 (default 0)\n"
     "  --quiet             no progress lines and no warnings (their count stays in the summary)\n"
     "  --help              this text\n"
+    "  --version           the program's version\n"
     "\n"
     "A summary (frames, phases, scenes started by kind, activities alive, sound cues) goes to standard\n"
     "error at the end. Warnings go to standard error too: the first few of each kind in full, then a\n"
@@ -64,6 +68,11 @@ uint64_t HeadlessOptions::TickCount() const {
   const uint32_t tick = TickMs() ? TickMs() : 1;
   const double ticks = std::floor(seconds * 1000.0 / tick + 0.5);
   return ticks < 1 ? 1 : static_cast<uint64_t>(ticks);
+}
+
+uint64_t HeadlessOptions::FirstWrittenTick() const {
+  const uint32_t tick = TickMs() ? TickMs() : 1;
+  return static_cast<uint64_t>(std::ceil(from * 1000.0 / tick));
 }
 
 namespace {
@@ -106,6 +115,9 @@ int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& o
     if (arg == "--help" || arg == "-h") {
       error = kHeadlessUsage;
       return 2;
+    } else if (arg == "--version") {
+      error = std::string("tillands ") + kTillandsVersion + "\n";
+      return 2;
     } else if (arg == "--headless") {
       headless = true;
     } else if (arg == "--quiet") {
@@ -134,29 +146,31 @@ int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& o
                1;
       options.seconds = s;
       secondsGiven = true;
+    } else if (arg == "--from") {
+      if (!value(v)) return 1;
+      char* end = nullptr;
+      errno = 0;
+      const double s = std::strtod(v, &end);
+      if (errno != 0 || !end || *end != 0 || !(s >= 0) || s > 864000.0)
+        return error = std::string("bad --from '") + v + "': expected 0..864000", 1;
+      options.from = s;
     } else if (arg == "--frames") {
       if (!value(v)) return 1;
-      if (!ParseUnsigned(v, 100000000ull, n) || n == 0)
-        return error = std::string("bad --frames '") + v + "': expected 1..100000000", 1;
+      if (!ParseOptionNumber(arg, v, 1, 100000000, n, error)) return 1;
       options.frames = n;
       framesGiven = true;
     } else if (arg == "--seed") {
       if (!value(v)) return 1;
-      if (!ParseUnsigned(v, 0xFFFFFFFFull, n))
-        return error = std::string("bad --seed '") + v + "': expected 0..4294967295", 1;
+      if (!ParseOptionNumber(arg, v, 0, 0xFFFFFFFFull, n, error)) return 1;
       options.seed = static_cast<uint32_t>(n);
       seedGiven = true;
     } else if (arg == "--fps") {
       if (!value(v)) return 1;
-      if (!ParseUnsigned(v, 1000, n) || n == 0)
-        return error = std::string("bad --fps '") + v + "': expected 1..1000", 1;
+      if (!ParseOptionNumber(arg, v, 1, 1000, n, error)) return 1;
       options.fps = static_cast<uint16_t>(n);
     } else if (arg == "--animations") {
       if (!value(v)) return 1;
-      if (!ParseUnsigned(v, 0xFFFFFFFFull, n))
-        return error =
-                   std::string("bad --animations '") + v + "': expected a number (the saver uses 10..100)",
-               1;
+      if (!ParseOptionNumber(arg, v, 10, 100, n, error)) return 1;
       options.animations = static_cast<uint32_t>(n);
     } else if (arg == "--sound") {
       if (!value(v)) return 1;
@@ -190,8 +204,7 @@ int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& o
       options.raw = true;
     } else if (arg == "--every") {
       if (!value(v)) return 1;
-      if (!ParseUnsigned(v, 1000000, n) || n == 0)
-        return error = std::string("bad --every '") + v + "': expected 1..1000000", 1;
+      if (!ParseOptionNumber(arg, v, 1, 1000000, n, error)) return 1;
       options.every = static_cast<uint32_t>(n);
     } else {
       error = "unknown option '" + arg + "' (see --help)";

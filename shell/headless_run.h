@@ -34,15 +34,19 @@ struct HeadlessOptions {
   std::string ppmDir;
   bool raw = false;
   uint32_t every = 1;
+  double from = 0.0;  // frames are written from this simulated second on (the run starts at 0)
 
   // The number of ticks the run asks for.
   uint64_t TickCount() const;
+  // The first tick whose frame is written (`from` in ticks, rounded up).
+  uint64_t FirstWrittenTick() const;
   // The simulated milliseconds per tick.
   uint32_t TickMs() const;
 };
 
 // Parses the command line of `tillands --headless` (argv[0] is the program). Returns 0 to run, 1 on
-// bad input (message in `error`), 2 when help was asked for (`error` holds the usage).
+// bad input (message in `error`), 2 when help or the version was asked for (`error` holds the text to
+// print).
 int ParseHeadlessArguments(int argc, const char* const* argv, HeadlessOptions& options, std::string& error,
                            const std::string& defaultDataDir);
 extern const char* const kHeadlessUsage;

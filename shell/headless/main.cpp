@@ -21,25 +21,18 @@
 #include <unistd.h>
 #endif
 
-#ifndef TL_DEFAULT_DATA_DIR
-#define TL_DEFAULT_DATA_DIR ""
-#endif
-
 namespace {
 
-// The built demo world: the directory fixed at build time, else world/Tillands beside the build tree
-// that holds this program (<build>/shell/linux/tillands).
+// The built demo world: world/Tillands beside the build tree that holds this program
+// (<build>/shell/linux/tillands). No build path is compiled in, so two builds of one commit in
+// different directories give the same program.
 std::string DefaultDataDir(const char* argv0) {
   std::error_code ec;
-  if (*TL_DEFAULT_DATA_DIR && std::filesystem::is_directory(TL_DEFAULT_DATA_DIR, ec))
-    return TL_DEFAULT_DATA_DIR;
   std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
   if (ec && argv0) self = std::filesystem::absolute(argv0, ec);
-  if (!ec) {
-    std::filesystem::path beside = self.parent_path().parent_path().parent_path() / "world" / "Tillands";
-    if (std::filesystem::is_directory(beside, ec)) return beside.string();
-  }
-  return TL_DEFAULT_DATA_DIR;
+  if (ec) return {};
+  const std::filesystem::path beside = self.parent_path().parent_path().parent_path() / "world" / "Tillands";
+  return std::filesystem::is_directory(beside, ec) ? beside.string() : std::string();
 }
 
 }  // namespace
@@ -100,6 +93,7 @@ int HeadlessMain(int argc, char** argv) {
     const std::filesystem::path parent = std::filesystem::path(options.gifFile).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   }
+  const uint64_t firstWritten = options.FirstWrittenTick();
   GifFrameDelays gifDelays(uint64_t{options.every} * options.TickMs());
   AnimatedGif gif;
   bool gifOpen = false;
@@ -107,7 +101,7 @@ int HeadlessMain(int argc, char** argv) {
   std::string outputError;
 
   auto onFrame = [&](const HeadlessFrame& frame) {
-    if (frame.tick % options.every != 0) return true;
+    if (frame.tick < firstWritten || (frame.tick - firstWritten) % options.every != 0) return true;
     if (!options.pngDir.empty()) {
       char name[64];
       std::snprintf(name, sizeof name, "frame_%06llu.png", (unsigned long long)frame.tick);

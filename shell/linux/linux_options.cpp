@@ -1,5 +1,6 @@
 #include "shell/linux/linux_options.h"
 
+#include "shell/option_values.h"
 #include "shell/settings.h"
 
 #include <cctype>
@@ -137,13 +138,11 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.showFps = true;
     } else if (arg == "-fps" || arg == "-frame-rate") {
       if (!value()) return false;
-      if (!ParseNumber(v, kMaxLinuxFrameRate, n) || n == 0)
-        return error = "bad " + given + " '" + v + "': expected 1..1000", false;
+      if (!ParseOptionNumber(given, v, 1, kMaxLinuxFrameRate, n, error)) return false;
       options.frameRate = static_cast<uint32_t>(n);
     } else if (arg == "-animations") {
       if (!value()) return false;
-      if (!ParseNumber(v, 100000, n))
-        return error = std::string("bad --animations '") + v + "': expected 10..100", false;
+      if (!ParseOptionNumber(given, v, 10, 100, n, error)) return false;
       options.animations = static_cast<uint32_t>(n);
     } else if (arg == "-sound") {
       if (!value()) return false;
@@ -175,8 +174,7 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.dataDir = v;
     } else if (arg == "-seed") {
       if (!value()) return false;
-      if (!ParseNumber(v, 0xFFFFFFFFull, n))
-        return error = std::string("bad --seed '") + v + "': expected 0..4294967295", false;
+      if (!ParseOptionNumber(given, v, 0, 0xFFFFFFFFull, n, error)) return false;
       options.seed = static_cast<uint32_t>(n);
     } else if (arg == "-add-to-xscreensaver") {
       add = true;

@@ -14,13 +14,7 @@
 #include "shell/linux/xscreensaver_config.h"
 #include "shell/settings.h"
 #include "shell/settings_store.h"
-
-#ifndef TL_BUILD_WORLD_DIR
-#define TL_BUILD_WORLD_DIR ""
-#endif
-#ifndef TL_VERSION
-#define TL_VERSION "unknown"
-#endif
+#include "shell/version.h"
 
 int HeadlessMain(int argc, char** argv);
 
@@ -31,6 +25,15 @@ std::string ProgramDirectory(const char* argv0) {
   std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
   if (ec && argv0) self = std::filesystem::absolute(argv0, ec);
   return ec ? std::string() : self.parent_path().string();
+}
+
+// The world a build tree generates, found from the program's own place in it
+// (<build>/shell/linux/tillands): no build path is compiled in, so two builds of one commit in
+// different directories give the same program.
+std::string BuildTreeWorld(const std::string& programDir) {
+  if (programDir.empty()) return {};
+  const std::filesystem::path build = std::filesystem::path(programDir).parent_path().parent_path();
+  return (build / "world" / "Tillands").string();
 }
 
 std::string XScreenSaverFile() {
@@ -189,7 +192,7 @@ int main(int argc, char** argv) {
       std::fputs(kLinuxUsage, stdout);
       return 0;
     case LinuxRunKind::Version:
-      std::printf("tillands %s\n", TL_VERSION);
+      std::printf("tillands %s\n", kTillandsVersion);
       return 0;
     case LinuxRunKind::AddToXScreenSaver:
       return AddToXScreenSaver(ProgramDirectory(argc > 0 ? argv[0] : nullptr));
@@ -212,7 +215,7 @@ int main(int argc, char** argv) {
   lookup.option = options.dataDir;
   lookup.gamePath = ReadGamePath(settings);
   lookup.programDir = ProgramDirectory(argc > 0 ? argv[0] : nullptr);
-  lookup.buildWorld = TL_BUILD_WORLD_DIR;
+  lookup.buildWorld = BuildTreeWorld(lookup.programDir);
   std::string note;
   const std::string dataDir = FindDataDirectory(lookup, note);
   if (dataDir.empty()) {

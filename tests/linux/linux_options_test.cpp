@@ -31,6 +31,8 @@ TEST(LinuxOptions, ModesFromTheCommandLine) {
   // The headless renderer parses its own options, wherever --headless stands.
   ASSERT_TRUE(Parse({"--size", "10x10", "--headless"}, o));
   EXPECT_EQ(o.kind, LinuxRunKind::Headless);
+  ASSERT_TRUE(Parse({"--version"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::Version);
   ASSERT_TRUE(Parse({"-help"}, o));
   EXPECT_EQ(o.kind, LinuxRunKind::Help);
 }
@@ -107,6 +109,14 @@ TEST(LinuxOptions, BadInputIsRefusedWithAReason) {
         << args[1] << " " << (args.size() > 2 ? args[2] : "");
     EXPECT_FALSE(error.empty());
   }
+  // A value outside its documented range is refused with the range, as in the headless renderer.
+  const char* many[] = {"tillands", "--animations", "100000"};
+  EXPECT_FALSE(ParseLinuxArguments(3, many, nullptr, o, error));
+  EXPECT_EQ(error, "bad --animations '100000': expected 10..100");
+  const char* few[] = {"tillands", "-animations", "9"};
+  EXPECT_FALSE(ParseLinuxArguments(3, few, nullptr, o, error));
+  EXPECT_EQ(error, "bad -animations '9': expected 10..100");
+
   const char* args[] = {"tillands"};
   EXPECT_FALSE(ParseLinuxArguments(1, args, "garbage", o, error));
   EXPECT_NE(error.find("XSCREENSAVER_WINDOW"), std::string::npos);

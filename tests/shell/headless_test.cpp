@@ -13,6 +13,7 @@
 
 #include "base/xb_error.h"
 #include "shell/headless_run.h"
+#include "shell/version.h"
 #include "tests/common/synthetic_world.h"
 #include "tests/common/temp_dir.h"
 
@@ -151,6 +152,27 @@ TEST_F(HeadlessRun, TheProgramEndsAFailedStartWithAStatusAndTheReasonAndKeepsNoO
   EXPECT_TRUE(std::filesystem::is_empty(out.Path()));  // no temporary file either
 }
 
+TEST(HeadlessProgram, PrintsItsVersionAndWritesFramesFromTheGivenSecondOn) {
+  const std::string program = std::string(TL_BINARY_DIR) + "/shell/linux/tillands";
+  const std::string world = std::string(TL_BINARY_DIR) + "/world/Tillands";
+  if (!std::filesystem::exists(program) || !std::filesystem::is_directory(world))
+    GTEST_SKIP() << "no tillands program or demo world in " << TL_BINARY_DIR;
+  tl_test::TempDir out;
+  ASSERT_EQ(
+      std::system(("'" + program + "' --headless --version >'" + out.File("version.txt") + "'").c_str()), 0);
+  EXPECT_EQ(out.ReadText("version.txt"), std::string("tillands ") + kTillandsVersion + "\n");
+  // 17 ticks (0..16); from 1 s on (tick 13 at 83 ms a tick), every second frame: ticks 13 and 15.
+  const std::string run = "'" + program + "' --headless --data '" + world +
+                          "' --seed 1 --size 64x48 --frames 17 --from 1 --every 2 --quiet --png '" +
+                          out.File("frames") + "' 2>/dev/null";
+  ASSERT_EQ(std::system(run.c_str()), 0);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(out.File("frames")))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"frame_000013.png", "frame_000015.png"}));
+}
+
 TEST_F(HeadlessRun, ADataDirectoryRemovedWhileRunningGivesACleanEnd) {
   // Everything the saver needs is read at its start; a directory removed afterwards (a network
   // drive gone, a world being regenerated) must neither crash the run nor go unreported.
@@ -244,7 +266,7 @@ TEST(HeadlessArguments, DefaultsAndValues) {
   EXPECT_TRUE(o.progress);
 
   ASSERT_EQ(Parse({"--headless", "--data",       "w",     "--size",  "640x480", "--frames", "12",  "--fps",
-                   "1000",       "--animations", "500",   "--sound", "off",     "--png",    "out", "--every",
+                   "1000",       "--animations", "55",    "--sound", "off",     "--png",    "out", "--every",
                    "3",          "--gif",        "a.gif", "--raw",   "--quiet"},
                   o, error),
             0)
@@ -253,7 +275,7 @@ TEST(HeadlessArguments, DefaultsAndValues) {
   EXPECT_EQ(o.width, 640);
   EXPECT_EQ(o.TickCount(), 12u);
   EXPECT_EQ(o.TickMs(), 1u);
-  EXPECT_EQ(o.animations, 500u);
+  EXPECT_EQ(o.animations, 55u);
   EXPECT_FALSE(o.sound);
   EXPECT_TRUE(std::filesystem::path(o.pngDir).is_absolute());  // fixed before the saver changes directory
   EXPECT_TRUE(std::filesystem::path(o.gifFile).is_absolute());
@@ -283,6 +305,9 @@ TEST(HeadlessArguments, BadInputIsNamed) {
       {"--headless", "--seed", "4294967296"},
       {"--headless", "--sound", "loud"},
       {"--headless", "--every", "0"},
+      {"--headless", "--animations", "9"},
+      {"--headless", "--animations", "101"},
+      {"--headless", "--from", "-1"},
       {"--headless", "--png"},
       {"--headless", "--bogus"},
       {"--headless", "--data", ""},
@@ -296,7 +321,22 @@ TEST(HeadlessArguments, BadInputIsNamed) {
   HeadlessOptions o;
   std::string error;
   Parse({"--headless", "--fps", "0"}, o, error);
-  EXPECT_NE(error.find("--fps"), std::string::npos);
+  EXPECT_EQ(error, "bad --fps '0': expected 1..1000");
+  // The same words as the Linux saver and the toolkit: the documented range, not a silent clamp.
+  Parse({"--headless", "--animations", "100000"}, o, error);
+  EXPECT_EQ(error, "bad --animations '100000': expected 10..100");
+}
+
+TEST(HeadlessArguments, VersionAndFirstWrittenFrame) {
+  HeadlessOptions o;
+  std::string error;
+  EXPECT_EQ(Parse({"--headless", "--version"}, o, error), 2);
+  EXPECT_EQ(error, std::string("tillands ") + kTillandsVersion + "\n");
+  // --from counts whole ticks, rounded up: 83 ms at 12 fps, so 1 s is tick 13 (1079 ms).
+  ASSERT_EQ(Parse({"--headless", "--from", "1"}, o, error), 0) << error;
+  EXPECT_EQ(o.FirstWrittenTick(), 13u);
+  ASSERT_EQ(Parse({"--headless"}, o, error), 0) << error;
+  EXPECT_EQ(o.FirstWrittenTick(), 0u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/option_values.h"
 #include "tools/assets/command.h"
 #include "tools/world/creature_sheet.h"
 
@@ -23,9 +24,9 @@ int RunCreatureSheet(int argc, char** argv) {
   tlworld::CreatureSheetOptions options;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
-      options.scale = std::atoi(argv[++i]);
-      if (options.scale < 1 || options.scale > 8) {
-        std::fprintf(stderr, "creature-sheet: --scale must be 1..8\n");
+      std::string error;
+      if (!ParseOptionNumber("--scale", argv[++i], 1, 8, options.scale, error)) {
+        std::fprintf(stderr, "creature-sheet: %s\n", error.c_str());
         return 1;
       }
     } else if (argv[i][0] == '-') {

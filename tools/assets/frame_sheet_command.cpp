@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/option_values.h"
 #include "tools/assets/command.h"
 #include "tools/common/output_guard.h"
 #include "tools/common/png_io.h"
@@ -42,14 +43,6 @@ RgbColour PixelAt(const PngImage& image, int32_t x, int32_t y) {
   return RgbColour{};
 }
 
-bool ParseCount(const char* text, int lo, int hi, int* out) {
-  char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (!end || *end != '\0' || value < lo || value > hi) return false;
-  *out = int(value);
-  return true;
-}
-
 int RunFrameSheet(int argc, char** argv) {
   int columns = 4;
   int shrink = 4;
@@ -59,8 +52,9 @@ int RunFrameSheet(int argc, char** argv) {
     if (arg == "--columns" || arg == "--shrink") {
       if (i + 1 >= argc) return Fail(arg + " needs a number");
       int* target = arg == "--columns" ? &columns : &shrink;
-      if (!ParseCount(argv[++i], 1, arg == "--columns" ? 64 : 16, target))
-        return Fail("bad value for " + arg);
+      std::string error;
+      if (!ParseOptionNumber(arg, argv[++i], 1, arg == "--columns" ? 64 : 16, *target, error))
+        return Fail(error);
     } else if (!arg.empty() && arg[0] == '-') {
       return Fail("unknown option " + arg);
     } else {

@@ -7,6 +7,7 @@
 #include "base/xb_error.h"
 #include "base/xb_warning_groups.h"
 #include "graphics/graphics_storables.h"
+#include "shell/version.h"
 #include "tools/assets/command.h"
 
 namespace {
@@ -19,7 +20,8 @@ int PrintOverview(FILE* out, int status) {
   std::fprintf(out,
                "tillands-assets - the asset toolkit of the Tillands screensaver\n\n"
                "usage: tillands-assets COMMAND [ARGS...] [--quiet]\n"
-               "       tillands-assets COMMAND --help\n\n"
+               "       tillands-assets COMMAND --help\n"
+               "       tillands-assets --version\n\n"
                "Warnings go to standard error, the first few of each kind in full and a count of the rest\n"
                "at the end; --quiet (or -q) shows only the counts. Exit status of every command: 0 success,\n"
                "1 bad usage, a missing input or a failed check, 2 damaged data.\n\n"
@@ -81,6 +83,10 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0 ||
       std::strcmp(argv[1], "help") == 0)
     return PrintOverview(stdout, 0);
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tillands-assets %s\n", kTillandsVersion);
+    return 0;
+  }
   auto it = Registry().find(argv[1]);
   if (it == Registry().end()) {
     std::fprintf(stderr, "tillands-assets: unknown command '%s'\n\n", argv[1]);

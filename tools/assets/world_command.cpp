@@ -10,6 +10,7 @@
 #include "base/xb_storable.h"
 #include "graphics/xb_bob_manager.h"
 #include "shell/resources/palette_resource.h"
+#include "shell/option_values.h"
 #include "tools/assets/command.h"
 #include "tools/common/output_guard.h"
 #include "tools/world/contact_sheet.h"
@@ -89,15 +90,15 @@ int RunContactSheet(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     bool hasValue = i + 1 < argc;
     if (std::strcmp(argv[i], "--scale") == 0 && hasValue) {
-      options.scale = std::atoi(argv[++i]);
-      if (options.scale < 1 || options.scale > 8) {
-        std::fprintf(stderr, "tillands-assets contact-sheet: --scale must be 1..8\n");
+      std::string error;
+      if (!ParseOptionNumber("--scale", argv[++i], 1, 8, options.scale, error)) {
+        std::fprintf(stderr, "tillands-assets contact-sheet: %s\n", error.c_str());
         return 1;
       }
     } else if (std::strcmp(argv[i], "--width") == 0 && hasValue) {
-      options.maxWidth = std::atoi(argv[++i]);
-      if (options.maxWidth < 16 || options.maxWidth > 16384) {
-        std::fprintf(stderr, "tillands-assets contact-sheet: --width must be 16..16384\n");
+      std::string error;
+      if (!ParseOptionNumber("--width", argv[++i], 16, 16384, options.maxWidth, error)) {
+        std::fprintf(stderr, "tillands-assets contact-sheet: %s\n", error.c_str());
         return 1;
       }
     } else if (argv[i][0] == '-') {

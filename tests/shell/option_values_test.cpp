@@ -1,0 +1,54 @@
+// Command-line numbers: one rule for every program. A value outside its documented range is refused,
+// and the message names the option, the text given and the range.
+#include "shell/option_values.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "shell/version.h"
+
+namespace {
+
+TEST(OptionNumbers, TheEndsOfTheRangeAreTakenAndEverythingElseIsRefusedWithTheRange) {
+  uint64_t value = 0;
+  std::string error;
+  ASSERT_TRUE(ParseOptionNumber("--animations", "10", 10, 100, value, error));
+  EXPECT_EQ(value, 10u);
+  ASSERT_TRUE(ParseOptionNumber("--animations", "100", 10, 100, value, error));
+  EXPECT_EQ(value, 100u);
+  ASSERT_TRUE(ParseOptionNumber("--seed", "4294967295", 0, 0xFFFFFFFFull, value, error));
+  EXPECT_EQ(value, 4294967295u);
+
+  for (const char* text :
+       {"9", "101", "100000", "-50", "+50", " 50", "50 ", "5x", "", "0x20", "99999999999999999999999"}) {
+    value = 77;
+    EXPECT_FALSE(ParseOptionNumber("--animations", text, 10, 100, value, error)) << "'" << text << "'";
+    EXPECT_EQ(error, std::string("bad --animations '") + text + "': expected 10..100");
+    EXPECT_EQ(value, 77u) << "a refused value changes nothing";
+  }
+  EXPECT_FALSE(ParseOptionNumber("--fps", nullptr, 1, 1000, value, error));
+  EXPECT_EQ(error, "bad --fps '': expected 1..1000");
+
+  int scale = 0;
+  ASSERT_TRUE(ParseOptionNumber("--scale", "8", 1, 8, scale, error));
+  EXPECT_EQ(scale, 8);
+  EXPECT_FALSE(ParseOptionNumber("--scale", "9", 1, 8, scale, error));
+  EXPECT_EQ(error, "bad --scale '9': expected 1..8");
+}
+
+// The version the programs print is the one set in the top CMakeLists.txt.
+TEST(Version, IsTheProjectVersion) {
+  std::ifstream in(std::string(TL_SOURCE_DIR) + "/CMakeLists.txt");
+  std::stringstream text;
+  text << in.rdbuf();
+  std::smatch match;
+  const std::string s = text.str();
+  ASSERT_TRUE(
+      std::regex_search(s, match, std::regex(R"(project\(Tillands VERSION ([0-9]+\.[0-9]+\.[0-9]+))")));
+  EXPECT_EQ(std::string(kTillandsVersion), match[1].str());
+}
+
+}  // namespace
