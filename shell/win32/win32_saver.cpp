@@ -96,7 +96,7 @@ void PlaySoundKept(const char* name, HMODULE module, DWORD flags) {
 // Writes text to path through a temporary file beside it, so the file is whole or absent.
 void WriteWhole(const char* path, const std::string& text) {
   const std::string temporary = std::string(path) + ".tmp";
-  FILE* f = std::fopen(temporary.c_str(), "w");
+  FILE* f = std::fopen(temporary.c_str(), "wb");  // lines end in \n, as the readers on Linux expect
   if (!f) return;
   const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   if (std::fclose(f) == 0 && written)
