@@ -214,7 +214,8 @@ reg_ add "$KEY" /v FrameRate /t REG_DWORD /d 25 /f
 reg_ add "$KEY" /v "Num Animations" /t REG_DWORD /d 40 /f
 reg_ add "$KEY" /v Sound /t REG_DWORD /d 0 /f
 reg_ add "$KEY" /v Monitors /t REG_DWORD /d 1 /f
-no_default_key() { ! "$WINE" reg query "$DEFKEY" >/dev/null 2>&1; }
+# The key is missing only when reg says so: a reg that failed to run proves nothing either way.
+no_default_key() { "$WINE" reg query "$DEFKEY" 2>&1 | grep -q 'Unable to find the specified registry key'; }
 check "(set-up) no default-user key before the dialog" no_default_key
 start_saver /c
 TITLE='Tillands Bildschirmschoner Einstellungen'
