@@ -135,7 +135,10 @@ status_is() {  # status_is CODE: waits up to 20 s for the program's end
 stop_all() {
   for p in $(saver_pids); do kill "$p" 2>/dev/null; done
   wait_gone 100 >/dev/null
+  mutex_free
 }
+# A saver's mutex is released a moment after its process has gone; the next /s waits for that.
+mutex_free() { "$WINE" "$WINTEST" mutex-free 10 >/dev/null 2>&1; }
 ms_now() { date +%s%3N; }
 
 # ---------------------------------------------------------------------------------------------------
@@ -457,6 +460,7 @@ for i in $(seq 20); do
   if ! ready 'Tillands ScreenSaver'; then cycles_ok=0; echo "  cycle $i: no window"; fi
   xdotool click 1
   if ! wait_gone 100; then cycles_ok=0; echo "  cycle $i: still running"; stop_all; fi
+  mutex_free
 done
 check "20 cycles, each window opened and closed" test $cycles_ok = 1
 check "no process is left behind" not_running

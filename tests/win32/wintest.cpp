@@ -6,6 +6,7 @@
 //                                             its controls, one per line
 //   tillands-wintest ready TITLE [SECONDS]    waits until that window is the foreground window and the
 //                                             keyboard focus is in it (input sent earlier may be lost)
+//   tillands-wintest mutex-free [SECONDS]     waits until no process holds the saver's mutex
 //   tillands-wintest close TITLE              answers a message box of that title with OK (IDOK)
 //   tillands-wintest send-close TITLE         sends WM_CLOSE to that window; returns once it was handled
 //   tillands-wintest window TITLE PROGRAM     the window's style, place and class icon (compared with the
@@ -111,6 +112,19 @@ int Ready(const char* title, int seconds) {
     Sleep(50);
   }
   std::printf("not ready\n");
+  return 1;
+}
+
+// The saver's single-instance mutex outlives its process for a moment (the system closes the handle
+// after the process has gone); a saver started in that moment rightly quits at once.
+int MutexFree(int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Tillands ScreenSaver");
+    if (!mutex) return 0;
+    CloseHandle(mutex);
+    Sleep(50);
+  }
+  std::printf("mutex held\n");
   return 1;
 }
 
@@ -296,6 +310,7 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (argc >= 3 && command == "dump") return Dump(argv[2], argc > 3 ? std::atoi(argv[3]) : 10);
   if (argc >= 3 && command == "ready") return Ready(argv[2], argc > 3 ? std::atoi(argv[3]) : 15);
+  if (command == "mutex-free") return MutexFree(argc > 2 ? std::atoi(argv[2]) : 10);
   if (argc == 3 && command == "close") return Close(argv[2]);
   if (argc == 3 && command == "send-close") return SendClose(argv[2]);
   if (argc == 4 && command == "window") return Window(argv[2], argv[3]);
@@ -309,6 +324,7 @@ int main(int argc, char** argv) {
   std::fprintf(command == "--help" ? stdout : stderr,
                "usage: tillands-wintest dump TITLE [SECONDS]\n"
                "       tillands-wintest ready TITLE [SECONDS]\n"
+               "       tillands-wintest mutex-free [SECONDS]\n"
                "       tillands-wintest close TITLE\n"
                "       tillands-wintest send-close TITLE\n"
                "       tillands-wintest window TITLE PROGRAM\n"
