@@ -396,6 +396,9 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
   uint8_t table[256];
   kernels.mapSpan(table, table1, 256, table2);
+  // The saver dissolves its pictures through identity tables: then the pixels are copied, not looked up.
+  bool identity = true;
+  for (int i = 0; i < 256; ++i) identity &= table[i] == i;
   const int32_t left = p.c.x, right = p.c.x + p.c.width - 1;
   // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
   // without a clip, and short runs are written as one 8-byte store.
@@ -438,7 +441,10 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
     const int32_t startX = p.r.x + static_cast<int32_t>(d >> XB_BOB_COLUMN_SHIFT);
     WalkRunRow<true>(pixelBytes + (d & XB_BOB_OFFSET_MASK), dst, startX, right, false,
                      [&](uint8_t* out, const uint8_t* s, int32_t n) {
-                       kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, table);
+                       if (identity)
+                         kernels.copySpanWhere(out, s, pass + (out - dst - left), n);
+                       else
+                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, table);
                      });
   }
 }

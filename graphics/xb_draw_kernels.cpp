@@ -1,8 +1,15 @@
 #include "graphics/xb_draw_kernels.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "base/xb_error.h"
 #include "graphics/xb_span_plain.h"
 
-#if defined(TL_DRAW_AVX512)
+// The vector sets, each in a file of its own compiled for its instruction set (see CMakeLists.txt).
+#if defined(TL_DRAW_X86)
+const XB_DRAW_KERNELS* XB_SseDrawKernels();     // xb_draw_kernels_sse.cpp
+const XB_DRAW_KERNELS* XB_Avx2DrawKernels();    // xb_draw_kernels_avx2.cpp
 const XB_DRAW_KERNELS* XB_Avx512DrawKernels();  // xb_draw_kernels_avx512.cpp
 #endif
 
@@ -33,6 +40,25 @@ void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_
   }
   for (; k < n; ++k)
     if (pass[k]) d[k] = table[s[k]];
+}
+
+void CopySpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    uint64_t p;
+    std::memcpy(&p, pass + k, 8);
+    if (p == 0) continue;
+    uint64_t v;
+    std::memcpy(&v, s + k, 8);
+    if (p != ~uint64_t{0}) {
+      uint64_t old;
+      std::memcpy(&old, d + k, 8);
+      v = (v & p) | (old & ~p);
+    }
+    std::memcpy(d + k, &v, 8);
+  }
+  for (; k < n; ++k)
+    if (pass[k]) d[k] = s[k];
 }
 
 template <int kOp>
@@ -94,41 +120,88 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t 
   return col;
 }
 
-const XB_DRAW_KERNELS kPlain = {"plain", MapSpanPlain, MapSpanWherePlain, DrawRowsPlain, MaskPassPlain};
+const XB_DRAW_KERNELS kPlain = {"plain",       MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain,
+                                DrawRowsPlain, MaskPassPlain};
 
-const XB_DRAW_KERNELS* DetectVector() {
-#if defined(TL_DRAW_AVX512)
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512vbmi"))
-    return XB_Avx512DrawKernels();
+// A set's kernels as the drawing calls them: a kernel a vector set leaves out (null) is the plain one.
+XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {
+  XB_DRAW_KERNELS k = set;
+  if (!k.mapSpan) k.mapSpan = kPlain.mapSpan;
+  if (!k.mapSpanWhere) k.mapSpanWhere = kPlain.mapSpanWhere;
+  if (!k.copySpanWhere) k.copySpanWhere = kPlain.copySpanWhere;
+  if (!k.drawRows) k.drawRows = kPlain.drawRows;
+  if (!k.maskPass) k.maskPass = kPlain.maskPass;
+  return k;
+}
+
+struct KernelSets {
+  XB_DRAW_KERNELS set[4];
+  bool runs[4] = {true, false, false, false};  // by XB_DRAW_KERNEL_NAMES
+  const XB_DRAW_KERNELS* active = nullptr;
+};
+
+// What this build has and this processor runs, read once (a function-local static, so no start-up
+// order matters), and the set chosen for the drawing.
+KernelSets& Sets() {
+  static KernelSets sets = [] {
+    KernelSets s;
+    s.set[0] = kPlain;
+    s.set[1] = s.set[2] = s.set[3] = kPlain;
+#if defined(TL_DRAW_X86)
+    __builtin_cpu_init();
+    const XB_DRAW_KERNELS* vector[3] = {XB_SseDrawKernels(), XB_Avx2DrawKernels(), XB_Avx512DrawKernels()};
+    const bool cpu[3] = {
+        __builtin_cpu_supports("ssse3") != 0,
+        __builtin_cpu_supports("avx2") != 0,
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512vbmi"),
+    };
+    for (int i = 0; i < 3; ++i)
+      if (vector[i] && cpu[i]) {
+        s.set[i + 1] = Complete(*vector[i]);
+        s.runs[i + 1] = true;
+      }
 #endif
-  return nullptr;
+    int best = 0;
+    for (int i = 0; i < 4; ++i)
+      if (s.runs[i]) best = i;
+    s.active = &s.set[best];
+    if (const char* wanted = std::getenv("TILLANDS_DRAW_KERNELS"); wanted && *wanted) {
+      int found = -1;
+      for (int i = 0; i < 4; ++i)
+        if (std::strcmp(wanted, XB_DRAW_KERNEL_NAMES[i]) == 0) found = i;
+      if (found >= 0 && s.runs[found])
+        s.active = &s.set[found];
+      else
+        XB_Warning("TILLANDS_DRAW_KERNELS=%.40s: %s; drawing with %s", wanted,
+                   found < 0 ? "no such kernel set (plain, sse, avx2, avx512)"
+                             : "this program or processor cannot run that set",
+                   s.active->name);
+    }
+    return s;
+  }();
+  return sets;
 }
-
-// Detected on first use (a function-local static, so no start-up order matters).
-const XB_DRAW_KERNELS* Vector() {
-  static const XB_DRAW_KERNELS* const vector = DetectVector();
-  return vector;
-}
-
-bool g_forcePlain = false;
 
 }  // namespace
+
+const char* const XB_DRAW_KERNEL_NAMES[] = {"plain", "sse", "avx2", "avx512", nullptr};
 
 const XB_DRAW_KERNELS& XB_PlainDrawKernels() {
   return kPlain;
 }
 
-const XB_DRAW_KERNELS* XB_VectorDrawKernels() {
-  return Vector();
+const XB_DRAW_KERNELS* XB_FindDrawKernels(const char* name) {
+  KernelSets& s = Sets();
+  for (int i = 0; i < 4; ++i)
+    if (std::strcmp(name, XB_DRAW_KERNEL_NAMES[i]) == 0) return s.runs[i] ? &s.set[i] : nullptr;
+  return nullptr;
 }
 
 const XB_DRAW_KERNELS& XB_ActiveDrawKernels() {
-  const XB_DRAW_KERNELS* vector = Vector();
-  return g_forcePlain || !vector ? kPlain : *vector;
+  return *Sets().active;
 }
 
-void XB_UsePlainDrawKernels(bool plain) {
-  g_forcePlain = plain;
+void XB_UseDrawKernels(const XB_DRAW_KERNELS& kernels) {
+  Sets().active = &kernels;
 }

@@ -1,7 +1,9 @@
 // The pixel kernels of the 8-bit bob drawing: byte spans mapped through a 256-entry table, and the
-// walk of a whole unclipped bob's run-length rows. Every kernel has a plain C++ version; a vector
-// version is chosen once at start when the build has one and the processor runs it. Both write the
-// same bytes (tests compare them), so frames never depend on the machine.
+// walk of a whole unclipped bob's run-length rows. Every kernel has a plain C++ version; vector sets
+// (SSSE3, AVX2, AVX-512) are built into x86-64 programs, and the best one the processor runs is chosen
+// once at start. All sets write the same bytes (tests compare them), so frames never depend on the
+// machine. The environment variable "TILLANDS_DRAW_KERNELS" (plain, sse, avx2, avx512) forces a set,
+// for tests, benchmarks and bug reports.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,8 @@ using XB_MapSpanFn = void (*)(uint8_t* d, const uint8_t* s, int32_t n, const uin
 // d[k] = table[s[k]] where pass[k] is 0xFF, unchanged where it is 0 (s and d never overlap).
 using XB_MapSpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
                                    const uint8_t* table);
+// d[k] = s[k] where pass[k] is 0xFF, unchanged where it is 0 (a draw through identity tables).
+using XB_CopySpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n);
 
 // What a row walk does with each counted run of a packed or shadow row.
 enum XB_ROW_OP : int {
@@ -39,14 +43,20 @@ struct XB_DRAW_KERNELS {
   const char* name;
   XB_MapSpanFn mapSpan;
   XB_MapSpanWhereFn mapSpanWhere;
+  XB_CopySpanWhereFn copySpanWhere;
   XB_DrawRowsFn drawRows;
   XB_MaskPassFn maskPass;
 };
 
+// Every set's name, slowest first; the list ends with a null pointer.
+extern const char* const XB_DRAW_KERNEL_NAMES[];
+
 const XB_DRAW_KERNELS& XB_PlainDrawKernels();
-// The vector kernels, or null when this build or this processor has none.
-const XB_DRAW_KERNELS* XB_VectorDrawKernels();
-// The kernels the drawing uses: the vector ones when there are any, unless the plain ones are asked
-// for (tests draw both ways and compare; not thread-safe, call it between frames).
+// The set of that name, or null when this build lacks it or this processor cannot run it.
+const XB_DRAW_KERNELS* XB_FindDrawKernels(const char* name);
+// The set the drawing uses: the one "TILLANDS_DRAW_KERNELS" names when it can run here, else the
+// fastest one this processor runs. Chosen on first use.
 const XB_DRAW_KERNELS& XB_ActiveDrawKernels();
-void XB_UsePlainDrawKernels(bool plain);
+// Makes the drawing use a set (tests and benchmarks draw with each; not thread-safe, call it between
+// frames).
+void XB_UseDrawKernels(const XB_DRAW_KERNELS& kernels);

@@ -2,7 +2,9 @@
 // instruction set and is only called after the processor said it has it. It includes no header with
 // inline functions shared with other files, so no AVX-512 copy of such a function can end up in code
 // that runs on other processors.
-#if defined(TL_DRAW_AVX512) && defined(__AVX512VBMI__) && defined(__AVX512BW__)
+#include "graphics/xb_draw_kernels.h"
+
+#if defined(TL_DRAW_X86) && defined(__AVX512VBMI__) && defined(__AVX512BW__)
 
 #include <immintrin.h>
 
@@ -10,8 +12,6 @@
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-
-#include "graphics/xb_draw_kernels.h"
 
 namespace {
 
@@ -58,6 +58,14 @@ void MapSpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, 
     const __mmask64 m = Head(n);
     const __mmask64 write = m & _mm512_movepi8_mask(_mm512_maskz_loadu_epi8(m, pass));
     if (write) _mm512_mask_storeu_epi8(d, write, t.Map(_mm512_maskz_loadu_epi8(m, s)));
+  }
+}
+
+void CopySpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
+  for (; n > 0; n -= 64, d += 64, s += 64, pass += 64) {
+    const __mmask64 m = Head(n);
+    const __mmask64 write = m & _mm512_movepi8_mask(_mm512_maskz_loadu_epi8(m, pass));
+    if (write) _mm512_mask_storeu_epi8(d, write, _mm512_maskz_loadu_epi8(write, s));
   }
 }
 
@@ -178,12 +186,18 @@ int32_t MaskPass(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t r
   return col;
 }
 
-const XB_DRAW_KERNELS kKernels = {"avx512vbmi", MapSpan, MapSpanWhere, DrawRows, MaskPass};
+const XB_DRAW_KERNELS kKernels = {"avx512", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass};
 
 }  // namespace
 
 const XB_DRAW_KERNELS* XB_Avx512DrawKernels() {
   return &kKernels;
+}
+
+#elif defined(TL_DRAW_X86)
+
+const XB_DRAW_KERNELS* XB_Avx512DrawKernels() {
+  return nullptr;  // a compiler without that instruction set
 }
 
 #endif

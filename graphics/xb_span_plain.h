@@ -33,16 +33,39 @@ inline void XB_CopyRunPlain(uint8_t* d, const uint8_t* s, int32_t n) {
   }
 }
 
-// dst[k] = table[src[k]] for a run, eight bytes gathered into one store at a time, so that the
-// lookups of a run do not wait on the stores before them (src may equal dst: shadows map in place).
+// Eight lookups gathered into one word, so that the lookups of a run do not wait on the stores
+// before them.
+inline uint64_t XB_Gather8(const uint8_t* s, const uint8_t* table) {
+  uint64_t v;
+  std::memcpy(&v, s, 8);
+  uint64_t out = 0;
+  for (int b = 0; b < 8; ++b) out |= uint64_t{table[(v >> (8 * b)) & 0xFF]} << (8 * b);
+  return out;
+}
+
+// dst[k] = table[src[k]] for a run (src may equal dst: shadows map in place). Like the copy above,
+// a run is written as whole words, the last one overlapping the one before it instead of a loop over
+// the odd bytes (run lengths change from run to run, and such a loop mispredicts its end); the last
+// word is looked up before anything is stored, so that an in-place map never maps a byte twice.
 inline void XB_MapRunPlain(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table) {
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    uint64_t out = 0;
-    for (int b = 0; b < 8; ++b) out |= uint64_t{table[(v >> (8 * b)) & 0xFF]} << (8 * b);
-    std::memcpy(d + k, &out, 8);
+  if (n >= 8) {
+    const uint64_t last = XB_Gather8(s + n - 8, table);
+    for (int32_t k = 0; k + 8 < n; k += 8) {
+      const uint64_t v = XB_Gather8(s + k, table);
+      std::memcpy(d + k, &v, 8);
+    }
+    std::memcpy(d + n - 8, &last, 8);
+  } else if (n >= 4) {
+    const uint32_t a = uint32_t{table[s[0]]} | uint32_t{table[s[1]]} << 8 | uint32_t{table[s[2]]} << 16 |
+                       uint32_t{table[s[3]]} << 24;
+    const uint32_t b = uint32_t{table[s[n - 4]]} | uint32_t{table[s[n - 3]]} << 8 |
+                       uint32_t{table[s[n - 2]]} << 16 | uint32_t{table[s[n - 1]]} << 24;
+    std::memcpy(d, &a, 4);
+    std::memcpy(d + n - 4, &b, 4);
+  } else if (n > 0) {
+    const uint8_t a = table[s[0]], b = table[s[n - 1]], c = table[s[n / 2]];
+    d[0] = a;
+    d[n - 1] = b;
+    d[n / 2] = c;
   }
-  for (; k < n; ++k) d[k] = table[s[k]];
 }

@@ -11,6 +11,7 @@ PACKAGES=(
   dpkg-dev lintian libxml2-utils
   wine wine64 wixl msitools
   libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils  # scripts/test-monitors.sh: monitors at their places
   weston xwayland  # scripts/try-wayland.sh: the saver under XWayland in weston (the Wayland trial)
   emscripten chromium  # the web page: its WebAssembly build and its browser tests
 )

@@ -438,6 +438,57 @@ for rate in 12 25; do
 done
 stop_all
 
+section "a scene per monitor (monitors faked through the enumeration seam)"
+# Wine's X11 driver shows one monitor on every set-up we found (Xvfb +xinerama, --setmonitor on Xvfb
+# and on Xorg's dummy driver, two dummy screens with Xinerama): the saver reads its monitors from the
+# TILLANDS_FAKE_MONITORS file instead. A small primary monitor and a larger one lower right.
+reset_settings
+rm -rf "$WORK/capm" "$WORK/refm"
+mkdir -p "$WORK/capm"
+printf '0 0 512 384\n512 200 1024 768\n' >"$WORK/monitors.txt"
+export TILLANDS_CAPTURE_DIR="$WORK/capm" TILLANDS_CAPTURE_FRAMES=3 TILLANDS_SEED=7
+export TILLANDS_FAKE_MONITORS="$(winpath "$WORK/monitors.txt")"
+start_saver /s
+unset TILLANDS_CAPTURE_DIR TILLANDS_CAPTURE_FRAMES TILLANDS_SEED TILLANDS_FAKE_MONITORS
+for _ in $(seq 200); do [ -e "$WORK/capm/monitor_1/frame_000002.ppm" ] && break; sleep 0.1; done
+check "one capture folder per monitor, described in monitors.txt" \
+  test "$(cat "$WORK/capm/monitors.txt" 2>/dev/null)" = "$(printf '0 0 0 512 384 1 7\n1 512 200 512 568 1 8')"
+for k in 0 1; do
+  size=$([ $k = 0 ] && echo 512x384 || echo 512x568)
+  "$HEADLESS" --headless --data "$WORK/world" --size $size --seed $((7 + k)) --frames 3 --ppm "$WORK/refm/$k" \
+    --quiet 2>/dev/null
+  check "monitor $k: frames byte-identical to the headless run of $size, seed $((7 + k))" \
+    diff -r "$WORK/capm/monitor_$k" "$WORK/refm/$k"
+done
+# The intro page stays as it is from the second frame: the screen shows each monitor's frame there.
+shot "$WORK/monitors.png"
+convert "$WORK/monitors.png" -crop 512x384+0+0 +repage "$WORK/m0.png"
+convert "$WORK/monitors.png" -crop 512x568+512+200 +repage "$WORK/m1.png"
+convert "$WORK/monitors.png" -crop 512x384+0+384 +repage "$WORK/dead.png"
+check "monitor 0 shows its own intro page in its place" same_image "$WORK/m0.png" "$WORK/capm/monitor_0/frame_000001.ppm"
+check "monitor 1 shows its own intro page in its place" same_image "$WORK/m1.png" "$WORK/capm/monitor_1/frame_000001.ppm"
+check "the dead area below the first monitor is black" \
+  test "$(convert "$WORK/dead.png" -fill white +opaque black -format '%[fx:mean]' info: 2>/dev/null)" = 0
+# A display change: the monitors become two others; WM_DISPLAYCHANGE lays the scenes out again.
+printf '0 0 600 768\n600 0 1024 500\n' >"$WORK/monitors.txt"
+wine_ "$WINTEST" displaychange "Tillands ScreenSaver" >/dev/null 2>&1
+for _ in $(seq 200); do grep -q '^1 600 0 424 500' "$WORK/capm/monitors.txt" 2>/dev/null && break; sleep 0.1; done
+check "WM_DISPLAYCHANGE: the scenes follow the new monitors" \
+  test "$(cat "$WORK/capm/monitors.txt" 2>/dev/null)" = "$(printf '0 0 0 600 768 1 7\n1 600 0 424 500 1 8')"
+"$HEADLESS" --headless --data "$WORK/world" --size 424x500 --frames 2 --ppm "$WORK/refm/new" --quiet 2>/dev/null
+relaid=no
+for _ in 1 2 3; do
+  shot "$WORK/changed.png"
+  convert "$WORK/changed.png" -crop 424x500+600+0 +repage "$WORK/c1.png"
+  if same_image "$WORK/c1.png" "$WORK/refm/new/frame_000001.ppm"; then relaid=yes; break; fi
+done
+check "WM_DISPLAYCHANGE: the new second monitor shows its new intro page" test $relaid = yes
+check "WM_DISPLAYCHANGE: the saver runs on" running
+xdotool key space
+check "a key ends the saver on every monitor" wait_gone 100
+stop_all
+
+
 # ---------------------------------------------------------------------------------------------------
 section "timings (measured, not checked)"
 reset_settings
@@ -550,6 +601,15 @@ if [ -f "$MSI" ]; then
   check "but not the user's own GamePath" user_game_path
   check "installer.exe ends with 0 without the saver too" timeout 30 "$WINE" "$WORK/installer.exe"
 fi
+
+# ---------------------------------------------------------------------------------------------------
+# The drawing kernels: every kernel set the processor runs against the plain one and the reference
+# renderer, in the Windows build (GCC there needs the unaligned vector moves of its AVX files).
+KERNELTEST="$WINBUILD/tests/win32/tillands-kerneltest.exe"
+section "drawing kernels"
+wine_ "$KERNELTEST" --gtest_brief=1 >"$WORK/kerneltest.txt" 2>&1
+rc=$?
+check "the kernel tests pass under Wine ($(tr -d '\r' <"$WORK/kerneltest.txt" | grep -oE '[0-9]+ tests? from [0-9]+ test suites? ran' | head -1))" test $rc = 0
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

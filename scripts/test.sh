@@ -43,6 +43,7 @@ ctest --test-dir build/release --output-on-failure -j"$JOBS" || status=1
 
 echo "== Linux front end under Xvfb (window, full screen, XScreenSaver hack, capture, package)"
 bash scripts/test-linux.sh build/release || status=1
+bash scripts/test-monitors.sh build/release || status=1  # several monitors on Xorg's dummy driver
 
 # The Windows build reuses the release build's host tools for its resources and the MSI's world.
 echo "== Windows build (MinGW-w64): the .scr, installer.exe and the MSI"

@@ -85,6 +85,50 @@ void FrameCapture::BeforeTick(const SaverApplication& app) {
 
 bool FrameCapture::AfterPresent(const SaverApplication& app) {
   if (options_.dir.empty() || written_ >= options_.frames) return true;
+  const bool ok = WriteFrame(app, options_.dir);
+  ++written_;
+  return ok;
+}
+
+bool FrameCapture::AfterPresentScenes(const std::vector<const SaverApplication*>& scenes,
+                                      const std::vector<SurfaceRect>& areas) {
+  if (options_.dir.empty()) return true;
+  bool ok = true;
+  const std::filesystem::path dir(options_.dir);
+  // The description follows the layout: after a display change it tells the new monitors (and a
+  // watcher can wait for it instead of for the time a change takes).
+  std::string text;
+  for (size_t k = 0; k < scenes.size() && k < areas.size(); ++k) {
+    uint32_t seed = 0;
+    FixedSeed(seed);
+    char line[120];
+    std::snprintf(line, sizeof line, "%u %d %d %u %u %u %u\n", unsigned(k), areas[k].left, areas[k].top,
+                  unsigned(scenes[k]->screenWidth), unsigned(scenes[k]->screenHeight),
+                  unsigned(scenes[k]->displayScale), unsigned(seed + k));
+    text += line;
+  }
+  if (text != layoutWritten_) {
+    std::string error;
+    if (XB_WriteFileAtomic((dir / "monitors.txt").string().c_str(),
+                           std::vector<uint8_t>(text.begin(), text.end()), &error)) {
+      layoutWritten_ = text;
+    } else {
+      std::fprintf(stderr, "tillands: capture: %s\n", error.c_str());
+      ok = false;
+    }
+  }
+  if (written_ >= options_.frames) return ok;
+  for (size_t k = 0; k < scenes.size(); ++k) {
+    const std::filesystem::path sub = dir / ("monitor_" + std::to_string(k));
+    std::error_code ec;
+    std::filesystem::create_directories(sub, ec);
+    ok = WriteFrame(*scenes[k], sub.string()) && ok;
+  }
+  ++written_;
+  return ok;
+}
+
+bool FrameCapture::WriteFrame(const SaverApplication& app, const std::string& dir) {
   DisplaySurface* surface = app.display;
   if (!surface || !surface->Pixels() || !app.palette) return true;
   // The colours as the screen shows them: the palette's colours, 0 and 255 black.
@@ -99,10 +143,9 @@ bool FrameCapture::AfterPresent(const SaverApplication& app) {
   char name[40];
   std::snprintf(name, sizeof name, "frame_%06llu.ppm", (unsigned long long)(tick_ ? tick_ - 1 : 0));
   std::string error;
-  const bool ok = WritePpmFrame((std::filesystem::path(options_.dir) / name).string(), surface->Pixels(),
+  const bool ok = WritePpmFrame((std::filesystem::path(dir) / name).string(), surface->Pixels(),
                                 surface->Pitch(), surface->Width(), surface->Height(), rgb, error);
   if (!ok) std::fprintf(stderr, "tillands: capture: %s\n", error.c_str());
-  ++written_;
   return ok;
 }
 

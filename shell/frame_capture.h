@@ -11,12 +11,21 @@
 //                            period (1000 / frame rate ms) at every frame timer event, as headless does
 // A capture folder alone implies the simulated clock and seed 1 unless the other variables say otherwise.
 //
+// With a scene per monitor each monitor's frames go into a folder of their own, monitor_K/ (K = the
+// scene's number, 0 the primary), and "monitors.txt" beside them says for each monitor its number,
+// its place and size in the window, its display scale and its seed (one line each: K x y width height
+// scale seed): each folder equals a headless run of that size, scale and seed. The file is written
+// again whenever the layout changes (a display change while the saver runs).
+//
 // Frames are binary PPM (P6) of the colours as shown (0 and 255 black), width × height of the scene
 // (before any integer enlargement), written to a temporary file and renamed.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "display/display_surface.h"
 
 struct SaverApplication;
 class SaverClock;
@@ -53,6 +62,9 @@ class FrameCapture {
   void BeforeTick(const SaverApplication& app);
   // Called after every presented frame: writes it while frames remain. False when writing failed.
   bool AfterPresent(const SaverApplication& app);
+  // The same for several monitors' scenes presented in one tick (areas: their places in the window).
+  bool AfterPresentScenes(const std::vector<const SaverApplication*>& scenes,
+                          const std::vector<SurfaceRect>& areas);
   uint32_t FramesWritten() const { return written_; }
 
  private:
@@ -60,6 +72,9 @@ class FrameCapture {
   SimulatedClock* clock_ = nullptr;
   uint64_t tick_ = 0;
   uint32_t written_ = 0;
+  std::string layoutWritten_;  // monitors.txt as last written
+
+  bool WriteFrame(const SaverApplication& app, const std::string& dir);
 };
 
 // The active capture of this process (set by SaverProcess), or null. The window's timer handling

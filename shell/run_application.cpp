@@ -3,6 +3,7 @@
 #include "display/display_scale.h"
 #include "scene/saver_application.h"
 #include "scene/walking.h"
+#include "shell/monitor_scenes.h"
 #include "shell/settings.h"
 
 RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlatform& platform) {
@@ -20,18 +21,26 @@ RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlat
     platform.RunPreview(app, parent);
     return RunMode::Preview;
   }
+  // The scenes over the window, before the scale divides the record's size (rectangles are in real
+  // pixels; each monitor's scene takes its own scale).
+  const std::vector<SurfaceRect> sceneRects = MonitorSceneRects(
+      platform.SceneMonitors(), SurfaceRect{0, 0, app.screenWidth, app.screenHeight}, app.monitorsSetting);
   // Large screens: the scene runs at a whole fraction of the screen and the front end enlarges each
   // frame (the window itself still covers the whole screen).
   app.displayScale = ChooseDisplayScale(app.screenHeight, app.scaleSetting);
   app.screenWidth = static_cast<uint16_t>(app.screenWidth / app.displayScale);
   app.screenHeight = static_cast<uint16_t>(app.screenHeight / app.displayScale);
   if (!StartSaverMode(app, platform.Settings(), platform)) return RunMode::Saver;
+  MonitorScenes scenes(app);
+  scenes.Arrange(sceneRects);
+  SetActiveMonitorScenes(&scenes);
   platform.CreateSaverWindow(app);
   // Also after a failed initialisation: the loop then only collects the quit that the window's
   // destruction posted.
-  LayOutSites(app);
+  scenes.LayOutSites();
   platform.MakeSaverWindowTopmost();
   app.quitRequested = 0;
   platform.RunSaverMessageLoop(app);
+  SetActiveMonitorScenes(nullptr);
   return RunMode::Saver;
 }

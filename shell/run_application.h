@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "shell/command_line.h"
 #include "shell/saver_window.h"
@@ -19,6 +20,10 @@ class SaverPlatform : public SaverStartHost {
   // rectangle handed to the spine (SaverWindowHost::ClientRect) is that scene size, and the front end
   // enlarges every presented frame by displayScale (display/display_scale.h).
   virtual void ReadScreenMetrics(SaverApplication& app) = 0;
+  // The monitors the saver window covers, in the window's coordinates (its top left is 0, 0), real
+  // pixels, the primary monitor first. Empty when the front end cannot tell or has one scene anyway (a
+  // window, a hack): then one scene covers the window, as with the "Monitors" setting at "span".
+  virtual std::vector<SurfaceRect> SceneMonitors() { return {}; }
   // The modal settings dialog (configure mode).
   virtual void RunSettingsDialog(SaverApplication& app) = 0;
   // Preview mode with the parent window's handle (never 0): screen size from the parent's client
@@ -33,4 +38,5 @@ class SaverPlatform : public SaverStartHost {
 };
 
 // Returns the mode that ran (None for an unknown mode or a preview without a parent).
+// In saver mode it lays out a scene per monitor (monitor_scenes.h), active while the window lives.
 RunMode RunApplication(SaverApplication& app, const char* commandLine, SaverPlatform& platform);

@@ -18,6 +18,7 @@
 #include "scene/sound_cue.h"
 #include "shell/command_line.h"
 #include "shell/frame_capture.h"
+#include "shell/monitor_scenes.h"
 #include "shell/resources/palette_resource.h"
 #include "shell/resources/resources.h"
 #include "shell/settings.h"
@@ -158,6 +159,7 @@ bool InitSaverWindow(SaverApplication& app, SaverWindowHost& host) {
 
   uint32_t seed = host.RandomSeed(SaverNow(app));
   if (FrameCapture* capture = ActiveFrameCapture()) capture->FixedSeed(seed);
+  seed += host.SceneSeedOffset();
   app.random.Seed(seed);
   SeedPortableRand(seed);
 
@@ -281,6 +283,16 @@ bool MouseMoveEndsSaver(SaverApplication& app, int16_t x, int16_t y) {
 }
 
 SaverEventResult SaverWindowEvent(SaverApplication& app, SaverWindowHost& host, const SaverEvent& event) {
+  MonitorScenes* scenes = ActiveMonitorScenes();
+  const bool forAll = event.kind == SaverEventKind::Create || event.kind == SaverEventKind::Destroy ||
+                      event.kind == SaverEventKind::Timer;
+  if (forAll && scenes && scenes->Count() > 1 && &scenes->Primary() == &app)
+    return scenes->Event(host, event);
+  return SaverWindowEventOfOneScene(app, host, event);
+}
+
+SaverEventResult SaverWindowEventOfOneScene(SaverApplication& app, SaverWindowHost& host,
+                                            const SaverEvent& event) {
   SaverEventResult result;
   switch (event.kind) {
     case SaverEventKind::Create:

@@ -29,10 +29,20 @@ class SaverWindowHost {
   // A new display surface over the rectangle (the caller owns it and checks Failed()); null when none
   // could be made at all.
   virtual DisplaySurface* CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) = 0;
+  // A display surface for one monitor's scene: the rectangle's left and top are where it lands in the
+  // window, its size is the scene's, and each frame is enlarged by `scale` on the way to the screen.
+  // A front end without monitors of its own may leave the default (the window's one surface).
+  virtual DisplaySurface* CreateSceneDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+                                             uint16_t /*scale*/) {
+    return CreateDisplay(rect, bitsPerPixel, fill);
+  }
   // Resource bytes by number and type ("#%d"); the embedded table unless a host overrides it.
   virtual const uint8_t* LoadResource(int number, const char* typeName);
   // The seed for both random generators at creation; the clock's "now" unless the host fixes it.
   virtual uint32_t RandomSeed(uint32_t now) { return now; }
+  // Added to that seed (also to a capture's fixed seed): the scene's number, 0 for the primary
+  // monitor's scene and a window with one scene, so that every monitor runs its own course.
+  virtual uint32_t SceneSeedOffset() { return 0; }
   virtual void StopAllSounds() {}
   // Destroys the window: the front end's destruction then sends SaverEvent::Destroy.
   virtual void DestroyWindow() = 0;
@@ -135,4 +145,9 @@ struct SaverEventResult {
 // PostQuit(1). Timer with timerId: UpdateFrame then PresentFrame (result 0); a foreign identifier does
 // nothing (result 1). EraseBackground: nothing (1). Keys and buttons destroy the window; mouse moves
 // follow the mouse rule. Other: default processing.
+// While a set of monitor scenes with more than one scene is active for `app` (monitor_scenes.h),
+// Create, Destroy and the frame timer are the set's: they run for every scene.
 SaverEventResult SaverWindowEvent(SaverApplication& app, SaverWindowHost& host, const SaverEvent& event);
+// The same for the one scene of `app` alone.
+SaverEventResult SaverWindowEventOfOneScene(SaverApplication& app, SaverWindowHost& host,
+                                            const SaverEvent& event);

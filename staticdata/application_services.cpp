@@ -40,6 +40,10 @@ void SeedPortableRand(uint32_t seed) {
   g_randState = seed;
 }
 
+uint32_t PortableRandState() {
+  return g_randState;
+}
+
 int PortableRand() {
   g_randState = g_randState * 214013u + 2531011u;
   return static_cast<int>((g_randState >> 16) & 0x7FFF);

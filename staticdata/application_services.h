@@ -39,6 +39,9 @@ int ApplicationRand();
 // with a runtime whose srand was never called.
 void SeedPortableRand(uint32_t seed);
 int PortableRand();
+// The generator's state, so that several scenes in one process can each keep a stream of their own
+// (the saver with a scene per monitor swaps it around each scene's work).
+uint32_t PortableRandState();
 
 // Formats into a 1000-byte buffer (longer text is cut) and hands it to the warning sink, then
 // returns so the caller can go on with its fallback value.

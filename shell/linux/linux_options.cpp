@@ -1,5 +1,7 @@
 #include "shell/linux/linux_options.h"
 
+#include "shell/settings.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -30,13 +32,16 @@ const char* const kLinuxUsage =
     "  --sound on|off     the \"Sound\" setting\n"
     "  --scale N|auto     the \"Scale\" setting: 1, 2, 3 or auto (auto: the largest N that keeps the\n"
     "                     height / N at least 1000 pixels); the scene runs at the size / N\n"
+    "  --monitors each|span  the \"Monitors\" setting (full screen): each monitor its own scene\n"
+    "                     (the default), or one scene across all of them\n"
     "  --data DIR         the data directory (wins over \"GamePath\")\n"
     "  --seed N           seed of the random generators, 0..4294967295\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
     "\n"
     "Settings are kept in $XDG_CONFIG_HOME/tillands/settings.ini (FrameRate, Num Animations, Sound,\n"
-    "GamePath, Scale; plain decimal numbers, see tillands(6)); options given here win over them, and\n"
+    "GamePath, Scale, Monitors (0 each, 1 span); plain decimal numbers, see tillands(6)); options given here "
+    "win over them, and\n"
     "--save-settings writes them there. As a hack the saver is silent unless given --sound on. Data:\n"
     "--data, else GamePath, else the installed demo world (share/tillands beside the program's\n"
     "installation), else the build tree's.\n";
@@ -156,6 +161,14 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
         options.scale = static_cast<uint32_t>(n);
       else
         return error = std::string("bad --scale '") + v + "': expected 1, 2, 3 or auto", false;
+    } else if (arg == "-monitors") {
+      if (!value()) return false;
+      if (std::strcmp(v, "each") == 0)
+        options.monitors = kMonitorsEach;
+      else if (std::strcmp(v, "span") == 0)
+        options.monitors = kMonitorsSpan;
+      else
+        return error = std::string("bad --monitors '") + v + "': expected each or span", false;
     } else if (arg == "-data") {
       if (!value()) return false;
       if (!*v) return error = "--data needs a directory", false;

@@ -39,6 +39,7 @@ struct LinuxOptions {
   std::optional<uint32_t> frameRate;   // "FrameRate"
   std::optional<bool> sound;           // "Sound"
   std::optional<uint32_t> scale;       // "Scale": 0 automatic, 1..3
+  std::optional<uint32_t> monitors;    // "Monitors": kMonitorsEach or kMonitorsSpan
   std::string dataDir;                 // --data: wins over "GamePath"
   std::optional<uint32_t> seed;        // both random generators
 };

@@ -107,5 +107,6 @@ void ApplyOptionOverrides(const LinuxOptions& options, const std::string& dataDi
   if (options.animations) store.Override("Num Animations", SettingsValue::Number(*options.animations));
   if (options.sound) store.Override("Sound", SettingsValue::Number(*options.sound ? 1 : 0));
   if (options.scale) store.Override("Scale", SettingsValue::Number(*options.scale));
+  if (options.monitors) store.Override("Monitors", SettingsValue::Number(*options.monitors));
   if (!dataDir.empty()) store.Override("GamePath", SettingsValue::Text(dataDir));
 }

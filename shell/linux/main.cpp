@@ -123,7 +123,8 @@ int SaveSettingsFile(const LinuxOptions& options) {
       {"FrameRate", SettingsValue::Number(s.frameRate)},
       {"Num Animations", SettingsValue::Number(s.numAnimations)},
       {"Sound", SettingsValue::Number(s.soundOn ? 1 : 0)},
-      {"Scale", SettingsValue::Number(s.scale)}};
+      {"Scale", SettingsValue::Number(s.scale)},
+      {"Monitors", SettingsValue::Number(s.monitors)}};
   if (!options.dataDir.empty()) {
     std::error_code ec;
     values.emplace_back("GamePath",
@@ -133,9 +134,9 @@ int SaveSettingsFile(const LinuxOptions& options) {
     std::fprintf(stderr, "tillands: cannot write the settings file %s\n", path.c_str());
     return 1;
   }
-  std::printf("tillands: wrote %s (FrameRate=%u, Num Animations=%u, Sound=%u, Scale=%u)\n", path.c_str(),
-              unsigned(s.frameRate), unsigned(s.numAnimations), unsigned(s.soundOn ? 1 : 0),
-              unsigned(s.scale));
+  std::printf("tillands: wrote %s (FrameRate=%u, Num Animations=%u, Sound=%u, Scale=%u, Monitors=%u)\n",
+              path.c_str(), unsigned(s.frameRate), unsigned(s.numAnimations), unsigned(s.soundOn ? 1 : 0),
+              unsigned(s.scale), unsigned(s.monitors));
   return 0;
 }
 

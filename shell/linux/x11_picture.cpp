@@ -82,13 +82,16 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   const uint32_t dstPitch = Pitch32();
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
     // The scene enlarged by the whole display scale.
-    SendChanged(pixels, pitch, w, h, [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
-      const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
-      EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
-                       static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
-                       dstPitch);
-      Put(x, y, cols * scale, rows * scale);
-    });
+    SendChanged(
+        pixels, pitch, w, h,
+        [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+          const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
+          EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
+                           static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
+                           dstPitch);
+          Put(x, y, cols * scale, rows * scale);
+        },
+        previous_, true);
     return true;
   }
   // A window of another shape: nearest neighbour into the fitted rectangle. A destination column dx
@@ -102,17 +105,45 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   auto up = [](uint32_t v, uint32_t to, uint32_t from) {
     return uint32_t((uint64_t(v) * to + from - 1) / from);
   };
-  SendChanged(pixels, pitch, w, h, [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
-    const uint32_t x0 = up(left, fw, w), x1 = up(left + cols, fw, w);
-    const uint32_t y0 = up(top, fh, h), y1 = up(top + rows, fh, h);
-    if (x1 <= x0 || y1 <= y0) return;
-    for (uint32_t y = y0; y < y1; ++y) {
-      const uint8_t* row = pixels + size_t(uint64_t(y) * h / fh) * pitch;
-      uint32_t* out = dst + size_t(uint32_t(fit.y) + y) * dstPitch + size_t(fit.x);
-      for (uint32_t x = x0; x < x1; ++x) out[x] = table[row[xMap_[x]]];
-    }
-    Put(fit.x + int32_t(x0), fit.y + int32_t(y0), x1 - x0, y1 - y0);
-  });
+  SendChanged(
+      pixels, pitch, w, h,
+      [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+        const uint32_t x0 = up(left, fw, w), x1 = up(left + cols, fw, w);
+        const uint32_t y0 = up(top, fh, h), y1 = up(top + rows, fh, h);
+        if (x1 <= x0 || y1 <= y0) return;
+        for (uint32_t y = y0; y < y1; ++y) {
+          const uint8_t* row = pixels + size_t(uint64_t(y) * h / fh) * pitch;
+          uint32_t* out = dst + size_t(uint32_t(fit.y) + y) * dstPitch + size_t(fit.x);
+          for (uint32_t x = x0; x < x1; ++x) out[x] = table[row[xMap_[x]]];
+        }
+        Put(fit.x + int32_t(x0), fit.y + int32_t(y0), x1 - x0, y1 - y0);
+      },
+      previous_, true);
+  return true;
+}
+
+bool X11Picture::ShowAt(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
+                        const uint32_t* table, int32_t x, int32_t y, SceneShown& shown) {
+  if (!EnsureImage()) return false;
+  if (x < 0 || y < 0 || uint64_t(x) + uint64_t(w) * scale > width_ ||
+      uint64_t(y) + uint64_t(h) * scale > height_)
+    return true;
+  if (shown.generation != generation_) {
+    shown.previous.clear();
+    shown.generation = generation_;
+  }
+  uint32_t* dst = Pixels32();
+  const uint32_t dstPitch = Pitch32();
+  SendChanged(
+      pixels, pitch, w, h,
+      [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+        const int32_t px = x + int32_t(left * scale), py = y + int32_t(top * scale);
+        EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
+                         static_cast<uint16_t>(rows), scale, table, dst + size_t(py) * dstPitch + size_t(px),
+                         dstPitch);
+        Put(px, py, cols * scale, rows * scale);
+      },
+      shown.previous, false);
   return true;
 }
 
@@ -121,12 +152,16 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
 // changed ones go out as rectangles (draw(left, columns, top, rows) in scene pixels). The first frame
 // after the image was made (after a resize, a new palette) goes out whole.
 template <class DrawRect>
-void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw) {
+void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw,
+                             std::vector<uint8_t>& previous, bool wholeWindow) {
   const size_t bytes = size_t(pitch) * h;
-  if (previous_.size() != bytes) {
+  if (previous.size() != bytes) {
     draw(0, w, 0, h);
-    previous_.assign(pixels, pixels + bytes);
-    PutImage();  // the borders too
+    previous.assign(pixels, pixels + bytes);
+    if (wholeWindow)
+      PutImage();  // the borders too
+    else
+      FinishFrame();
     return;
   }
   // Bands of 16 rows, cut into tiles of 64 columns; the runs of changed tiles in a band go out as one
@@ -140,7 +175,7 @@ void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, 
     bool any = false;
     for (uint32_t y = y0; y < y1; ++y) {
       const uint8_t* row = pixels + size_t(y) * pitch;
-      uint8_t* old = previous_.data() + size_t(y) * pitch;
+      uint8_t* old = previous.data() + size_t(y) * pitch;
       if (std::memcmp(row, old, w) == 0) continue;
       for (uint32_t t = 0; t < tiles; ++t) {
         const uint32_t x = t * kTileColumns, n = std::min<uint32_t>(kTileColumns, w - x);
@@ -223,7 +258,7 @@ bool X11Picture::EnsureImage() {
   if (width_ == 0 || height_ == 0 || width_ > 32768 || height_ > 32768) return false;
   if (TryShmImage()) {
     xMap_.clear();
-    previous_.clear();
+    ForgetShown();
     return true;
   }
   image_ =
@@ -246,7 +281,7 @@ bool X11Picture::EnsureImage() {
   const uint32_t probe = 1;
   image_->byte_order = *reinterpret_cast<const uint8_t*>(&probe) ? LSBFirst : MSBFirst;
   xMap_.clear();
-  previous_.clear();
+  ForgetShown();
   return true;
 }
 
@@ -263,7 +298,7 @@ void X11Picture::DropImage() {
   narrow_ = false;
   wide_.clear();
   wide_.shrink_to_fit();
-  previous_.clear();
+  ForgetShown();
 }
 
 void X11Picture::Put(int x, int y, unsigned w, unsigned h) {

@@ -39,8 +39,17 @@ class X11Picture {
   // when no image of the window's size can be made (nothing can be shown then).
   bool Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
             const uint32_t* table);
+  // One monitor's scene: its frame lands at (x, y) of the window, enlarged by scale, and only what
+  // changed since that scene's last frame (kept in `shown`) goes out. A scene that does not fit into
+  // the window any more (the window shrank before the scenes were laid out anew) is not drawn.
+  struct SceneShown {
+    std::vector<uint8_t> previous;
+    uint64_t generation = 0;
+  };
+  bool ShowAt(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
+              const uint32_t* table, int32_t x, int32_t y, SceneShown& shown);
   // The colours changed: the next frame goes out whole.
-  void Invalidate() { previous_.clear(); }
+  void Invalidate() { ForgetShown(); }
   // The window was exposed: the last image again, if there is one.
   void Repaint() {
     if (image_) PutImage();
@@ -56,8 +65,15 @@ class X11Picture {
   };
   static ChannelShift FromMask(unsigned long mask);
 
+  // previous: the frame last sent there; wholeWindow: a first frame also puts the rest of the image.
   template <class DrawRect>
-  void SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw);
+  void SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw,
+                   std::vector<uint8_t>& previous, bool wholeWindow);
+  // What was shown is unknown from now on (new image, new size, new colours): every frame goes out whole.
+  void ForgetShown() {
+    previous_.clear();
+    ++generation_;
+  }
   bool TryShmImage();
   bool EnsureImage();
   void Put(int x, int y, unsigned w, unsigned h);
@@ -85,6 +101,7 @@ class X11Picture {
   bool shmAllowed_ = true;
   std::vector<uint32_t> xMap_;
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
+  uint64_t generation_ = 1;        // counts ForgetShown, so monitor scenes know to start whole
   std::vector<uint8_t> changedTiles_;
   uint32_t fpsFrames_ = 0, fpsStart_ = 0;
   double fpsShown_ = 0;

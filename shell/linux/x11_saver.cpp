@@ -12,6 +12,7 @@
 #include "scene/saver_application.h"
 #include "shell/linux/sdl_sound.h"
 #include "shell/linux/x11_process.h"
+#include "shell/monitor_scenes.h"
 #include "shell/run_application.h"
 #include "shell/saver_startup.h"
 #include "shell/saver_window.h"
@@ -22,6 +23,7 @@
 #include "shell/linux/x11_input.h"
 #include "shell/linux/x11_picture.h"
 #include "shell/linux/x11_window.h"
+#include <X11/extensions/Xrandr.h>
 // clang-format on
 
 namespace {
@@ -32,7 +34,10 @@ class X11Front;
 // pixel format built once per palette.
 class X11Surface final : public DisplaySurface {
  public:
-  X11Surface(X11Front& front, const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill);
+  // scale 0: the window's one scene (enlarged by the record's scale, or fitted); otherwise one
+  // monitor's scene placed at the rectangle's left and top and enlarged by scale.
+  X11Surface(X11Front& front, const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+             uint16_t scale = 0);
   bool SetPalette(const uint8_t* rgb) override;
   uint8_t* Pixels() override { return pixels_.empty() ? nullptr : pixels_.data(); }
   bool Present() override;
@@ -43,9 +48,13 @@ class X11Surface final : public DisplaySurface {
     hasPalette_ = false;
   }
   const uint32_t* Table() const { return table_; }
+  uint16_t SceneScale() const { return sceneScale_; }
+  X11Picture::SceneShown& Shown() { return shown_; }
 
  private:
   X11Front& front_;
+  uint16_t sceneScale_ = 0;
+  X11Picture::SceneShown shown_;
   std::vector<uint8_t> pixels_;
   uint32_t table_[256] = {};
   bool hasPalette_ = false;
@@ -83,8 +92,14 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     }
     if (options_.kind == LinuxRunKind::FullScreen) {
       // A RandR change of the screen (a monitor added, a resolution changed) resizes the root: the
-      // full-screen window follows it.
+      // full-screen window follows it, and the monitors' scenes are laid out anew.
       XSelectInput(dpy_, RootWindow(dpy_, screen_), StructureNotifyMask);
+      int errorBase = 0;
+      if (XRRQueryExtension(dpy_, &rrEventBase_, &errorBase))
+        XRRSelectInput(dpy_, RootWindow(dpy_, screen_),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+      else
+        rrEventBase_ = -1;
     }
     wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
     picture_ = std::make_unique<X11Picture>(dpy_, target_.visual, target_.depth, target_.foreign);
@@ -106,6 +121,12 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     app.screenWidth = static_cast<uint16_t>(std::min<uint32_t>(picture_->Width(), 65535));
     app.screenHeight = static_cast<uint16_t>(std::min<uint32_t>(picture_->Height(), 65535));
     app.screenBitsPerPixel = static_cast<uint16_t>(target_.depth);
+  }
+  // Full screen: the window lies at the root's origin, so root coordinates are the window's.
+  // A window and a hack have one scene (XScreenSaver starts a hack per monitor by itself).
+  std::vector<SurfaceRect> SceneMonitors() override {
+    if (options_.kind != LinuxRunKind::FullScreen) return {};
+    return X11MonitorRects(dpy_, screen_);
   }
   void RunSettingsDialog(SaverApplication&) override {}
   void RunPreview(SaverApplication&, int64_t) override {}
@@ -144,6 +165,10 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         // The hack's window went away (XScreenSaver deactivated): end quietly.
         DestroyWindow();
       }
+      if (relayoutPending_ && windowAlive_) {
+        relayoutPending_ = false;
+        LayOutScenesAgain(app);
+      }
       if (quitPosted_ || app.quitRequested) break;
       uint32_t now = SteadyMs();
       if (timerRunning_ && static_cast<int32_t>(now - nextTick_) >= 0) {
@@ -178,6 +203,10 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   DisplaySurface* CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) override {
     return new X11Surface(*this, rect, bitsPerPixel, fill);
   }
+  DisplaySurface* CreateSceneDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+                                     uint16_t scale) override {
+    return new X11Surface(*this, rect, bitsPerPixel, fill, scale ? scale : 1);
+  }
   uint32_t RandomSeed(uint32_t now) override { return options_.seed ? *options_.seed : now; }
   void StopAllSounds() override {
     if (sound_) sound_->StopAll();
@@ -206,10 +235,16 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   }
 
   // ---- presentation
-  void Show(const X11Surface& surface, const uint8_t* pixels) {
+  void Show(X11Surface& surface, const uint8_t* pixels) {
     if (g_windowGone || !windowAlive_) return;
     const uint16_t scale = app_->displayScale ? app_->displayScale : 1;
-    if (!picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale, surface.Table())) {
+    const bool shown = surface.SceneScale()
+                           ? picture_->ShowAt(pixels, surface.Pitch(), surface.Width(), surface.Height(),
+                                              surface.SceneScale(), surface.Table(), surface.Rect().left,
+                                              surface.Rect().top, surface.Shown())
+                           : picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale,
+                                            surface.Table());
+    if (!shown) {
       if (!failed_)
         std::fprintf(stderr,
                      "tillands: cannot make a %ux%u image of depth %d for the window; nothing can be shown\n",
@@ -252,6 +287,9 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         } else if (event.xconfigure.window == target_.window) {
           const uint32_t w = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
           const uint32_t h = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
+          if (options_.kind == LinuxRunKind::FullScreen &&
+              (w != picture_->Width() || h != picture_->Height()))
+            relayoutPending_ = true;
           picture_->Resize(w, h);
         }
         break;
@@ -272,11 +310,38 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
           DestroyWindow();
         break;
       default: {
+        if (rrEventBase_ >= 0 &&
+            (event.type == rrEventBase_ + RRScreenChangeNotify || event.type == rrEventBase_ + RRNotify)) {
+          XRRUpdateConfiguration(&event);
+          relayoutPending_ = true;
+          break;
+        }
         SaverEvent input{SaverEventKind::Other};
         if (TranslateX11Input(event, options_.kind, input)) SaverWindowEvent(app, *this, input);
         break;
       }
     }
+  }
+
+  // The monitors or the window's size changed: the scenes over the window as it is now. Nothing
+  // happens when they are the ones running.
+  void LayOutScenesAgain(SaverApplication& app) {
+    MonitorScenes* scenes = ActiveMonitorScenes();
+    if (!scenes) return;
+    const SurfaceRect window{0, 0, static_cast<int32_t>(std::min<uint32_t>(picture_->Width(), 65535)),
+                             static_cast<int32_t>(std::min<uint32_t>(picture_->Height(), 65535))};
+    const std::vector<SurfaceRect> rects = MonitorSceneRects(SceneMonitors(), window, app.monitorsSetting);
+    bool same = rects.size() == scenes->Count();
+    for (size_t i = 0; same && i < rects.size(); ++i) {
+      const SurfaceRect& a = scenes->Area(i);
+      same = a.left == rects[i].left && a.top == rects[i].top && a.right == rects[i].right &&
+             a.bottom == rects[i].bottom;
+    }
+    if (same) return;
+    // The old scenes' pixels must not stay where no scene draws any more.
+    picture_->DropImage();
+    XClearWindow(dpy_, target_.window);
+    scenes->Rearrange(*this, rects);
   }
 
   const X11SaverOptions& options_;
@@ -291,14 +356,17 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   GC gc_ = nullptr;
   Atom deleteWindow_ = 0, wmProtocols_ = 0;
   bool failed_ = false;  // the picture or the grabs failed: the saver ends with status 1
+  bool relayoutPending_ = false;
+  int rrEventBase_ = -1;
   bool windowAlive_ = false, quitPosted_ = false, startFailed_ = false;
   bool timerRunning_ = false;
   uint16_t timerId_ = 0;
   uint32_t period_ = 83, nextTick_ = 0;
 };
 
-X11Surface::X11Surface(X11Front& front, const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill)
-    : front_(front) {
+X11Surface::X11Surface(X11Front& front, const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+                       uint16_t scale)
+    : front_(front), sceneScale_(scale) {
   rect_ = rect;
   bitsPerPixel_ = bitsPerPixel;
   if (bitsPerPixel != 8 || !SurfaceSizeFromRect(rect, width_, height_)) {

@@ -113,3 +113,24 @@ bool HoldsPrimaryMonitorOrigin(Display* dpy, int screen, Window window) {
   if (!XTranslateCoordinates(dpy, window, root, 0, 0, &wx, &wy, &child)) return false;
   return px >= wx && py >= wy && px < wx + attributes.width && py < wy + attributes.height;
 }
+
+std::vector<SurfaceRect> X11MonitorRects(Display* dpy, int screen) {
+  std::vector<SurfaceRect> rects;
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XRRQueryExtension(dpy, &eventBase, &errorBase) || !XRRQueryVersion(dpy, &major, &minor) ||
+      (major == 1 && minor < 5))
+    return rects;
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(dpy, RootWindow(dpy, screen), True, &count);
+  if (!monitors) return rects;
+  for (int i = 0; i < count; ++i) {
+    const SurfaceRect r{monitors[i].x, monitors[i].y, monitors[i].x + monitors[i].width,
+                        monitors[i].y + monitors[i].height};
+    if (monitors[i].primary)
+      rects.insert(rects.begin(), r);
+    else
+      rects.push_back(r);
+  }
+  XRRFreeMonitors(monitors);
+  return rects;
+}

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "display/display_surface.h"
 
 #include "shell/linux/x11_saver.h"
 
@@ -32,3 +35,7 @@ Window CreateOwnX11Window(Display* display, int screen, const X11SaverOptions& o
 // True when the window's area (in root coordinates) holds the origin of the primary monitor (RandR's
 // primary output, else the first monitor, else the screen's origin).
 bool HoldsPrimaryMonitorOrigin(Display* display, int screen, Window window);
+
+// The monitors of the screen in root coordinates (RandR's active monitors), the primary first; empty
+// without RandR 1.5.
+std::vector<SurfaceRect> X11MonitorRects(Display* display, int screen);

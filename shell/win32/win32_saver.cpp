@@ -12,8 +12,10 @@
 
 #include "shell/saver_window.h"
 #include "shell/settings.h"
+#include "shell/monitor_scenes.h"
 #include "shell/win32/dib_surface.h"
 #include "shell/win32/resource_ids.h"
+#include "shell/win32/win32_monitors.h"
 
 const char* const kSaverWindowClass = "Tillands ScreenSaver";
 
@@ -60,12 +62,6 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   Win32Saver* saver = Win32Saver::Current();
   return saver ? saver->DialogMessage(dialog, message, wParam, lParam) : FALSE;
-}
-
-BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data) {
-  reinterpret_cast<std::vector<SurfaceRect>*>(data)->push_back(
-      SurfaceRect{rect->left, rect->top, rect->right, rect->bottom});
-  return TRUE;
 }
 
 // With TILLANDS_SOUND_LOG set (tests only, like the capture variables) every call into the system's
@@ -122,9 +118,7 @@ void ResourceSoundSink::PlayNamedSound(const char* resourceName) {
 }
 
 std::vector<SurfaceRect> DesktopLayout::MonitorRects() {
-  std::vector<SurfaceRect> rects;
-  EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&rects));
-  return rects;
+  return DesktopMonitorRects();
 }
 
 SurfaceRect DesktopLayout::PrimaryRect() {
@@ -183,6 +177,8 @@ Win32Saver* Win32Saver::Current() {
 }
 
 void Win32Saver::ReadScreenMetrics(SaverApplication& app) {
+  // Saver mode only: the preview's child window must keep the awareness of the dialog it lives in.
+  if (!app.previewMode) MakeSaverDpiAware();
   DesktopLayout layout;
   screenArea_ = ReadSaverScreenMetrics(app, layout);
 }
@@ -382,6 +378,12 @@ LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_ERASEBKGND:
       event.kind = SaverEventKind::EraseBackground;
       break;
+    case WM_DISPLAYCHANGE:
+      OnDisplayChange();
+      return 0;
+    case WM_PAINT:
+      if (PaintDeadAreas(window)) return 0;
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_MOUSEMOVE:
       event.kind = SaverEventKind::MouseMove;
       event.x = static_cast<int16_t>(GET_X_LPARAM(lParam));
@@ -443,6 +445,57 @@ SurfaceRect Win32Saver::ClientRect() {
 
 DisplaySurface* Win32Saver::CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) {
   return DibSurface::Create(window_, rect, bitsPerPixel, fill, app_.displayScale).release();
+}
+
+DisplaySurface* Win32Saver::CreateSceneDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+                                               uint16_t scale) {
+  return DibSurface::Create(window_, rect, bitsPerPixel, fill, scale).release();
+}
+
+std::vector<SurfaceRect> Win32Saver::SceneMonitors() {
+  std::vector<SurfaceRect> rects = DesktopMonitorRects();
+  for (SurfaceRect& r : rects) {
+    r.left -= screenArea_.left;
+    r.right -= screenArea_.left;
+    r.top -= screenArea_.top;
+    r.bottom -= screenArea_.top;
+  }
+  return rects;
+}
+
+void Win32Saver::OnDisplayChange() {
+  MonitorScenes* scenes = ActiveMonitorScenes();
+  if (!windowAlive_ || !scenes) return;
+  // Never under a running tick (a warning box's loop delivers messages): once it has ended.
+  if (guard_.InTick()) {
+    PostMessageA(window_, WM_DISPLAYCHANGE, 0, 0);
+    return;
+  }
+  DesktopLayout layout;
+  screenArea_ = SaverScreenArea(layout.MonitorRects(), layout.PrimaryRect());
+  const int32_t width = screenArea_.right - screenArea_.left, height = screenArea_.bottom - screenArea_.top;
+  SetWindowPos(window_, HWND_TOPMOST, screenArea_.left, screenArea_.top, width, height, SWP_NOACTIVATE);
+  scenes->Rearrange(
+      *this, MonitorSceneRects(SceneMonitors(), SurfaceRect{0, 0, width, height}, app_.monitorsSetting));
+  // The old scenes' pixels must not stay where no scene draws any more.
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+bool Win32Saver::PaintDeadAreas(HWND window) {
+  // With one scene it covers the window and its next frame paints everything.
+  MonitorScenes* scenes = ActiveMonitorScenes();
+  if (!scenes || scenes->Count() < 2) return false;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  for (size_t i = 0; i < scenes->Count(); ++i) {
+    const SurfaceRect& a = scenes->Area(i);
+    ExcludeClipRect(dc, a.left, a.top, a.right, a.bottom);
+  }
+  RECT client;
+  GetClientRect(window, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EndPaint(window, &paint);
+  return true;
 }
 
 const uint8_t* Win32Saver::LoadResource(int number, const char* typeName) {

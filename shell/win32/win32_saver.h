@@ -54,6 +54,7 @@ class Win32Saver final : public SaverPlatform, public SaverWindowHost {
   // SaverPlatform
   SettingsStore& Settings() override { return store_; }
   void ReadScreenMetrics(SaverApplication& app) override;
+  std::vector<SurfaceRect> SceneMonitors() override;
   void RunSettingsDialog(SaverApplication& app) override;
   void RunPreview(SaverApplication& app, int64_t parentHandle) override;
   void CreateSaverWindow(SaverApplication& app) override;
@@ -70,6 +71,8 @@ class Win32Saver final : public SaverPlatform, public SaverWindowHost {
   void StopFrameTimer(uint16_t id) override;
   SurfaceRect ClientRect() override;
   DisplaySurface* CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) override;
+  DisplaySurface* CreateSceneDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill,
+                                     uint16_t scale) override;
   const uint8_t* LoadResource(int number, const char* typeName) override;
   void StopAllSounds() override;
   void DestroyWindow() override;
@@ -96,6 +99,10 @@ class Win32Saver final : public SaverPlatform, public SaverWindowHost {
 
  private:
   bool RegisterClassWith(WNDPROC procedure);
+  // WM_DISPLAYCHANGE: the window follows the new virtual screen and the scenes are laid out anew.
+  void OnDisplayChange();
+  // WM_PAINT with a scene per monitor: black where no monitor's scene is. False with one scene.
+  bool PaintDeadAreas(HWND window);
 
   SaverApplication& app_;
   HINSTANCE instance_;

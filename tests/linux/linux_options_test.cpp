@@ -1,4 +1,5 @@
 #include "shell/linux/linux_options.h"
+#include "shell/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -77,11 +78,14 @@ TEST(LinuxOptions, SettingsOptions) {
   EXPECT_FALSE(o.sound.value());
   EXPECT_EQ(o.scale.value(), 0u);
   EXPECT_EQ(o.dataDir, "/x");
-  ASSERT_TRUE(Parse({"-scale", "3", "-sound", "on"}, o));
+  ASSERT_TRUE(Parse({"-scale", "3", "-sound", "on", "--monitors", "span"}, o));
   EXPECT_EQ(o.scale.value(), 3u);
   EXPECT_TRUE(o.sound.value());
+  EXPECT_EQ(o.monitors.value(), uint32_t(kMonitorsSpan));
+  ASSERT_TRUE(Parse({"-monitors", "each"}, o));
+  EXPECT_EQ(o.monitors.value(), uint32_t(kMonitorsEach));
   ASSERT_TRUE(Parse({}, o));
-  EXPECT_FALSE(o.animations || o.sound || o.scale || o.frameRate || o.seed);
+  EXPECT_FALSE(o.animations || o.sound || o.scale || o.frameRate || o.seed || o.monitors);
 }
 
 TEST(LinuxOptions, BadInputIsRefusedWithAReason) {
@@ -95,6 +99,7 @@ TEST(LinuxOptions, BadInputIsRefusedWithAReason) {
       {"tillands", "--scale", "4"},      {"tillands", "--seed", "-1"},
       {"tillands", "--window", "800"},   {"tillands", "--window", "10x10"},
       {"tillands", "--bogus"},           {"tillands", "--data", ""},
+      {"tillands", "--monitors", "1"},   {"tillands", "--monitors"},
   };
   for (const auto& args : bad) {
     error.clear();

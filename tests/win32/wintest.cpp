@@ -16,6 +16,8 @@
 //                                             prints its handle in decimal, closes itself after SECONDS
 //   tillands-wintest record FILE ARGS...      writes its arguments and working directory to FILE (the
 //                                             command of a test's "install" verb)
+//   tillands-wintest displaychange TITLE      tells a top-level window of that title that the display
+//                                             changed (WM_DISPLAYCHANGE, as the system sends it)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -256,6 +258,18 @@ int Resources(const char* program) {
   return 0;
 }
 
+int DisplayChange(const char* title) {
+  HWND window = FindWindowA(nullptr, title);
+  if (!window) return 1;
+  HDC screen = GetDC(nullptr);
+  const WPARAM bits = static_cast<WPARAM>(GetDeviceCaps(screen, BITSPIXEL));
+  ReleaseDC(nullptr, screen);
+  return PostMessageA(window, WM_DISPLAYCHANGE, bits,
+                      MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)))
+             ? 0
+             : 1;
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
@@ -312,6 +326,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && command == "ready") return Ready(argv[2], argc > 3 ? std::atoi(argv[3]) : 15);
   if (command == "mutex-free") return MutexFree(argc > 2 ? std::atoi(argv[2]) : 10);
   if (argc == 3 && command == "close") return Close(argv[2]);
+  if (argc == 3 && command == "displaychange") return DisplayChange(argv[2]);
   if (argc == 3 && command == "send-close") return SendClose(argv[2]);
   if (argc == 4 && command == "window") return Window(argv[2], argv[3]);
   if (argc == 3 && command == "resources") return Resources(argv[2]);
@@ -326,6 +341,7 @@ int main(int argc, char** argv) {
                "       tillands-wintest ready TITLE [SECONDS]\n"
                "       tillands-wintest mutex-free [SECONDS]\n"
                "       tillands-wintest close TITLE\n"
+               "       tillands-wintest displaychange TITLE\n"
                "       tillands-wintest send-close TITLE\n"
                "       tillands-wintest window TITLE PROGRAM\n"
                "       tillands-wintest resources PROGRAM\n"
