@@ -10,6 +10,7 @@ namespace {
 XB_FatalMode g_fatalMode = XB_FatalMode::Abort;
 const char* g_programName = "tillands";
 XB_WarningSink g_warningSink = nullptr;
+XB_FatalReporter g_fatalReporter = nullptr;
 
 // The two process-wide message buffers. vsnprintf bounds every message to the buffer; a longer
 // message is cut at the end rather than running over.
@@ -43,6 +44,10 @@ XB_WarningSink XB_GetWarningSink() {
   return g_warningSink;
 }
 
+void XB_SetFatalReporter(XB_FatalReporter reporter) {
+  g_fatalReporter = reporter;
+}
+
 XB_FatalMode XB_GetFatalMode() {
   return g_fatalMode;
 }
@@ -69,6 +74,7 @@ void XB_FatalError(const char* format, ...) {
   }
   std::printf("\n\nXB FATAL ERROR:\n\n%s\n\n\n", g_fatalBuffer);
   std::fflush(stdout);
+  if (g_fatalReporter) g_fatalReporter(g_fatalBuffer);
   std::abort();
 }
 

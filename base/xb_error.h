@@ -32,6 +32,11 @@ using XB_WarningSink = void (*)(const char* text);
 void XB_SetWarningSink(XB_WarningSink sink);
 XB_WarningSink XB_GetWarningSink();
 XB_FatalMode XB_GetFatalMode();
+// In XB_FatalMode::Abort, after the message is printed: a front end that has a user to tell (the
+// Windows saver, whose standard output nobody sees) shows the message here and ends the process in its
+// own way. Should it return, the process aborts as usual. Null (the default): print and abort only.
+using XB_FatalReporter = void (*)(const char* message);
+void XB_SetFatalReporter(XB_FatalReporter reporter);
 
 // Size of the two process-wide message buffers, terminator included.
 constexpr int XB_MESSAGE_BUFFER_SIZE = 200;

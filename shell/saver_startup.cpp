@@ -17,6 +17,7 @@ void PrintWarning(const char* text) {
 
 SaverProcess::SaverProcess(const FrontEndSeams& seams) {
   XB_SetFatalMode(seams.fatalMode);
+  XB_SetFatalReporter(seams.fatalReporter);
   RegisterGraphicsStorables();
   if (seams.registerResources) seams.registerResources();
 
@@ -40,6 +41,7 @@ SaverProcess::~SaverProcess() {
   DestroySaverApplication(app_);
   ResetApplicationServices();
   SetActiveFrameCapture(nullptr);
+  XB_SetFatalReporter(nullptr);
 }
 
 RunMode SaverProcess::Run(const char* commandLine, SaverPlatform& platform) {

@@ -32,6 +32,8 @@ struct FrontEndSeams {
   // The static data's warnings ("Warning!" box on Windows). Must return. Empty: a line on stderr.
   std::function<void(const char* text)> warning;
   XB_FatalMode fatalMode = XB_FatalMode::Abort;
+  // Shows a fatal error to the user and ends the process (Windows: the saver's own message box).
+  XB_FatalReporter fatalReporter = nullptr;
   // Registers embedded resources (the generated table); null where the platform has its own (.rc).
   void (*registerResources)() = nullptr;
   // The capture options; by default read from the environment (a headless run passes its own).

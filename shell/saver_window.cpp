@@ -130,11 +130,17 @@ void LoadLogo(SaverApplication& app) {
 bool StartSaverMode(SaverApplication& app, SettingsStore& store, SaverStartHost& host) {
   // One byte more than the value may fill, so a value without a terminator still ends.
   char gamePath[kGamePathBufferSize + 1] = {};
-  bool found = false;
-  if (std::unique_ptr<SettingsKey> key = store.OpenKey(SettingsHive::CurrentUser, kSettingsKeyPath)) {
+  // The user's own value first (the game's set-up writes it); a user without one gets the value a
+  // package installed for every user of the machine keeps under HKEY_LOCAL_MACHINE.
+  const auto read = [&](SettingsHive hive, const char* path) {
+    std::unique_ptr<SettingsKey> key = store.OpenKey(hive, path);
+    if (!key) return false;
+    std::memset(gamePath, 0, sizeof gamePath);
     uint32_t size = kGamePathBufferSize;
-    found = key->ReadValue("GamePath", gamePath, &size) && gamePath[0] != 0;
-  }
+    return key->ReadValue("GamePath", gamePath, &size) && gamePath[0] != 0;
+  };
+  const bool found = read(SettingsHive::CurrentUser, kSettingsKeyPath) ||
+                     read(SettingsHive::LocalMachine, kMachineGamePathKeyPath);
   if (!found) {
     host.ShowMessage(kMissingGamePathMessage, kSaverDisplayName);
     return false;

@@ -10,6 +10,7 @@
 
 #include "base/xb_atomic_file.h"
 
+const char* const kMachineGamePathKeyPath = "Software\\Tillands";
 const char* const kSettingsKeyPath = "Control Panel\\Desktop\\ScreenSaver.Tillands Bildschirmschoner";
 const char* const kDefaultUserSettingsKeyPath =
     ".DEFAULT\\Control Panel\\Desktop\\ScreenSaver.Tillands Bildschirmschoner";
@@ -92,7 +93,10 @@ class MemorySettingsKey final : public SettingsKey {
 };
 
 std::string MemorySettingsStore::KeyName(SettingsHive hive, const std::string& path) {
-  return (hive == SettingsHive::Users ? "users\\" : "user\\") + Lower(path);
+  const char* root = hive == SettingsHive::Users          ? "users\\"
+                     : hive == SettingsHive::LocalMachine ? "machine\\"
+                                                          : "user\\";
+  return root + Lower(path);
 }
 
 std::unique_ptr<SettingsKey> MemorySettingsStore::OpenKey(SettingsHive hive, const std::string& path) {
@@ -101,7 +105,7 @@ std::unique_ptr<SettingsKey> MemorySettingsStore::OpenKey(SettingsHive hive, con
 }
 
 std::unique_ptr<SettingsKey> MemorySettingsStore::CreateKey(SettingsHive hive, const std::string& path) {
-  if (failCreate_[hive == SettingsHive::Users]) return nullptr;
+  if (failCreate_[static_cast<int>(hive)]) return nullptr;
   AddKey(hive, path);
   return std::make_unique<MemorySettingsKey>(*this, hive, path, true);
 }
@@ -178,7 +182,10 @@ class IniSettingsKey final : public SettingsKey {
 };
 
 std::string IniSettingsStore::SectionName(SettingsHive hive, const std::string& path) {
-  return std::string(hive == SettingsHive::Users ? "HKEY_USERS\\" : "HKEY_CURRENT_USER\\") + path;
+  const char* root = hive == SettingsHive::Users          ? "HKEY_USERS\\"
+                     : hive == SettingsHive::LocalMachine ? "HKEY_LOCAL_MACHINE\\"
+                                                          : "HKEY_CURRENT_USER\\";
+  return root + path;
 }
 
 std::string IniSettingsStore::DefaultPath() {

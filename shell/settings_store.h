@@ -12,14 +12,17 @@
 #include <string>
 #include <vector>
 
-// The two places the saver's key exists: the current user's (HKEY_CURRENT_USER) and, for SaveSettings,
-// the default user's below all users (HKEY_USERS).
-enum class SettingsHive { CurrentUser, Users };
+// The places the saver's keys exist: the current user's (HKEY_CURRENT_USER), for SaveSettings the
+// default user's below all users (HKEY_USERS), and the machine's (HKEY_LOCAL_MACHINE), where a package
+// installed for every user keeps its "GamePath" (kMachineGamePathKeyPath).
+enum class SettingsHive { CurrentUser, Users, LocalMachine };
 
 // The key path: "%s\ScreenSaver.%s" from "Control Panel\Desktop" and "Tillands Bildschirmschoner".
 extern const char* const kSettingsKeyPath;
 // The default user's copy: ".DEFAULT\%s" around kSettingsKeyPath (under SettingsHive::Users).
 extern const char* const kDefaultUserSettingsKeyPath;
+// The machine-wide key of the package: "Software\Tillands" under HKEY_LOCAL_MACHINE, value "GamePath".
+extern const char* const kMachineGamePathKeyPath;
 // The key path from its parts, as the saver builds it ("%s\ScreenSaver.%s").
 std::string MakeSettingsKeyPath(const char* desktopKey, const char* saverName);
 
@@ -89,7 +92,7 @@ class MemorySettingsStore final : public SettingsStore {
   bool GetNumber(SettingsHive hive, const std::string& path, const std::string& name, uint32_t& value) const;
 
   // Failure injection: CreateKey on this hive gives null.
-  void FailCreate(SettingsHive hive, bool fail) { failCreate_[hive == SettingsHive::Users] = fail; }
+  void FailCreate(SettingsHive hive, bool fail) { failCreate_[static_cast<int>(hive)] = fail; }
 
   const std::vector<WriteRecord>& Writes() const { return writes_; }
 
@@ -101,7 +104,7 @@ class MemorySettingsStore final : public SettingsStore {
   static std::string KeyName(SettingsHive hive, const std::string& path);
   std::map<std::string, Key> keys_;  // lower-case "hive\path" -> key
   std::vector<WriteRecord> writes_;
-  bool failCreate_[2] = {false, false};
+  bool failCreate_[3] = {false, false, false};
 };
 
 // ---------------------------------------------------------------------------------------------------

@@ -5,7 +5,15 @@
 namespace {
 
 HKEY RootOf(SettingsHive hive) {
-  return hive == SettingsHive::CurrentUser ? HKEY_CURRENT_USER : HKEY_USERS;
+  switch (hive) {
+    case SettingsHive::CurrentUser:
+      return HKEY_CURRENT_USER;
+    case SettingsHive::Users:
+      return HKEY_USERS;
+    case SettingsHive::LocalMachine:
+      break;
+  }
+  return HKEY_LOCAL_MACHINE;
 }
 
 class RegistryKey final : public SettingsKey {

@@ -19,12 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     FrontEndSeams seams;
     seams.clock = &clock;
     seams.sound = &sound;
-    seams.warning = [](const char* text) {
-      if (Win32Saver* saver = Win32Saver::Current())
-        saver->ShowWarning(text);
-      else
-        MessageBoxA(nullptr, text, "Warning!", MB_OK | MB_ICONWARNING | MB_TOPMOST);
-    };
+    seams.warning = &ReportWarning;
+    seams.fatalReporter = &ReportFatalError;
     // The resources are the program's own (.rc); the embedded table is not linked.
     SaverProcess process(seams);
     Win32Saver saver(process.App(), instance);

@@ -6,11 +6,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <string>
 
+#include "shell/saver_window.h"
 #include "shell/settings.h"
 #include "shell/monitor_scenes.h"
 #include "shell/win32/dib_surface.h"
+#include "shell/win32/resource_ids.h"
 #include "shell/win32/win32_monitors.h"
 
 const char* const kSaverWindowClass = "Tillands ScreenSaver";
@@ -25,21 +29,76 @@ constexpr int kPreviewBitmapHeight = 112;
 
 Win32Saver* g_current = nullptr;
 
+// The spine's texts are Windows-1252 whatever the system's code page is; the wide calls show them right
+// on Central European, Cyrillic and East Asian systems too.
+std::wstring Wide(const char* text) {
+  if (!text || !*text) return std::wstring();
+  const int n = MultiByteToWideChar(1252, 0, text, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? size_t(n) : 1u, L'\0');
+  if (n > 0) MultiByteToWideChar(1252, 0, text, -1, wide.data(), n);
+  wide.resize(wcslen(wide.c_str()));
+  return wide;
+}
+
+// A text of the string table in the user interface's language (German or English).
+std::wstring Text(HINSTANCE instance, int id) {
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(instance, UINT(id), reinterpret_cast<wchar_t*>(&text), 0);
+  return n > 0 && text ? std::wstring(text, size_t(n)) : std::wstring();
+}
+
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Win32Saver* saver = Win32Saver::Current();
   return saver ? saver->SaverMessage(window, message, wParam, lParam)
-               : DefWindowProcA(window, message, wParam, lParam);
+               : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Win32Saver* saver = Win32Saver::Current();
   return saver ? saver->PreviewMessage(window, message, wParam, lParam)
-               : DefWindowProcA(window, message, wParam, lParam);
+               : DefWindowProcW(window, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   Win32Saver* saver = Win32Saver::Current();
   return saver ? saver->DialogMessage(dialog, message, wParam, lParam) : FALSE;
+}
+
+// With TILLANDS_SOUND_LOG set (tests only, like the capture variables) every call into the system's
+// sound playback is kept, with the saver's stage at that moment, and written there when the run ends.
+std::vector<std::string>& SoundCalls() {
+  static std::vector<std::string> calls;
+  return calls;
+}
+
+bool SoundLogWanted() {
+  static const bool wanted = [] {
+    const char* path = std::getenv("TILLANDS_SOUND_LOG");
+    return path && *path;
+  }();
+  return wanted;
+}
+
+void PlaySoundKept(const char* name, HMODULE module, DWORD flags) {
+  PlaySoundA(name, module, flags);
+  if (!SoundLogWanted()) return;
+  Win32Saver* saver = Win32Saver::Current();
+  char line[160];
+  std::snprintf(line, sizeof line, "%s module=%d flags=0x%lx stage=%s", name ? name : "(none)",
+                module != nullptr, static_cast<unsigned long>(flags), saver ? saver->Stage() : "none");
+  SoundCalls().push_back(line);
+}
+
+// Writes text to path through a temporary file beside it, so the file is whole or absent.
+void WriteWhole(const char* path, const std::string& text) {
+  const std::string temporary = std::string(path) + ".tmp";
+  FILE* f = std::fopen(temporary.c_str(), "wb");  // lines end in \n, as the readers on Linux expect
+  if (!f) return;
+  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (std::fclose(f) == 0 && written)
+    MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+  else
+    DeleteFileA(temporary.c_str());
 }
 
 SaverSettings SettingsOf(const SaverApplication& app) {
@@ -55,7 +114,7 @@ uint32_t MultimediaClock::NowMs() {
 }
 
 void ResourceSoundSink::PlayNamedSound(const char* resourceName) {
-  PlaySoundA(resourceName, instance_, SND_RESOURCE | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
+  PlaySoundKept(resourceName, instance_, SND_RESOURCE | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
 }
 
 std::vector<SurfaceRect> DesktopLayout::MonitorRects() {
@@ -86,23 +145,31 @@ Win32Saver::Win32Saver(SaverApplication& app, HINSTANCE instance) : app_(app), i
 
 Win32Saver::~Win32Saver() {
   if (g_current == this) g_current = nullptr;
+  if (SoundLogWanted()) {
+    std::string text;
+    for (const std::string& call : SoundCalls()) text += call + "\n";
+    WriteWhole(std::getenv("TILLANDS_SOUND_LOG"), text);
+  }
   // With TILLANDS_STATS_FILE the run's timings are written there (for measurements, like the capture
-  // variables never a command-line letter): milliseconds from start to the first presented frame, and
-  // the ticks with their mean cost (UpdateFrame and the presentation).
+  // variables never a command-line letter): milliseconds from start to the first presented frame, the
+  // ticks after it with their mean cost (UpdateFrame and the presentation), and the time from the first
+  // to the last of them (so the real frame rate is ticks / run_ms).
   const char* path = std::getenv("TILLANDS_STATS_FILE");
   if (!path || !*path) return;
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   const double ms = 1000.0 / double(frequency.QuadPart);
-  const std::string temporary = std::string(path) + ".tmp";
-  if (FILE* f = std::fopen(temporary.c_str(), "w")) {
-    std::fprintf(f, "first_frame_ms %.1f\nticks %llu\nmean_tick_ms %.3f\n",
-                 firstFrame_.QuadPart ? double(firstFrame_.QuadPart - start_.QuadPart) * ms : -1.0,
-                 (unsigned long long)timedTicks_,
-                 timedTicks_ ? double(tickTime_.QuadPart) * ms / double(timedTicks_) : 0.0);
-    const bool ok = std::fclose(f) == 0;
-    if (ok) MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING);
-  }
+  char text[256];
+  std::snprintf(text, sizeof text, "first_frame_ms %.1f\nticks %llu\nmean_tick_ms %.3f\nrun_ms %.1f\n",
+                firstFrame_.QuadPart ? double(firstFrame_.QuadPart - start_.QuadPart) * ms : -1.0,
+                (unsigned long long)timedTicks_,
+                timedTicks_ ? double(tickTime_.QuadPart) * ms / double(timedTicks_) : 0.0,
+                timedTicks_ ? double(lastTick_.QuadPart - firstFrame_.QuadPart) * ms : 0.0);
+  WriteWhole(path, text);
+}
+
+const char* Win32Saver::Stage() const {
+  return windowAlive_ ? "window" : window_ ? "destroyed" : "before-window";
 }
 
 Win32Saver* Win32Saver::Current() {
@@ -117,54 +184,67 @@ void Win32Saver::ReadScreenMetrics(SaverApplication& app) {
 }
 
 bool Win32Saver::RegisterClassWith(WNDPROC procedure) {
-  WNDCLASSA windowClass{};
+  WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance_;
-  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kClassIconResource));
-  windowClass.lpszClassName = kSaverWindowClass;
-  return RegisterClassA(&windowClass) != 0;
+  windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(kClassIconResource));
+  const std::wstring name = Wide(kSaverWindowClass);
+  windowClass.lpszClassName = name.c_str();
+  return RegisterClassW(&windowClass) != 0;
 }
 
 void Win32Saver::RunSettingsDialog(SaverApplication&) {
   HMODULE shell = LoadLibraryA("shell32.dll");
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  DialogBoxParamA(instance_, MAKEINTRESOURCEA(kSettingsDialogResource), nullptr, &SettingsDialogProc, 0);
+  DialogBoxParamW(instance_, MAKEINTRESOURCEW(kSettingsDialogResource), nullptr, &SettingsDialogProc, 0);
   if (shell) FreeLibrary(shell);
 }
 
 INT_PTR Win32Saver::DialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
+      // The values come from the spine; the texts from the string table, in German or English (the
+      // German ones are the spine's).
       const SettingsDialogInit init = SettingsDialogInitValues(SettingsOf(app_));
-      SetWindowTextA(dialog, init.title);
-      SetDlgItemTextA(dialog, kDialogIdCaption, init.captionText);
-      SetDlgItemTextA(dialog, kDialogIdSoundBox, init.soundBoxText);
+      SetWindowTextW(dialog, Text(instance_, IDS_SETTINGS_TITLE).c_str());
+      SetDlgItemTextW(dialog, kDialogIdCaption, Text(instance_, IDS_SETTINGS_CAPTION).c_str());
+      SetDlgItemTextW(dialog, kDialogIdSoundBox, Text(instance_, IDS_SETTINGS_SOUND).c_str());
       HWND trackbar = GetDlgItem(dialog, kDialogIdTrackbar);
-      SendMessageA(trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(init.trackbarMin, init.trackbarMax));
-      SendMessageA(trackbar, TBM_SETTICFREQ, init.tickFrequency, 0);
-      SendMessageA(trackbar, TBM_SETPOS, TRUE, init.trackbarPosition);
+      SendMessageW(trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(init.trackbarMin, init.trackbarMax));
+      SendMessageW(trackbar, TBM_SETTICFREQ, init.tickFrequency, 0);
+      SendMessageW(trackbar, TBM_SETPOS, TRUE, init.trackbarPosition);
       CheckDlgButton(dialog, kDialogIdSoundBox, init.soundChecked ? BST_CHECKED : BST_UNCHECKED);
-      SetDlgItemTextA(dialog, kDialogIdScaleLabel, kSettingsDialogScaleLabel);
-      HWND scale = GetDlgItem(dialog, kDialogIdScaleList);
-      for (const char* choice : kSettingsDialogScaleChoices)
-        SendMessageA(scale, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
-      SendMessageA(scale, CB_SETCURSEL, app_.scaleSetting <= 3 ? app_.scaleSetting : 0, 0);
+      const auto fill = [&](int labelId, int labelText, int listId, int firstChoice, int choices,
+                            int selected) {
+        SetDlgItemTextW(dialog, labelId, Text(instance_, labelText).c_str());
+        HWND list = GetDlgItem(dialog, listId);
+        for (int i = 0; i < choices; ++i)
+          SendMessageW(list, CB_ADDSTRING, 0,
+                       reinterpret_cast<LPARAM>(Text(instance_, firstChoice + i).c_str()));
+        SendMessageW(list, CB_SETCURSEL, WPARAM(selected), 0);
+      };
+      fill(kDialogIdScaleLabel, IDS_SCALE_LABEL, kDialogIdScaleList, IDS_SCALE_CHOICE_FIRST,
+           int(std::size(kSettingsDialogScaleChoices)), app_.scaleSetting <= 3 ? app_.scaleSetting : 0);
+      fill(kDialogIdMonitorsLabel, IDS_MONITORS_LABEL, kDialogIdMonitorsList, IDS_MONITORS_CHOICE_FIRST,
+           int(std::size(kSettingsDialogMonitorsChoices)),
+           app_.monitorsSetting == kMonitorsSpan ? kMonitorsSpan : kMonitorsEach);
       return TRUE;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == kDialogIdOk) {
         const uint32_t position =
-            static_cast<uint16_t>(SendDlgItemMessageA(dialog, kDialogIdTrackbar, TBM_GETPOS, 0, 0));
+            static_cast<uint16_t>(SendDlgItemMessageW(dialog, kDialogIdTrackbar, TBM_GETPOS, 0, 0));
         const bool sound = IsDlgButtonChecked(dialog, kDialogIdSoundBox) == BST_CHECKED;
-        const LRESULT choice = SendDlgItemMessageA(dialog, kDialogIdScaleList, CB_GETCURSEL, 0, 0);
+        const LRESULT scale = SendDlgItemMessageW(dialog, kDialogIdScaleList, CB_GETCURSEL, 0, 0);
+        const LRESULT monitors = SendDlgItemMessageW(dialog, kDialogIdMonitorsList, CB_GETCURSEL, 0, 0);
         SaverSettings settings = SettingsOf(app_);
-        const int result =
-            SettingsDialogOk(settings, position, sound, choice == CB_ERR ? 0u : uint32_t(choice),
-                             app_.monitorsSetting, store_);
+        const int result = SettingsDialogOk(settings, position, sound, scale == CB_ERR ? 0u : uint32_t(scale),
+                                            monitors == CB_ERR ? 0u : uint32_t(monitors), store_);
         app_.numAnimations = settings.numAnimations;
         app_.soundOn = settings.soundOn;
         app_.scaleSetting = settings.scale;
+        app_.monitorsSetting = settings.monitors;
         EndDialog(dialog, result);
         return TRUE;
       }
@@ -188,15 +268,16 @@ void Win32Saver::RunPreview(SaverApplication& app, int64_t parentHandle) {
   app.screenWidth = static_cast<uint16_t>(client.right);
   app.screenHeight = static_cast<uint16_t>(client.bottom);
   RegisterClassWith(&PreviewWindowProc);
-  HWND window = CreateWindowExA(0, kSaverWindowClass, kSaverWindowClass, WS_CHILD | WS_VISIBLE, client.left,
-                                client.top, client.right, client.bottom, parent, nullptr, instance_, nullptr);
+  const std::wstring name = Wide(kSaverWindowClass);
+  HWND window = CreateWindowExW(0, name.c_str(), name.c_str(), WS_CHILD | WS_VISIBLE, client.left, client.top,
+                                client.right, client.bottom, parent, nullptr, instance_, nullptr);
   app.window = window;
   // Without a window (a handle that names no window) no message would ever end the loop.
   if (!window) return;
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -204,7 +285,7 @@ LRESULT Win32Saver::PreviewMessage(HWND window, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_CREATE: {
       app_.windowDC = GetWindowDC(window);
-      HANDLE bitmap = LoadImageA(instance_, MAKEINTRESOURCEA(kPreviewBitmapResource), IMAGE_BITMAP, 0, 0,
+      HANDLE bitmap = LoadImageW(instance_, MAKEINTRESOURCEW(kPreviewBitmapResource), IMAGE_BITMAP, 0, 0,
                                  LR_DEFAULTCOLOR);
       app_.previewBitmap = bitmap;
       HDC memory = CreateCompatibleDC(static_cast<HDC>(app_.windowDC));
@@ -231,7 +312,7 @@ LRESULT Win32Saver::PreviewMessage(HWND window, UINT message, WPARAM wParam, LPA
       PostQuitMessage(1);
       return 0;
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
@@ -239,7 +320,10 @@ LRESULT Win32Saver::PreviewMessage(HWND window, UINT message, WPARAM wParam, LPA
 // Saver mode.
 
 void Win32Saver::ShowMessage(const char* text, const char* caption) {
-  MessageBoxA(nullptr, text, caption, MB_OK);
+  // The saver's one message has a German and an English variant in the string table.
+  const std::wstring shown =
+      std::strcmp(text, kMissingGamePathMessage) == 0 ? Text(instance_, IDS_MISSING_GAME_PATH) : Wide(text);
+  MessageBoxW(nullptr, shown.c_str(), Wide(caption).c_str(), MB_OK);
 }
 
 bool Win32Saver::ChangeDirectory(const char* path) {
@@ -249,9 +333,10 @@ bool Win32Saver::ChangeDirectory(const char* path) {
 void Win32Saver::CreateSaverWindow(SaverApplication&) {
   RegisterClassWith(&SaverWindowProc);
   // The window covers the virtual screen: every monitor, at the monitors' real pixels.
-  CreateWindowExA(0, kSaverWindowClass, kSaverWindowClass, WS_POPUP | WS_VISIBLE, screenArea_.left,
-                  screenArea_.top, screenArea_.right - screenArea_.left, screenArea_.bottom - screenArea_.top,
-                  nullptr, nullptr, instance_, nullptr);
+  const std::wstring name = Wide(kSaverWindowClass);
+  CreateWindowExW(0, name.c_str(), name.c_str(), WS_POPUP | WS_VISIBLE, screenArea_.left, screenArea_.top,
+                  screenArea_.right - screenArea_.left, screenArea_.bottom - screenArea_.top, nullptr,
+                  nullptr, instance_, nullptr);
 }
 
 void Win32Saver::MakeSaverWindowTopmost() {
@@ -261,9 +346,9 @@ void Win32Saver::MakeSaverWindowTopmost() {
 void Win32Saver::RunSaverMessageLoop(SaverApplication& app) {
   while (!app.quitRequested) {
     MSG message;
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0) app.quitRequested = 1;
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) app.quitRequested = 1;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
@@ -280,6 +365,12 @@ LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARA
       windowAlive_ = false;
       event.kind = SaverEventKind::Destroy;
       break;
+    case WM_CLOSE:
+      // A close from outside (another program, the task list) goes the way of the saver's own
+      // destruction: inside a tick (a "Warning!" box is up) it waits until the tick has ended, since
+      // the tick still uses the window and the static data.
+      DestroyWindow();
+      return 0;
     case WM_TIMER:
       event.kind = SaverEventKind::Timer;
       event.timerId = static_cast<uint32_t>(wParam);
@@ -292,7 +383,7 @@ LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_PAINT:
       if (PaintDeadAreas(window)) return 0;
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_MOUSEMOVE:
       event.kind = SaverEventKind::MouseMove;
       event.x = static_cast<int16_t>(GET_X_LPARAM(lParam));
@@ -311,7 +402,7 @@ LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARA
       event.kind = SaverEventKind::MiddleButtonDown;
       break;
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
   const bool timed = event.kind == SaverEventKind::Timer && event.timerId == app_.timerId && !guard_.InTick();
   LARGE_INTEGER before, after;
@@ -324,10 +415,11 @@ LRESULT Win32Saver::SaverMessage(HWND window, UINT message, WPARAM wParam, LPARA
     else {
       // The first tick also loads the static data; the mean is of the ordinary ticks after it.
       tickTime_.QuadPart += after.QuadPart - before.QuadPart;
+      lastTick_ = before;
       ++timedTicks_;
     }
   }
-  return result.callDefault ? DefWindowProcA(window, message, wParam, lParam) : result.value;
+  return result.callDefault ? DefWindowProcW(window, message, wParam, lParam) : result.value;
 }
 
 void* Win32Saver::AcquireWindowDC() {
@@ -416,7 +508,7 @@ const uint8_t* Win32Saver::LoadResource(int number, const char* typeName) {
 }
 
 void Win32Saver::StopAllSounds() {
-  PlaySoundA(nullptr, nullptr, 0);
+  PlaySoundKept(nullptr, nullptr, 0);
 }
 
 void Win32Saver::DestroyWindow() {
@@ -452,9 +544,43 @@ void Win32Saver::ShowWarning(const char* text) {
     ShowCursor(TRUE);
     ReleaseCapture();
   }
-  MessageBoxA(owner, text, "Warning!", MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+  MessageBoxW(owner, Wide(text).c_str(), L"Warning!", MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
   if (captured && windowAlive_) {
     ShowCursor(FALSE);
     SetCapture(window_);
   }
+}
+
+void Win32Saver::ShowFatalError(const char* message) {
+  // The saver window steps aside first: it is topmost and has the mouse, and its frame timer must not
+  // tick inside the box's message loop over data that is half loaded.
+  if (windowAlive_) {
+    KillTimer(window_, app_.timerId);
+    ShowWindow(window_, SW_HIDE);
+  }
+  if (mouseCaptured_) {
+    ShowCursor(TRUE);
+    ReleaseCapture();
+  }
+  MessageBoxW(nullptr, Wide(message).c_str(), Text(instance_, IDS_SAVER_NAME).c_str(),
+              MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND | MB_TASKMODAL);
+}
+
+void ReportFatalError(const char* message) {
+  if (Win32Saver* saver = Win32Saver::Current())
+    saver->ShowFatalError(message);
+  else
+    MessageBoxW(nullptr, Wide(message).c_str(), Wide(kSaverDisplayName).c_str(),
+                MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND | MB_TASKMODAL);
+  // The process ends here, with the C runtime's abnormal-end status but without its own box, and
+  // without running anything of the state the error broke off; the system takes the window with it.
+  TerminateProcess(GetCurrentProcess(), 3);
+  ExitProcess(3);
+}
+
+void ReportWarning(const char* text) {
+  if (Win32Saver* saver = Win32Saver::Current())
+    saver->ShowWarning(text);
+  else
+    MessageBoxW(nullptr, Wide(text).c_str(), L"Warning!", MB_OK | MB_ICONWARNING | MB_TOPMOST);
 }

@@ -40,6 +40,12 @@ class DesktopLayout final : public ScreenLayout {
   uint16_t BitsPerPixel() override;
 };
 
+// The fatal-error reporter of this front end (FrontEndSeams::fatalReporter): the box above, then the
+// process ends (status 3) with no window left.
+[[noreturn]] void ReportFatalError(const char* message);
+// The static data's warnings (FrontEndSeams::warning): the "Warning!" box.
+void ReportWarning(const char* text);
+
 class Win32Saver final : public SaverPlatform, public SaverWindowHost {
  public:
   Win32Saver(SaverApplication& app, HINSTANCE instance);
@@ -77,6 +83,12 @@ class Win32Saver final : public SaverPlatform, public SaverWindowHost {
   // The static data's "Warning!" box: blocking, above the topmost saver window, with the cursor shown
   // and the mouse free while it is up.
   void ShowWarning(const char* text);
+  // A fatal error of the data: the saver window is hidden and its timer stopped, then the error's text
+  // shows in the saver's own box (caption "Tillands Bildschirmschoner"), above everything.
+  void ShowFatalError(const char* message);
+
+  // Where the run stands, for the sound log: "before-window", "window" or "destroyed".
+  const char* Stage() const;
 
   // The one instance of this process (the window procedures reach it through here), or null.
   static Win32Saver* Current();
@@ -102,6 +114,6 @@ class Win32Saver final : public SaverPlatform, public SaverWindowHost {
   // The window's rectangle on the virtual screen (all monitors).
   SurfaceRect screenArea_;
   // Measurements for TILLANDS_STATS_FILE (see the destructor): start, first frame, time in ticks.
-  LARGE_INTEGER start_{}, firstFrame_{}, tickTime_{};
+  LARGE_INTEGER start_{}, firstFrame_{}, tickTime_{}, lastTick_{};
   uint64_t timedTicks_ = 0;
 };

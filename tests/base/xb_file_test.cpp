@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -430,6 +432,17 @@ TEST(ErrorTest, FatalModes) {
   }
   EXPECT_EQ(XB_GetFatalMode(), XB_FatalMode::Abort);
   XB_EXPECT_FATAL(XB_FatalError("%d bottles", 99), "\n\nXB FATAL ERROR:\n\n99 bottles\n\n\n");
+  // A front end's reporter gets the message after the line is printed and ends the process its way.
+  EXPECT_EXIT(
+      {
+        XB_SetFatalMode(XB_FatalMode::Abort);
+        XB_SetFatalReporter([](const char* message) {
+          std::fprintf(stderr, "box: %s\n", message);
+          std::_Exit(3);
+        });
+        XB_FatalError("%d bottles", 98);
+      },
+      ::testing::ExitedWithCode(3), "^box: 98 bottles\n$");
 }
 
 }  // namespace

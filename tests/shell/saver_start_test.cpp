@@ -62,6 +62,27 @@ TEST(SaverStart, GamePathBecomesTheCurrentDirectoryAndTheClocksAreSet) {
   EXPECT_FALSE(StartSaverMode(h.app(), full, *h.host));
 }
 
+// The user's own "GamePath" wins; a user without a usable one gets the machine-wide value of the
+// package installed for every user; with neither the message shows.
+TEST(SaverStart, MachineWideGamePathServesUsersWithoutTheirOwn) {
+  for (int variant = 0; variant < 3; ++variant) {
+    SaverFixture f;
+    MemorySettingsStore store;
+    store.SetText(SettingsHive::LocalMachine, kMachineGamePathKeyPath, "GamePath",
+                  "C:\\Program Files\\Tillands");
+    if (variant == 1) store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", "");
+    if (variant == 2) store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", "D:\\Spiel");
+    ASSERT_TRUE(StartSaverMode(f.app(), store, *f.host)) << variant;
+    EXPECT_EQ(f.host->directories[0], variant == 2 ? "D:\\Spiel" : "C:\\Program Files\\Tillands") << variant;
+    EXPECT_TRUE(f.host->messages.empty());
+  }
+  SaverFixture g;
+  MemorySettingsStore empty;
+  empty.SetText(SettingsHive::LocalMachine, kMachineGamePathKeyPath, "GamePath", "");
+  EXPECT_FALSE(StartSaverMode(g.app(), empty, *g.host));
+  EXPECT_EQ(g.host->messages.size(), 1u);
+}
+
 TEST(SaverStart, PortableDirectoryChangeReportsFailure) {
   tl_test::TempDir dir;
   struct Host : SaverStartHost {
