@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "base/xb_error.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_palette.h"
 #include "tests/common/fatal_test.h"
@@ -138,9 +139,34 @@ TEST(PictureTest, PcxLinesFollowTheStoredBytesPerLine) {
   // Width 3 with an odd 3 bytes per line (no pad byte at all).
   auto odd = Decode("odd.pcx", withLine(2, 1, 3, {1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(gfx_test::Pixels(*odd->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
-  // A field smaller than the width is not trusted: lines are the even-rounded width.
-  auto small = Decode("small.pcx", withLine(2, 1, 2, {1, 2, 3, 9, 4, 5, 6, 9}));
-  EXPECT_EQ(gfx_test::Pixels(*small->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
+  // Width 1 padded to 8 bytes per line: the widest pad still believed.
+  auto eightOfOne = Decode("one.pcx", withLine(0, 1, 8, {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(gfx_test::Pixels(*eightOfOne->GetBitmap()), (Bytes{1, 2}));
+  // A field smaller than the width, or with more pad than any writer uses (junk some writers leave
+  // there), is not trusted: lines are the even-rounded width, and the file loads.
+  for (uint16_t stray : {2, 11, 0x4000, 0xFFFF}) {
+    auto p = Decode("stray.pcx", withLine(2, 1, stray, {1, 2, 3, 9, 4, 5, 6, 9}));
+    EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6})) << stray;
+  }
+}
+
+// A picture without pixels is that picture's load failure (its callers go on without it), not a
+// stop of the program: no bitmap, no palette, not loaded, and a warning that names the file.
+TEST(PictureTest, AZeroSizedPictureIsNotLoadedButWarned) {
+  const std::pair<const char*, Bytes> empties[] = {
+      {"wide0.pcx", Pcx(4, 0, 3, 1, {})},       {"high0.pcx", Pcx(0, 7, 1, 6, {})},
+      {"wide0.bmp", Bmp(0, 2, 8, 0, 0, {})},    {"high0.bmp", Bmp(2, 0, 24, 0, 0, {})},
+      {"rle0.bmp", Bmp(3, 0, 8, 1, 0, {0, 1})},
+  };
+  for (const auto& [name, bytes] : empties) {
+    auto p = Decode(name, bytes);
+    EXPECT_EQ(p->GetBitmap(), nullptr) << name;
+    EXPECT_EQ(p->GetPalette(), nullptr) << name;
+    EXPECT_FALSE(p->IsLoaded()) << name;
+    EXPECT_NE(std::string(XB_LastWarning()).find(std::string(name) + " - the picture has no pixels"),
+              std::string::npos)
+        << XB_LastWarning();
+  }
 }
 
 // The size pre-check must let through every file the decoder can read: run-encoded lines of
