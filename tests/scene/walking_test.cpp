@@ -367,6 +367,25 @@ TEST(WalkingEdgeCases, IdleChoiceDrawsUntilTheOnlyMatchAndNotAtAllWithoutOne) {
   }
 }
 
+// Visitors of buildings and monuments stand in 1005 or 1008 at even odds; "woman_01" always stands in
+// 1008 and draws nothing for it.
+TEST_F(WalkingTest, Woman01StandsInHerOwnCodeOnArrivalWhateverTheDraw) {
+  for (int32_t activity : {kActSmallVisitorStanding, kActLargeVisitorStanding, kActMonumentVisitorStanding}) {
+    std::set<int16_t> others;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+      ActorSlot woman{}, man{};
+      woman.activity = man.activity = kActSmallVisitorWalking;
+      app.random.Seed(seed);
+      StartStanding(app, woman, 200, 200, 10000, "woman_01", activity, kDirNE);
+      EXPECT_EQ(woman.animationCode, 1008) << activity << " seed " << seed;
+      EXPECT_EQ(app.random.State(), XB_RANDOM(seed).State()) << "no draw for her";
+      StartStanding(app, man, 200, 200, 10000, "civilian", activity, kDirNE);
+      others.insert(man.animationCode);
+    }
+    EXPECT_EQ(others, (std::set<int16_t>{1005, 1008})) << activity;
+  }
+}
+
 TEST_F(WalkingTest, EachDirectionStepsByTheTableAndUnknownCodesKeepTheStep) {
   ActorSlot a{};
   std::strcpy(a.creatureName, "civilian");
