@@ -98,6 +98,10 @@ TEST(PictureTest, BmpUncompressedRowsArePaddedAndEitherOrderGivesTheSameBitmap) 
   EXPECT_EQ(a->GetPalette()->GetColour(16), XB_PALETTE_ENTRY{});
   auto c = Decode("c.bm", Bmp(3, 2, 8, 0, 0, bottomUp));  // ".bm" counts as BMP
   EXPECT_EQ(c->GetPalette()->GetColour(200), (XB_PALETTE_ENTRY{200, 100, 55, 0}));
+  // More than 256 colours used: the 256 entries there are, and no more is read.
+  auto d = Decode("d.bmp", Bmp(3, 2, 8, 0, 300, bottomUp));
+  EXPECT_EQ(d->GetPalette()->GetColour(255), (XB_PALETTE_ENTRY{255, 127, 0, 0}));
+  EXPECT_EQ(gfx_test::Pixels(*d->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
 }
 
 TEST(PictureTest, BmpWithV4AndV5HeadersTakesItsColoursFromAfterTheHeader) {
@@ -200,6 +204,21 @@ TEST(PictureTest, TrueColourBmpsBecome32BitBitmapsWithoutPalette) {
   EXPECT_EQ(rgb->GetBitmap()->GetPixels32()[1], 0x605040u);
   auto rgbx = Decode("t.bmp", Bmp(1, -2, 32, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(rgbx->GetBitmap()->GetPixels32()[1], 0x070605u);
+  // Three rows of 24-bit pixels: bottom-up files store the last row first, top-down ones the first.
+  const Bytes rowA = {1, 2, 3, 4, 5, 6, 0, 0}, rowB = {7, 8, 9, 10, 11, 12, 0, 0},
+              rowC = {13, 14, 15, 16, 17, 18, 0, 0};
+  auto join = [](std::initializer_list<Bytes> rows) {
+    Bytes out;
+    for (const Bytes& r : rows) out.insert(out.end(), r.begin(), r.end());
+    return out;
+  };
+  auto up = Decode("up.bmp", Bmp(2, 3, 24, 0, 0, join({rowC, rowB, rowA})));
+  auto down = Decode("down.bmp", Bmp(2, -3, 24, 0, 0, join({rowA, rowB, rowC})));
+  for (const auto* p : {&up, &down}) {
+    const uint32_t* px = (*p)->GetBitmap()->GetPixels32();
+    EXPECT_EQ(std::vector<uint32_t>(px, px + 6),
+              (std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x0C0B0A, 0x0F0E0D, 0x121110}));
+  }
   XB_UninstallPixelFormat32();
 }
 
