@@ -59,7 +59,7 @@ void VE_STATIC_DATA_MANAGER::l_ReadCreatureSection(XB_INI_FILE_READER& reader, V
   c.educatedJobType = VE_NO_ID;
   c.remapTable = VE_NO_ID;
   uint32_t slotKeys = reader.CountKeys("RemapRandom");
-  if (slotKeys >= VE_NO_ID) slotKeys = VE_NO_ID;
+  if (slotKeys > VE_NO_ID) slotKeys = VE_NO_ID;
   if (slotKeys) c.ownColours.slots = new VE_RANDOM_REMAP_SLOT[slotKeys]();
   c.ownColours.slotCount = static_cast<uint16_t>(slotKeys);
   uint16_t slotsFilled = 0;
