@@ -44,6 +44,7 @@ TEST(FontTest, WidthsCountOnePixelOfSpacingAndMeasureSpacesAsI) {
   EXPECT_EQ(font->GetTextWidth("a b"), 5 + 2 + 6);
   EXPECT_EQ(font->GetTextWidth("a\tZb"), 5 + 2 + 0 + 6);
   EXPECT_EQ(font->GetTextWidth(""), 0);
+  EXPECT_EQ(font->GetTextWidth(nullptr), 0);
   // Measuring takes '_' as its own glyph (drawing skips it like a space, below).
   EXPECT_EQ(font->GetTextWidth("a_"), 5 + 7);
 }
@@ -55,6 +56,8 @@ TEST(FontTest, TextAdvancesBreaksLinesAndUsesTheTextColour) {
   b.PutText("A");  // no font: nothing
   EXPECT_EQ(Pixels(b), Bytes(144, 0));
   EXPECT_EQ(b.SetFont(font.get()), nullptr);
+  b.PutText(nullptr);  // no text: nothing
+  EXPECT_EQ(Pixels(b), Bytes(144, 0));
   b.DrawText(1, 0, "A_B");
   EXPECT_EQ(b.Row(0)[1], 1);
   EXPECT_EQ(b.Row(0)[2], 1);
@@ -125,6 +128,14 @@ TEST(FontTest, FontFilesRoundTripAndMustHoldABobLibrary) {
   wrong[0] = 40, wrong[6] = 3, wrong[8] = 50;
   dir.Write("wrong.fnt", wrong);
   XB_EXPECT_FATAL_THROW(delete LoadObjectFromFile("wrong.fnt"), "wrong.fnt");
+  // A font without glyphs measures and draws nothing, and refuses to be saved.
+  XB_FONT bare(3, nullptr);
+  EXPECT_EQ(bare.GetTextWidth("AB"), 0);
+  XB_BITMAP b(4, 4);
+  b.Fill(0);
+  bare.DrawChar(b, 'A', 0, 0);
+  EXPECT_EQ(Pixels(b), Bytes(16, 0));
+  XB_EXPECT_FATAL_THROW(SaveObjectToFile(bare, "bare.fnt", true), "cannot save a font without glyphs");
   dir.Leave();
 }
 

@@ -82,6 +82,7 @@ TEST(PictureTest, PcxOddWidthDropsThePadColumnAndRunsStopAtTheLine) {
   ASSERT_NE(picture->GetPalette(), nullptr);
   EXPECT_EQ(b->GetPalette(), picture->GetPalette());
   EXPECT_EQ(picture->GetPalette()->GetColour(3), XB_PALETTE_ENTRY::Rgb(3, 0, 252));
+  EXPECT_EQ(picture->GetPalette()->GetColour(255), XB_PALETTE_ENTRY::Rgb(255, 0, 0));  // the last triple
   EXPECT_TRUE(picture->IsLoaded());
 }
 
@@ -229,6 +230,9 @@ TEST(PictureTest, Rle8FillsUpwardsAndClipsEverythingOutside) {
   const Bytes data = {2, 5, 0, 3, 7, 8, 9, 0, 0, 0, 0, 2, 1, 1, 9, 1, 0, 1};
   auto p = Decode("r.bmp", Bmp(4, 3, 8, 1, 0, data));
   EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{0xEE, 1, 1, 1, 0xEE, 0xEE, 0xEE, 0xEE, 5, 5, 7, 8}));
+  // A literal run in the middle of a row: the row goes on after its bytes and pad byte.
+  auto mid = Decode("m.bmp", Bmp(6, 1, 8, 1, 0, {0, 3, 7, 8, 9, 0, 2, 5, 0, 1}));
+  EXPECT_EQ(gfx_test::Pixels(*mid->GetBitmap()), (Bytes{7, 8, 9, 5, 5, 0xEE}));
   // Deltas that leave the bitmap stop the decoding without writing anywhere.
   auto up = Decode("u.bmp", Bmp(2, 2, 8, 1, 0, {0, 2, 0, 5, 3, 3, 0, 1}));
   EXPECT_EQ(gfx_test::Pixels(*up->GetBitmap()), Bytes(4, 0xEE));
@@ -255,7 +259,8 @@ TEST(PictureTest, UnknownAndUnsupportedFormatsAreFatal) {
                   "The bitmap to load was compressed\\.");
   XB_EXPECT_FATAL_THROW(Decode("logo.bmp", Bmp(1, 1, 24, 3, 0, {0, 0, 0, 0})),
                         "The bitmap to load was compressed.");
-  XB_EXPECT_FATAL_THROW(Decode("logo", bmp), "Unknown GFX format");
+  XB_EXPECT_FATAL_THROW(Decode("logo", bmp), "Unknown GFX format : \n");      // no extension at all
+  XB_EXPECT_FATAL_THROW(Decode("logo.bx", bmp), "Unknown GFX format : .bx");  // ".b" alone is not ".bm"
 }
 
 TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
@@ -265,6 +270,11 @@ TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
   XB_EXPECT_FATAL_THROW(Decode("big.pcx", Pcx(0, 0, 29999, 29999, {1})), "big.pcx - corrupt data");
   // 2000 x 300 is allowed in principle, but these few bytes cannot hold its scan lines.
   XB_EXPECT_FATAL_THROW(Decode("short.pcx", Pcx(0, 0, 1999, 299, {1, 2, 3})), "short.pcx - corrupt data");
+  // Lines of 126 pixels take at least two two-byte runs each: 300 of them cannot fit in the 769 bytes
+  // after the header (the palette and its marker included).
+  XB_EXPECT_FATAL_THROW(
+      Decode("runs.pcx", Pcx(0, 0, 125, 299, {})),
+      "runs.pcx - corrupt data: the PCX header asks for more scan lines than the file holds");
   // Every byte after the header is a one-pixel run (two bytes per pixel): 384 pixels for 400 wanted.
   Bytes cut = Pcx(0, 0, 99, 3, {});
   cut.resize(128 + 768);
@@ -283,6 +293,8 @@ TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
   colours[28] = 8;  // now 8-bit, but the file has no room for a colour table
   XB_EXPECT_FATAL_THROW(Decode("colours.bmp", colours), "colours.bmp - corrupt data");
   XB_EXPECT_FATAL_THROW(Decode("rle.bmp", Bmp(4, 4, 8, 1, 0, {2, 5, 0, 7, 1})), "rle.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("delta.bmp", Bmp(4, 4, 8, 1, 0, {2, 5, 0, 2, 1})),
+                        "delta.bmp - corrupt data: the BMP run-length data ends");
   XB_EXPECT_FATAL_THROW(Decode("down.bmp", Bmp(4, -4, 8, 1, 0, {0, 1})), "down.bmp - corrupt data");
 }
 
