@@ -94,6 +94,13 @@ TEST_F(IniReaderTest, ValueQueriesWalkTheLine) {
   ASSERT_TRUE(r.NextKey());
   EXPECT_EQ(r.GetValueType(), XB_INI_VALUE_NONE);
   EXPECT_EQ(r.NextKey(), nullptr);  // end of the lines
+
+  // Numbers beyond 32 bits stop at the ends of the signed range.
+  dir.WriteText("big.ini", "[S]\nBig = 2147483647, 2147483648, 99999999999, -2147483648, -99999999999\n");
+  XB_INI_FILE_READER big("big.ini", false);
+  ASSERT_TRUE(big.FindSection("S") && big.NextKey());
+  for (int32_t expected : {2147483647, 2147483647, 2147483647, -2147483647 - 1, -2147483647 - 1})
+    EXPECT_EQ(big.GetIntValue(), expected);
 }
 
 // A '.' reads as a number but holds no digit: the read gives 0 and still moves on, so a loop that
@@ -190,6 +197,9 @@ TEST_F(IniReaderTest, IncludeFailuresAreFatal) {
   XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("d0.ini", false), "#include nested deeper than 32");
   dir.WriteText("m.ini", "#include \"missing.ini\"\n");
   XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("m.ini", false), "missing.ini");
+  // Two quotes with nothing between them name a file too: one that cannot exist.
+  dir.WriteText("e.ini", "#include \"\"\n");
+  XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("e.ini", false), "XB_FILE::OpenForReading - file  - errno");
 }
 
 TEST_F(IniReaderTest, OversizedInputIsCutNeverOverflows) {
