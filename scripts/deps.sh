@@ -10,6 +10,9 @@ PACKAGES=(
   libx11-dev xvfb x11-utils x11-apps xdotool imagemagick xscreensaver xscreensaver-data
   dpkg-dev lintian libxml2-utils
   wine wine64 wixl msitools
+  libxrandr-dev  # the Linux saver: which hack window holds the primary monitor
+  weston xwayland  # scripts/try-wayland.sh: the saver under XWayland in weston (the Wayland trial)
+  emscripten chromium  # the web page: its WebAssembly build and its browser tests
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -22,3 +25,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# The web page's browser tests drive chromium with puppeteer-core (web/package-lock.json).
+[ -d "$(dirname "$0")/../web/node_modules/puppeteer-core" ] || (cd "$(dirname "$0")/../web" && npm ci --no-audit --no-fund)

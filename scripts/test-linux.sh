@@ -43,11 +43,13 @@ for f in "$T" "$HOST" "$WORLD"; do
 done
 
 # A free display number of our range, and an Xvfb on it.
-start_xvfb() {  # SIZE -> sets DISPLAY
-  local n
+start_xvfb() {  # SIZE [DEPTH [XVFB OPTIONS...]] -> sets DISPLAY
+  local n size=$1 depth=${2:-24}
+  shift
+  [ $# -gt 0 ] && shift
   for n in 50 51 52 53 54 55 56 57 58 59; do
     [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb :$n -screen 0 "${size}x$depth" -nolisten tcp "$@" >/dev/null 2>&1 &
     PIDS+=($!)
     local i
     for i in $(seq 50); do
@@ -61,6 +63,24 @@ start_xvfb() {  # SIZE -> sets DISPLAY
   echo "no Xvfb display could be started in 50..59"
   return 1
 }
+
+# Waits up to 10 s for a file to exist.
+wait_file() { local i; for i in $(seq 100); do [ -e "$1" ] && return 0; sleep 0.1; done; return 1; }
+# Takes shots of a window until two in a row are the same and lit (a still page is drawn): the
+# intro page of the world with the logo stands for 10 s.
+still_shot() {  # WINDOW FILE
+  local i
+  shot_window "$1" "$2.prev"
+  for i in $(seq 40); do
+    sleep 0.2
+    shot_window "$1" "$2"
+    above "$(lit "$2")" 0.05 && [ "$(compare -metric AE "$2" "$2.prev" null: 2>&1)" = 0 ] && return 0
+    mv "$2" "$2.prev"
+  done
+  return 1
+}
+# CPU seconds (user + system) a process has used.
+cpu_seconds() { awk -v t="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / t }' "/proc/$1/stat"; }
 
 # Fraction of pixels that are not black in an image file.
 lit() { convert "$1" -fill white +opaque black -colorspace gray -format '%[fx:mean]' info:; }
@@ -204,7 +224,7 @@ elapsed=$((($(date +%s%N) - start) / 1000000))
 check "hack: SIGINT ends it with status 0 within 1 s (status $status, ${elapsed} ms)" \
   bash -c "[ '$status' = 0 ] && [ $elapsed -le 1000 ]"
 
-XSCREENSAVER_WINDOW=$HOSTWIN "$T" --root --data "$NOLOGO" -fps &
+XSCREENSAVER_WINDOW=$HOSTWIN "$T" --root --data "$NOLOGO" -fps 2>"$TMP/hack2.err" &
 pid=$!
 PIDS+=($pid)
 sleep 1.5
@@ -215,7 +235,9 @@ check "hack: the root window outside it stays untouched" [ "$(convert "$TMP/root
 kill $HOSTPID
 wait $HOSTPID 2>/dev/null
 check "hack: the window destroyed under it ends it with status 0" ended_ok $pid 3
-check "hack: no X error reached the user" bash -c "! grep -qi 'X Error\|BadWindow' '$TMP/hack.err'"
+# The window vanished under a running hack: every request on it fails with BadWindow/BadDrawable,
+# which is expected and must not reach XScreenSaver's log.
+check "hack: no X error reached the user when its window vanished" bash -c "! grep -qi 'X error\|BadWindow' '$TMP/hack2.err'"
 
 echo "== full screen"
 "$T" --data "$NOLOGO" --scale 2 &
@@ -246,66 +268,282 @@ wait_end $pid 3
 check "full screen: with scale 2 the scene runs at half the screen (512x384)" \
   [ "$(head -c 20 "$TMP/scaled/frame_000000.ppm" | sed -n 2p)" = "512 384" ]
 
-echo "== XScreenSaver"
-# The real XScreenSaver runs our hack: it refuses to run hacks as root, so it runs as a test user
-# with a home of its own that lists only our hack.
-XUSER=tillandstest
-if [ "$(id -u)" = 0 ] && ! id "$XUSER" >/dev/null 2>&1; then
-  useradd -M -s /usr/sbin/nologin "$XUSER" 2>/dev/null
-fi
-if ! id "$XUSER" >/dev/null 2>&1 || ! command -v xscreensaver >/dev/null; then
-  fail "XScreenSaver: no test user $XUSER or no xscreensaver (run as root, see scripts/deps.sh)"
-else
-  XH=$TMP/xss-home
-  mkdir -p "$XH/bin"
-  cp "$T" "$XH/bin/tillands"
-  cp -r "$NOLOGO" "$XH/world"
-  printf '%s\n' 'mode:		one' 'selected:	0' 'lock:		False' 'fade:		False' 'unfade:		False' \
-    'splash:		False' 'timeout:	0:30:00' 'programs:	\' "		tillands --root --data $XH/world \\n" \
-    >"$XH/.xscreensaver"
-  chown -R "$XUSER" "$XH"
-  as_user() { runuser -u "$XUSER" -- env DISPLAY="$DISPLAY" HOME="$XH" PATH="$XH/bin:/usr/bin:/bin" \
-    SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$XH/.config" "$@"; }
-  as_user xscreensaver -no-splash >"$TMP/xscreensaver.log" 2>&1 &
-  XSS=$!
-  PIDS+=($XSS)
-  for i in $(seq 50); do as_user xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
-  for round in 1 2 3; do
-    as_user xscreensaver-command -activate >/dev/null 2>&1
-    for i in $(seq 100); do pgrep -u "$XUSER" -x tillands >/dev/null && break; sleep 0.1; done
-    sleep 1.5
-    shot_root "$TMP/xss$round.png"
-    check "XScreenSaver (round $round): activating it puts our frames on the screen" \
-      above "$(lit "$TMP/xss$round.png")" 0.5
-    as_user xscreensaver-command -deactivate >/dev/null 2>&1
-    gone=no
-    for i in $(seq 50); do
-      pgrep -u "$XUSER" -x tillands >/dev/null || { gone=yes; break; }
-      sleep 0.1
-    done
-    check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
-  done
-  as_user xscreensaver-command -exit >/dev/null 2>&1
-  wait_end $XSS 3
-fi
+echo "== window manager, grabs, environment"
+"$T" --window 320x240 --data "$NOLOGO" &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+# A client message that is not the window manager's protocol, with WM_DELETE_WINDOW in its first word.
+"$HOST" --close "$W" _TILLANDS_OTHER
+"$HOST" --close "$W" _TILLANDS_OTHER  # a round trip through the saver's queue: it has seen the first
+check "window: another client message carrying WM_DELETE_WINDOW keeps it open" kill -0 $pid
+"$HOST" --close "$W"
+check "window: the window manager's close (WM_PROTOCOLS/WM_DELETE_WINDOW) ends it with status 0" ended_ok $pid 3
+
+# Full screen through the window manager (EWMH): asked for with --wm-fullscreen, and taken by itself in
+# a Wayland session, where the compositor gives keys only to windows it manages.
+for how in --wm-fullscreen WAYLAND_DISPLAY; do
+  if [ $how = WAYLAND_DISPLAY ]; then
+    WAYLAND_DISPLAY=tillands-test-none "$T" --data "$NOLOGO" &
+  else
+    "$T" --wm-fullscreen --data "$NOLOGO" &
+  fi
+  pid=$!
+  PIDS+=($pid)
+  W=$(wait_window "Tillands ScreenSaver")
+  check "full screen ($how): a managed window that asks for _NET_WM_STATE_FULLSCREEN" bash -c \
+    "xprop -id '$W' _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN && xwininfo -id '$W' | grep -q 'Override Redirect State: no'"
+  xdotool key x
+  check "full screen ($how): a key ends it with status 0" ended_ok $pid 3
+done
+
+"$HOST" 100 100 --grab >"$TMP/grabber.out" &
+GRABBER=$!
+PIDS+=($GRABBER)
+wait_file "$TMP/grabber.out" && for i in $(seq 50); do [ -s "$TMP/grabber.out" ] && break; sleep 0.1; done
+"$T" --data "$NOLOGO" 2>"$TMP/grab.err" &
+pid=$!
+PIDS+=($pid)
+wait_end $pid 10
+check "full screen: keyboard held by another program: ends with status 1 ($ENDED) and says why" \
+  bash -c "[ '$ENDED' = 1 ] && grep -q 'cannot grab the keyboard and the mouse' '$TMP/grab.err'"
+kill $GRABBER
+wait $GRABBER 2>/dev/null
+
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$T" --data "$NOLOGO" 2>&1)
+check "no \$DISPLAY: one line that says so, status 1" \
+  bash -c "[ \$(printf '%s\n' '$out' | wc -l) = 1 ] && printf '%s' '$out' | grep -q 'DISPLAY is not set'"
+out=$(env -u DISPLAY WAYLAND_DISPLAY=wayland-0 "$T" --data "$NOLOGO" 2>&1)
+check "no \$DISPLAY in a Wayland session: the line names XWayland" bash -c "printf '%s' '$out' | grep -q XWayland"
+XSCREENSAVER_WINDOW=0xzz "$T" --root --data "$NOLOGO" 2>"$TMP/garbage.err"
+status=$?
+check "a garbage \$XSCREENSAVER_WINDOW: status 1 and a line naming it" \
+  bash -c "[ $status = 1 ] && grep -qF \"bad \\\$XSCREENSAVER_WINDOW '0xzz'\" '$TMP/garbage.err'"
+
+echo "== visuals"
+# The intro page (the world with the logo) is still for 10 s: the same picture in every visual.
+visual_shot() {  # FILE [HOST OPTIONS...]: the intro page in a hack window of a test host
+  local out=$1 w hostpid pid
+  shift
+  "$HOST" 320 240 "$@" >"$TMP/vhost.out" &
+  hostpid=$!
+  PIDS+=($hostpid)
+  for i in $(seq 100); do [ -s "$TMP/vhost.out" ] && break; sleep 0.1; done
+  w=$(head -1 "$TMP/vhost.out")
+  "$T" --window-id "$w" --data "$WORLD" 2>>"$TMP/visuals.err" &
+  pid=$!
+  PIDS+=($pid)
+  still_shot "$w" "$out"
+  VISUAL_WINDOW=$w
+  VISUAL_HOST=$hostpid
+  VISUAL_PID=$pid
+}
+end_visual() {
+  kill -TERM $VISUAL_PID
+  wait_end $VISUAL_PID 3
+  kill $VISUAL_HOST
+  wait $VISUAL_HOST 2>/dev/null
+}
+visual_shot "$TMP/v24.png"
+end_visual
+visual_shot "$TMP/v32.png" --argb
+check "depth 32 (ARGB window): the picture is the depth-24 one" \
+  [ "$(compare -metric AE "$TMP/v24.png" "$TMP/v32.png" null: 2>&1)" = 0 ]
+check "depth 32: every pixel is opaque ($("$HOST" --alpha "$VISUAL_WINDOW"))" \
+  [ "$("$HOST" --alpha "$VISUAL_WINDOW")" = "opaque 76800 of 76800" ]
+end_visual
+MAIN_DISPLAY=$DISPLAY
+for depth in 16 30; do
+  if start_xvfb 640x480 $depth; then
+    visual_shot "$TMP/v$depth.png"
+    check "depth $depth: the saver runs (status $(kill -0 $VISUAL_PID 2>/dev/null && echo running || echo ended))" \
+      kill -0 $VISUAL_PID
+    end_visual
+    convert "$TMP/v$depth.png" -depth 8 "$TMP/v$depth-8.png"
+    if [ $depth = 30 ]; then
+      # 10 bits a channel, the top bits repeated below: full scale stays full scale (255 is 1023, not
+      # 1020), and every colour is within one step of 255 of the depth-24 picture.
+      full() { convert "$1" -channel RGB -separate +channel -threshold 99.9% -evaluate-sequence add \
+        -format "%[fx:mean*w*h]" info:; }
+      check "depth 30: as many full-scale channels as at depth 24 ($(full "$TMP/v24.png") / $(full "$TMP/v30-8.png"))" \
+        bash -c "[ $(full "$TMP/v24.png") -gt 0 ] && [ $(full "$TMP/v24.png") = $(full "$TMP/v30-8.png") ]"
+      check "depth 30: the picture is the depth-24 one within a step" \
+        [ "$(compare -metric AE -fuzz 0.5% "$TMP/v24.png" "$TMP/v30-8.png" null: 2>&1)" = 0 ]
+    else
+      # 5-6-5 bits: every colour within the format's steps (8 of 255, with rounding).
+      check "depth 16: the picture is the depth-24 one within 5-6-5 steps" \
+        [ "$(compare -metric AE -fuzz 4% "$TMP/v24.png" "$TMP/v16-8.png" null: 2>&1)" = 0 ]
+    fi
+  else
+    fail "depth $depth: no Xvfb of that depth"
+  fi
+  export DISPLAY=$MAIN_DISPLAY
+done
+check "visuals: no X error reached the user" bash -c "! grep -qi 'X error' '$TMP/visuals.err'"
+
+# Letterboxing: a hack window resized to another aspect shows the scene fitted (a non-whole factor),
+# with black borders; after partial updates it still shows exactly the last frame, column x of the
+# fitted picture being column x * 320 / 266 of the scene (nearest neighbour).
+"$HOST" 320 240 >"$TMP/lhost.out" &
+LHOST=$!
+PIDS+=($LHOST)
+for i in $(seq 100); do [ -s "$TMP/lhost.out" ] && break; sleep 0.1; done
+LW=$(head -1 "$TMP/lhost.out")
+TILLANDS_CAPTURE_DIR=$TMP/fit TILLANDS_CAPTURE_FRAMES=1000 "$T" --window-id "$LW" --data "$NOLOGO" &
+pid=$!
+PIDS+=($pid)
+for i in $(seq 50); do above "$(shot_window "$LW" "$TMP/lb0.png"; lit "$TMP/lb0.png")" 0.5 && break; sleep 0.1; done
+xdotool windowsize "$LW" 600 200
+# Until frames of the new size are there (the borders black), then some partial updates.
+for i in $(seq 50); do
+  shot_window "$LW" "$TMP/letterbox.png"
+  [ "$(convert "$TMP/letterbox.png" -crop 160x200+0+0 -format '%[fx:maxima]' info:)" = 0 ] && break
+  sleep 0.1
+done
+sleep 2
+kill -STOP $pid
+sleep 0.3
+shot_window "$LW" "$TMP/letterbox.png"
+last=$(ls "$TMP/fit" | grep -c 'frame_.*\.ppm$')
+kill -CONT $pid
+kill -TERM $pid
+wait_end $pid 3
+kill $LHOST
+wait $LHOST 2>/dev/null
+check "letterbox: a 4:3 scene in a 600x200 window has black borders left and right" bash -c \
+  "[ \$(convert '$TMP/letterbox.png' -crop 160x200+0+0 -format '%[fx:maxima]' info:) = 0 ] && \
+   [ \$(convert '$TMP/letterbox.png' -crop 160x200+440+0 -format '%[fx:maxima]' info:) = 0 ]"
+convert "$TMP/letterbox.png" -crop 266x200+167+0 +repage "$TMP/fitted.png"
+match=none
+for k in $((last - 1)) $((last - 2)); do
+  f=$(printf '%s/fit/frame_%06d.ppm' "$TMP" "$k")
+  [ -e "$f" ] || continue
+  convert -size 266x200 xc: "$f" -fx 'v.p{floor(i*320/266),floor(j*240/200)}' "$TMP/fit-expected.png"
+  [ "$(compare -metric AE "$TMP/fit-expected.png" "$TMP/fitted.png" null: 2>&1)" = 0 ] && match=$k && break
+done
+check "letterbox: after partial updates the fitted picture is exactly the last frame (frame $match)" \
+  [ "$match" != none ]
+
+echo "== settings file"
+SET=$TMP/settings-home
+mkdir -p "$SET/tillands"
+SECTION='[HKEY_CURRENT_USER\Control Panel\Desktop\ScreenSaver.Tillands Bildschirmschoner]'
+# Sound is observed through SDL's disk driver: the file appears when the device opens, which the
+# first cue (at the start) does when sound is on.
+# (Started through env, which execs the program: $! is the saver itself, for kill and wait.)
+run_until_frames() {  # AUDIOFILE ARGS...: a window that shows frames, then ends
+  env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" XDG_CONFIG_HOME="$SET" \
+    "$T" --window 320x240 --data "$NOLOGO" "${@:2}" 2>>"$TMP/settings.err" &
+  local pid=$! w
+  PIDS+=($pid)
+  w=$(wait_window "Tillands ScreenSaver")
+  for i in $(seq 50); do above "$(shot_window "$w" "$TMP/sf.png"; lit "$TMP/sf.png")" 0.5 && break; sleep 0.1; done
+  kill -TERM $pid
+  wait_end $pid 3
+}
+printf '%s\nFrameRate=12\nSound=0\n' "$SECTION" >"$SET/tillands/settings.ini"
+run_until_frames "$TMP/a-off.raw"
+check "settings: a hand-written Sound=0 keeps the saver silent" [ ! -e "$TMP/a-off.raw" ]
+printf '%s\nFrameRate=12\nSound=1\n' "$SECTION" >"$SET/tillands/settings.ini"
+run_until_frames "$TMP/a-on.raw"
+check "settings: a hand-written Sound=1 plays" [ -e "$TMP/a-on.raw" ]
+check "settings: hand-written numbers draw no warning" [ ! -s "$TMP/settings.err" -o -z "$(grep -v CRITICAL "$TMP/settings.err")" ]
+: >"$TMP/settings.err"
+printf '%s\nFrameRate=fast\nSound=off\n' "$SECTION" >"$SET/tillands/settings.ini"
+run_until_frames "$TMP/a-text.raw"
+check "settings: text values are named once on stderr" bash -c \
+  "[ \$(grep -c 'FrameRate=fast is not a number (ignored)' '$TMP/settings.err') = 1 ] && \
+   [ \$(grep -c 'Sound=off is not a number (ignored)' '$TMP/settings.err') = 1 ]"
+: >"$TMP/settings.err"
+mv "$SET/tillands/settings.ini" "$SET/tillands/settings.bak"
+mkdir "$SET/tillands/settings.ini"
+run_until_frames "$TMP/a-dir.raw"
+check "settings: a file that cannot be read is named once on stderr" \
+  [ "$(grep -c "cannot read the settings file $SET/tillands/settings.ini" "$TMP/settings.err")" = 1 ]
+rmdir "$SET/tillands/settings.ini"
+# A frame rate above 1000: frames as fast as they are drawn, the loop still answering at once.
+printf '%s\nFrameRate=5000\n' "$SECTION" >"$SET/tillands/settings.ini"
+: >"$TMP/settings.err"
+XDG_CONFIG_HOME="$SET" "$T" --window 320x240 --data "$NOLOGO" 2>"$TMP/settings.err" &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+c0=$(cpu_seconds $pid)
+sleep 2
+c1=$(cpu_seconds $pid)
+echo "   (FrameRate=5000: $(awk -v a="$c0" -v b="$c1" 'BEGIN { printf "%.0f", (b - a) * 50 }') % of a core over 2 s)"
+start=$(date +%s%N)
+kill -TERM $pid
+wait_end $pid 3
+elapsed=$((($(date +%s%N) - start) / 1000000))
+check "settings: FrameRate=5000 is lowered to 1000 with a warning, and SIGTERM ends it within 1 s (${elapsed} ms)" \
+  bash -c "[ '$ENDED' = 0 ] && [ $elapsed -le 1000 ] && grep -q 'FrameRate=5000 is above 1000 frames per second; using 1000' '$TMP/settings.err'"
+rm -f "$SET/tillands/settings.ini"
+XDG_CONFIG_HOME="$SET" "$T" --save-settings --frame-rate 20 --sound on --animations 50 >/dev/null
+check "--save-settings writes plain numbers people can read" bash -c \
+  "grep -qx 'FrameRate=20' '$SET/tillands/settings.ini' && grep -qx 'Sound=1' '$SET/tillands/settings.ini' && \
+   grep -qx 'Num Animations=50' '$SET/tillands/settings.ini' && grep -qxF '$SECTION' '$SET/tillands/settings.ini'"
+XDG_CONFIG_HOME="$SET" "$T" --save-settings --sound off >/dev/null
+check "--save-settings keeps what it is not told" bash -c \
+  "grep -qx 'FrameRate=20' '$SET/tillands/settings.ini' && grep -qx 'Sound=0' '$SET/tillands/settings.ini'"
+
+echo "== hack sound"
+HS_PIDS=()
+printf '%s\nSound=1\n' "$SECTION" >"$SET/tillands/settings.ini"
+hack_with_sound() {  # AUDIOFILE X ARGS...: a hack in a host window moved to X
+  "$HOST" 320 240 >"$TMP/shost$2.out" &
+  PIDS+=($!)
+  HS_PIDS+=($!)
+  for i in $(seq 100); do [ -s "$TMP/shost$2.out" ] && break; sleep 0.1; done
+  local w
+  w=$(head -1 "$TMP/shost$2.out")
+  xdotool windowmove "$w" "$2" 0
+  for i in $(seq 50); do [ "$(xwininfo -id "$w" | awk '/Absolute upper-left X:/ { print $4 }')" = "$2" ] && break; sleep 0.1; done
+  env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" XDG_CONFIG_HOME="$SET" \
+    "$T" --window-id "$w" --data "$NOLOGO" "${@:3}" 2>/dev/null &
+  PIDS+=($!)
+  HS_PIDS+=($!)
+  for i in $(seq 50); do above "$(shot_window "$w" "$TMP/hs.png"; lit "$TMP/hs.png")" 0.5 && break; sleep 0.1; done
+}
+hack_with_sound "$TMP/h-default.raw" 0
+check "hack: silent by default, even with Sound=1 in the settings file" [ ! -e "$TMP/h-default.raw" ]
+hack_with_sound "$TMP/h-left.raw" 0 --sound on
+hack_with_sound "$TMP/h-right.raw" 600 --sound on
+check "hack: with --sound on, of two hacks only the one on the primary monitor's origin plays" \
+  bash -c "[ -e '$TMP/h-left.raw' ] && [ ! -e '$TMP/h-right.raw' ]"
+kill "${HS_PIDS[@]}" 2>/dev/null
+for p in "${HS_PIDS[@]}"; do wait "$p" 2>/dev/null; done
+rm -f "$SET/tillands/settings.ini"
 
 echo "== Debian package"
-rm -f "$BUILD"/tillands_*.deb
+rm -f "$BUILD"/tillands_*.deb "$BUILD"/tillands-data_*.deb
+PKG=
 if (cd "$BUILD" && cpack -G DEB >"$TMP/cpack.log" 2>&1); then
   DEB=$(ls "$BUILD"/tillands_*.deb | head -1)
+  DATADEB=$(ls "$BUILD"/tillands-data_*.deb | head -1)
   cp "$DEB" "$TMP/tillands.deb"
-  chmod 644 "$TMP/tillands.deb"
-  pass "package: cpack built $(basename "$DEB")"
+  cp "$DATADEB" "$TMP/tillands-data.deb"
+  chmod 644 "$TMP/tillands.deb" "$TMP/tillands-data.deb"
+  pass "package: cpack built $(basename "$DEB") and $(basename "$DATADEB")"
+  check "package: the world is Architecture: all in tillands-data, which tillands depends on" bash -c \
+    "[ \"\$(dpkg-deb -f '$TMP/tillands-data.deb' Architecture)\" = all ] && \
+     dpkg-deb -f '$TMP/tillands.deb' Depends | grep -q 'tillands-data (= '"
+  check "package: XScreenSaver only suggested (no Recommends dragging the daemon onto GNOME and KDE)" bash -c \
+    "[ \"\$(dpkg-deb -f '$TMP/tillands.deb' Suggests)\" = xscreensaver ] && [ -z \"\$(dpkg-deb -f '$TMP/tillands.deb' Recommends)\" ]"
   check "package: runtime dependencies worked out (libsdl2, libx11)" \
     bash -c "dpkg-deb -f '$TMP/tillands.deb' Depends | grep -q libsdl2 && dpkg-deb -f '$TMP/tillands.deb' Depends | grep -q libx11"
   PKG=$TMP/pkgroot
   mkdir -p "$PKG"
   dpkg-deb -x "$TMP/tillands.deb" "$PKG"
+  dpkg-deb -x "$TMP/tillands-data.deb" "$PKG"
   chmod 755 "$PKG"
-  for f in usr/bin/tillands usr/libexec/xscreensaver/tillands usr/share/xscreensaver/config/tillands.xml \
-    usr/share/tillands/data_v.dat usr/share/applications/tillands.desktop usr/share/man/man6/tillands.6.gz; do
+  for f in usr/bin/tillands usr/share/xscreensaver/config/tillands.xml usr/share/tillands/data_v.dat \
+    usr/share/applications/tillands.desktop usr/share/applications/screensavers/tillands.desktop \
+    usr/share/man/man6/tillands.6.gz; do
     check "package: holds /$f" [ -e "$PKG/$f" ]
   done
+  check "package: the hack is a link to the program, not a second copy" \
+    [ "$(readlink "$PKG/usr/libexec/xscreensaver/tillands")" = ../../bin/tillands ]
   check "package: the settings description parses" xmllint --noout "$PKG/usr/share/xscreensaver/config/tillands.xml"
   # The installed program finds the installed world beside it (here under a relocated prefix) and
   # runs past the intro into the scenes, as a user who cannot write into it.
@@ -323,14 +561,70 @@ if (cd "$BUILD" && cpack -G DEB >"$TMP/cpack.log" 2>&1); then
       LINT=(lintian)
     fi
     if [ ${#LINT[@]} -gt 0 ]; then
-      "${LINT[@]}" "$TMP/tillands.deb" >"$TMP/lintian.out" 2>&1
-      check "package: lintian reports no errors" bash -c "! grep -q '^E:' '$TMP/lintian.out'"
+      "${LINT[@]}" --info "$TMP/tillands.deb" "$TMP/tillands-data.deb" >"$TMP/lintian.out" 2>&1
+      check "package: lintian --info reports no errors and no warnings" bash -c "! grep -q '^[EW]:' '$TMP/lintian.out'"
       grep '^[EW]:' "$TMP/lintian.out"
     fi
   fi
 else
   fail "package: cpack failed (see below)"
   tail -20 "$TMP/cpack.log"
+fi
+
+echo "== XScreenSaver"
+# The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver:
+# it refuses to run hacks as root, so it runs as a test user with a home of its own.
+XUSER=tillandstest
+if [ "$(id -u)" = 0 ] && ! id "$XUSER" >/dev/null 2>&1; then
+  useradd -M -s /usr/sbin/nologin "$XUSER" 2>/dev/null
+fi
+if [ -z "$PKG" ]; then
+  fail "XScreenSaver: no package to run (see the package section)"
+elif ! id "$XUSER" >/dev/null 2>&1 || ! command -v xscreensaver >/dev/null; then
+  fail "XScreenSaver: no test user $XUSER or no xscreensaver (run as root, see scripts/deps.sh)"
+else
+  XH=$TMP/xss-home
+  mkdir -p "$XH"
+  chown -R "$XUSER" "$XH"
+  as_user() { runuser -u "$XUSER" -- env DISPLAY="$DISPLAY" HOME="$XH" \
+    PATH="$PKG/usr/libexec/xscreensaver:/usr/bin:/bin" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$XH/audio.raw" \
+    XDG_CONFIG_HOME="$XH/.config" "$@"; }
+  as_user "$PKG/usr/bin/tillands" --add-to-xscreensaver >"$TMP/add.out" 2>&1
+  check "XScreenSaver: --add-to-xscreensaver lists the hack after the system's own" bash -c \
+    "grep -q 'tillands --root' '$XH/.xscreensaver' && grep -q 'maze --root' '$XH/.xscreensaver'"
+  check "XScreenSaver: --add-to-xscreensaver warns that XScreenSaver will not find tillands.xml here" \
+    grep -q 'no tillands.xml' "$TMP/add.out"
+  # The user's choices as the settings window writes them: this hack only, sound ticked.
+  index=$(($(grep -c '\\n' "$XH/.xscreensaver") - 1))
+  sed -i 's/tillands --root/tillands --root --sound on/' "$XH/.xscreensaver"
+  printf '%s\n' 'mode:		one' "selected:	$index" 'lock:		False' 'fade:		False' 'unfade:		False' \
+    'splash:		False' 'timeout:	0:30:00' >>"$XH/.xscreensaver"
+  chown "$XUSER" "$XH/.xscreensaver"
+  as_user xscreensaver -no-splash >"$TMP/xscreensaver.log" 2>&1 &
+  XSS=$!
+  PIDS+=($XSS)
+  for i in $(seq 50); do as_user xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+  for round in 1 2; do
+    as_user xscreensaver-command -activate >/dev/null 2>&1
+    for i in $(seq 100); do pgrep -u "$XUSER" -x tillands >/dev/null && break; sleep 0.1; done
+    for i in $(seq 50); do shot_root "$TMP/xss$round.png"; above "$(lit "$TMP/xss$round.png")" 0.5 && break; sleep 0.1; done
+    check "XScreenSaver (round $round): activating it puts our frames on the screen" \
+      above "$(lit "$TMP/xss$round.png")" 0.5
+    if [ $round = 1 ]; then
+      hack=$(pgrep -u "$XUSER" -x tillands | head -1)
+      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" \
+        bash -c "ls -l /proc/$hack/fd 2>/dev/null | grep -q '$XH/audio.raw'"
+    fi
+    as_user xscreensaver-command -deactivate >/dev/null 2>&1
+    gone=no
+    for i in $(seq 50); do
+      pgrep -u "$XUSER" -x tillands >/dev/null || { gone=yes; break; }
+      sleep 0.1
+    done
+    check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
+  done
+  as_user xscreensaver-command -exit >/dev/null 2>&1
+  wait_end $XSS 3
 fi
 
 echo "== options"
@@ -342,11 +636,19 @@ check "no data found: one clear line, status 1" bash -c \
 check "a missing window id is reported, status 1" bash -c "! '$T' --window-id 0x7ffffff --data '$NOLOGO' 2>/dev/null"
 mkdir -p "$TMP/home"
 printf 'mode:\t\tone\nprograms:\t\\\n\t\tmaze --root \\n\n' >"$TMP/home/.xscreensaver"
-HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+cp "$TMP/home/.xscreensaver" "$TMP/xss.orig"
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null 2>&1
 cp "$TMP/home/.xscreensaver" "$TMP/xss.once"
-HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null
+HOME=$TMP/home "$T" --add-to-xscreensaver >/dev/null 2>&1
 check "--add-to-xscreensaver adds the entry once and keeps the rest" bash -c \
   "grep -q 'tillands --root' '$TMP/xss.once' && grep -q 'maze --root' '$TMP/xss.once' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
+sed -i 's/^\(\s*\)tillands --root/-\1tillands --root/' "$TMP/home/.xscreensaver"
+check "--add-to-xscreensaver switches an entry the user switched off on again" bash -c \
+  "HOME='$TMP/home' '$T' --add-to-xscreensaver 2>/dev/null | grep -q 'on again' && cmp -s '$TMP/xss.once' '$TMP/home/.xscreensaver'"
+HOME=$TMP/home "$T" --remove-from-xscreensaver >/dev/null
+check "--remove-from-xscreensaver gives back the file as it was" \
+  cmp -s "$TMP/xss.orig" "$TMP/home/.xscreensaver"
+check "--version" bash -c "'$T' --version | grep -qx 'tillands [0-9.]*'"
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

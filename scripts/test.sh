@@ -60,5 +60,6 @@ done
 echo "== Windows front end under Wine"
 if [ $win32_built = 1 ]; then bash scripts/test-win32.sh build/mingw build/release || status=1; else status=1; fi
 
+echo "== web page (WebAssembly) in headless chromium"; bash scripts/test-web.sh build/release || status=1
 if [ $status -ne 0 ]; then echo "== FAILED (see above)"; fi
 exit $status

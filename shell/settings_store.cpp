@@ -1,5 +1,6 @@
 #include "shell/settings_store.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +142,8 @@ class IniSettingsKey final : public SettingsKey {
     if (!name || !store_.Load(sections)) return false;
     for (const auto& s : sections) {
       if (Lower(s.name) != Lower(section_)) continue;
+      for (const auto& unreadable : s.unreadable)
+        if (unreadable == Lower(name)) return false;
       for (const auto& [valueName, value] : s.values)
         if (Lower(valueName) == Lower(name)) return CopyOut(value, buffer, size);
     }
@@ -154,7 +157,7 @@ class IniSettingsKey final : public SettingsKey {
     for (auto& s : sections)
       if (Lower(s.name) == Lower(section_)) target = &s;
     if (!target) {
-      sections.push_back({section_, {}});
+      sections.push_back({section_, {}, {}});
       target = &sections.back();
     }
     bool replaced = false;
@@ -164,6 +167,7 @@ class IniSettingsKey final : public SettingsKey {
         replaced = true;
       }
     if (!replaced) target->values.emplace_back(name, SettingsValue::Number(value));
+    std::erase(target->unreadable, Lower(name));
     return store_.Save(sections);
   }
 
@@ -189,13 +193,60 @@ bool IniSettingsStore::Load(std::vector<Section>& sections) const {
   sections.clear();
   std::error_code ec;
   if (!std::filesystem::exists(path_, ec)) return true;
+  if (std::filesystem::is_directory(path_, ec)) return false;
   std::ifstream in(path_, std::ios::binary);
   if (!in) return false;
   ParseSections(in, sections);
   return true;
 }
 
-void IniSettingsStore::ParseSections(std::istream& in, std::vector<Section>& sections) {
+namespace {
+
+// A number as people write it: decimal digits (spaces around them allowed), or "dword:" and 8 hex
+// digits as older versions of this program wrote it.
+bool ParseSettingsNumber(const std::string& text, uint32_t& number) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return false;
+  const size_t last = text.find_last_not_of(" \t");
+  const std::string t = text.substr(first, last - first + 1);
+  if (t.size() == 14 && Lower(t.substr(0, 6)) == "dword:") {
+    uint64_t v = 0;
+    for (size_t i = 6; i < t.size(); ++i) {
+      const char c = static_cast<char>(Lower(std::string(1, t[i]))[0]);
+      if (c >= '0' && c <= '9')
+        v = v * 16 + uint64_t(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        v = v * 16 + uint64_t(c - 'a' + 10);
+      else
+        return false;
+    }
+    number = static_cast<uint32_t>(v);
+    return true;
+  }
+  if (t.size() > 10) return false;
+  uint64_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + uint64_t(c - '0');
+  }
+  if (v > 0xFFFFFFFFull) return false;
+  number = static_cast<uint32_t>(v);
+  return true;
+}
+
+// "GamePath" is the one text the saver reads; every other value it knows is a number.
+bool HoldsText(const std::string& lowerName) {
+  return lowerName == "gamepath";
+}
+bool IsKnownNumber(const std::string& lowerName) {
+  return lowerName == "framerate" || lowerName == "num animations" || lowerName == "sound" ||
+         lowerName == "scale" || lowerName == "monitors";
+}
+
+}  // namespace
+
+void IniSettingsStore::ParseSections(std::istream& in, std::vector<Section>& sections,
+                                     std::vector<std::string>* problems) {
   sections.clear();
   std::string line;
   Section* current = nullptr;  // taken again after every push_back
@@ -212,7 +263,7 @@ void IniSettingsStore::ParseSections(std::istream& in, std::vector<Section>& sec
       for (auto& s : sections)
         if (Lower(s.name) == Lower(name)) current = &s;
       if (!current) {
-        sections.push_back({name, {}});
+        sections.push_back({name, {}, {}});
         current = &sections.back();
       }
       continue;
@@ -221,22 +272,51 @@ void IniSettingsStore::ParseSections(std::istream& in, std::vector<Section>& sec
     if (eq == std::string::npos || !current) continue;
     std::string name = line.substr(start, eq - start);
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    const std::string lowerName = Lower(name);
     std::string text = line.substr(eq + 1);
     SettingsValue value = SettingsValue::Text(text);
-    if (text.size() == 14 && Lower(text.substr(0, 6)) == "dword:") {
-      char* end = nullptr;
-      unsigned long number = std::strtoul(text.c_str() + 6, &end, 16);
-      if (end && *end == 0) value = SettingsValue::Number(static_cast<uint32_t>(number));
+    uint32_t number = 0;
+    bool unreadable = false;
+    if (!HoldsText(lowerName)) {
+      if (ParseSettingsNumber(text, number)) {
+        value = SettingsValue::Number(number);
+      } else if (IsKnownNumber(lowerName)) {
+        unreadable = true;
+        if (problems) problems->push_back(name + "=" + text + " is not a number (ignored)");
+      }
     }
     // The last of several lines for the same value wins, as a later write would.
+    std::erase(current->unreadable, lowerName);
+    if (unreadable) current->unreadable.push_back(lowerName);
     bool replaced = false;
     for (auto& [existing, stored] : current->values)
-      if (Lower(existing) == Lower(name)) {
+      if (Lower(existing) == lowerName) {
         stored = value;
         replaced = true;
       }
     if (!replaced) current->values.emplace_back(name, value);
   }
+}
+
+std::vector<std::string> IniSettingsStore::Problems() const {
+  std::vector<std::string> problems;
+  std::error_code ec;
+  if (path_.empty() || !std::filesystem::exists(path_, ec)) return problems;
+  std::ifstream in;
+  if (std::filesystem::is_directory(path_, ec))
+    errno = EISDIR;
+  else
+    in.open(path_, std::ios::binary);
+  if (!in.is_open()) {
+    problems.push_back("cannot read the settings file " + path_ + ": " + std::strerror(errno) +
+                       " (the defaults stand)");
+    return problems;
+  }
+  std::vector<Section> sections;
+  std::vector<std::string> values;
+  ParseSections(in, sections, &values);
+  for (const std::string& v : values) problems.push_back(path_ + ": " + v);
+  return problems;
 }
 
 bool IniSettingsStore::Save(const std::vector<Section>& sections) const {
@@ -246,11 +326,9 @@ bool IniSettingsStore::Save(const std::vector<Section>& sections) const {
     for (const auto& [name, value] : s.values) {
       out << name << '=';
       if (value.type == SettingsValueType::Number) {
-        char hex[16];
         uint32_t n = uint32_t(value.bytes[0]) | uint32_t(value.bytes[1]) << 8 |
                      uint32_t(value.bytes[2]) << 16 | uint32_t(value.bytes[3]) << 24;
-        std::snprintf(hex, sizeof hex, "dword:%08x", n);
-        out << hex;
+        out << n;
       } else {
         out.write(reinterpret_cast<const char*>(value.bytes.data()),
                   static_cast<std::streamsize>(value.bytes.empty() ? 0 : value.bytes.size() - 1));
@@ -283,7 +361,32 @@ std::unique_ptr<SettingsKey> IniSettingsStore::CreateKey(SettingsHive hive, cons
   const std::string name = SectionName(hive, path);
   for (const auto& s : sections)
     if (Lower(s.name) == Lower(name)) return std::make_unique<IniSettingsKey>(*this, name, true);
-  sections.push_back({name, {}});
+  sections.push_back({name, {}, {}});
   if (!Save(sections)) return nullptr;
   return std::make_unique<IniSettingsKey>(*this, name, true);
+}
+
+bool IniSettingsStore::WriteValues(SettingsHive hive, const std::string& path,
+                                   const std::vector<std::pair<std::string, SettingsValue>>& values) {
+  std::vector<Section> sections;
+  if (path_.empty() || !Load(sections)) return false;
+  const std::string name = SectionName(hive, path);
+  Section* target = nullptr;
+  for (auto& s : sections)
+    if (Lower(s.name) == Lower(name)) target = &s;
+  if (!target) {
+    sections.push_back({name, {}, {}});
+    target = &sections.back();
+  }
+  for (const auto& [valueName, value] : values) {
+    std::erase(target->unreadable, Lower(valueName));
+    bool replaced = false;
+    for (auto& [existing, stored] : target->values)
+      if (Lower(existing) == Lower(valueName)) {
+        stored = value;
+        replaced = true;
+      }
+    if (!replaced) target->values.emplace_back(valueName, value);
+  }
+  return Save(sections);
 }

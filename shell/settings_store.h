@@ -108,12 +108,16 @@ class MemorySettingsStore final : public SettingsStore {
 // The INI file store (Linux and headless). One file holds both hives, one section per key:
 //
 //   [HKEY_CURRENT_USER\Control Panel\Desktop\ScreenSaver.Tillands Bildschirmschoner]
-//   FrameRate=dword:0000000c
+//   FrameRate=12
+//   Sound=0
 //   GamePath=/usr/share/tillands
 //
-// A value written as dword:<8 hex digits> is a number; anything else is a text (kept as written, up to
-// the end of the line). Section and value names are matched without regard to case. Every write
-// rewrites the whole file (through a temporary file and a rename, so a crash never leaves half a file).
+// People write this file by hand, so a plain decimal number (up to 4294967295) is a number, as is the
+// older form dword:<8 hex digits>; "GamePath" is always a text. Any other text under a number's name
+// (FrameRate=fast) cannot be read: it reads as missing (the default stands) and is reported by
+// Problems(), but kept in the file. Section and value names are matched without regard to case.
+// Numbers are written in decimal. Every write rewrites the whole file (through a temporary file and a
+// rename, so a crash never leaves half a file).
 
 class IniSettingsStore final : public SettingsStore {
  public:
@@ -125,12 +129,25 @@ class IniSettingsStore final : public SettingsStore {
 
   const std::string& Path() const { return path_; }
 
+  // Sets several values of one key in a single rewrite of the file (other values stay): a reader
+  // sees the old file or the new one, never some of the values. False when it could not be written.
+  bool WriteValues(SettingsHive hive, const std::string& path,
+                   const std::vector<std::pair<std::string, SettingsValue>>& values);
+
   struct Section {
     std::string name;                                           // as written
     std::vector<std::pair<std::string, SettingsValue>> values;  // in file order
+    std::vector<std::string> unreadable;  // lower-case names of numbers written as other text
   };
   // The parser on its own: the sections of a settings text (the fuzz harness feeds it directly).
-  static void ParseSections(std::istream& in, std::vector<Section>& sections);
+  // problems (if given) receives a line for every value that cannot be read.
+  static void ParseSections(std::istream& in, std::vector<Section>& sections,
+                            std::vector<std::string>* problems = nullptr);
+
+  // What a user should hear about the file: that it exists but cannot be read, or its values that
+  // cannot be read (one line each, without the program's name). Empty when all is well or there is
+  // no file.
+  std::vector<std::string> Problems() const;
 
   // $XDG_CONFIG_HOME/tillands/settings.ini, else $HOME/.config/tillands/settings.ini; empty when
   // neither variable is set.

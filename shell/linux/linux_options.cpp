@@ -11,12 +11,16 @@ const char* const kLinuxUsage =
     "       tillands --root | --window-id ID   as an XScreenSaver hack\n"
     "       tillands --headless [options]      render frames to files (see tillands --headless --help)\n"
     "       tillands --add-to-xscreensaver     add the saver to the programs of ~/.xscreensaver\n"
+    "       tillands --remove-from-xscreensaver  take it out of ~/.xscreensaver again\n"
+    "       tillands --save-settings [options] write the options into the settings file\n"
     "\n"
     "The full-screen saver ends on a key, a mouse button or a mouse move of more than 5 pixels; it\n"
     "covers the whole X screen (all monitors, one window over their bounding box).\n"
     "\n"
     "options (one or two dashes):\n"
     "  --window [WxH]     a window of W x H pixels (default 1280x720)\n"
+    "  --wm-fullscreen    full screen as the window manager's full-screen window (EWMH) instead of\n"
+    "                     one above it: for compositors (Wayland) that give keys only to managed windows\n"
     "  --root             draw into the root window (an XScreenSaver hack)\n"
     "  --window-id ID     draw into the window ID (decimal or 0x-hex); $XSCREENSAVER_WINDOW is used\n"
     "                     the same way and wins over --root\n"
@@ -29,10 +33,13 @@ const char* const kLinuxUsage =
     "  --data DIR         the data directory (wins over \"GamePath\")\n"
     "  --seed N           seed of the random generators, 0..4294967295\n"
     "  --help             this text\n"
+    "  --version          the program's version\n"
     "\n"
     "Settings are kept in $XDG_CONFIG_HOME/tillands/settings.ini (FrameRate, Num Animations, Sound,\n"
-    "GamePath, Scale); options given here win over them. Data: --data, else GamePath, else the\n"
-    "installed demo world (share/tillands beside the program's installation), else the build tree's.\n";
+    "GamePath, Scale; plain decimal numbers, see tillands(6)); options given here win over them, and\n"
+    "--save-settings writes them there. As a hack the saver is silent unless given --sound on. Data:\n"
+    "--data, else GamePath, else the installed demo world (share/tillands beside the program's\n"
+    "installation), else the build tree's.\n";
 
 namespace {
 
@@ -79,7 +86,7 @@ bool ParseWindowId(const char* text, uint64_t& id) {
 bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreensaverWindow,
                          LinuxOptions& options, std::string& error) {
   options = LinuxOptions{};
-  bool window = false, help = false, add = false;
+  bool window = false, help = false, add = false, remove = false, save = false, version = false;
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--headless") == 0) {
       // The renderer parses its own options.
@@ -111,6 +118,8 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
                  false;
         ++i;
       }
+    } else if (arg == "-wm-fullscreen") {
+      options.managedFullScreen = true;
     } else if (arg == "-root") {
       options.root = true;
     } else if (arg == "-window-id") {
@@ -123,7 +132,7 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.showFps = true;
     } else if (arg == "-fps" || arg == "-frame-rate") {
       if (!value()) return false;
-      if (!ParseNumber(v, 1000, n) || n == 0)
+      if (!ParseNumber(v, kMaxLinuxFrameRate, n) || n == 0)
         return error = "bad " + given + " '" + v + "': expected 1..1000", false;
       options.frameRate = static_cast<uint32_t>(n);
     } else if (arg == "-animations") {
@@ -158,6 +167,12 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
       options.seed = static_cast<uint32_t>(n);
     } else if (arg == "-add-to-xscreensaver") {
       add = true;
+    } else if (arg == "-remove-from-xscreensaver") {
+      remove = true;
+    } else if (arg == "-save-settings") {
+      save = true;
+    } else if (arg == "-version") {
+      version = true;
     } else {
       return error = "unknown option '" + given + "' (see --help)", false;
     }
@@ -169,8 +184,14 @@ bool ParseLinuxArguments(int argc, const char* const* argv, const char* xscreens
     return error = std::string("bad $XSCREENSAVER_WINDOW '") + xscreensaverWindow + "'", false;
   if (help)
     options.kind = LinuxRunKind::Help;
+  else if (version)
+    options.kind = LinuxRunKind::Version;
   else if (add)
     options.kind = LinuxRunKind::AddToXScreenSaver;
+  else if (remove)
+    options.kind = LinuxRunKind::RemoveFromXScreenSaver;
+  else if (save)
+    options.kind = LinuxRunKind::SaveSettings;
   else if (options.windowId != 0 || options.root)
     options.kind = LinuxRunKind::Hack;
   else if (window)

@@ -12,21 +12,28 @@
 #include <string>
 
 enum class LinuxRunKind {
-  FullScreen,         // `tillands`: covers the screen, ends on input (the saver's rules)
-  Window,             // `tillands --window [WxH]`: a resizable window for watching
-  Hack,               // XScreenSaver hack: draws into a given window, ends on SIGTERM/SIGINT only
-  Headless,           // `tillands --headless ...`: the renderer to files
-  Help,               // --help
-  AddToXScreenSaver,  // --add-to-xscreensaver
+  FullScreen,              // `tillands`: covers the screen, ends on input (the saver's rules)
+  Window,                  // `tillands --window [WxH]`: a resizable window for watching
+  Hack,                    // XScreenSaver hack: draws into a given window, ends on SIGTERM/SIGINT only
+  Headless,                // `tillands --headless ...`: the renderer to files
+  Help,                    // --help
+  Version,                 // --version
+  AddToXScreenSaver,       // --add-to-xscreensaver
+  RemoveFromXScreenSaver,  // --remove-from-xscreensaver
+  SaveSettings,            // --save-settings [options]: writes the settings file
 };
+
+// The highest frame rate the Linux saver takes, from the command line or the settings file.
+constexpr uint32_t kMaxLinuxFrameRate = 1000;
 
 struct LinuxOptions {
   LinuxRunKind kind = LinuxRunKind::FullScreen;
   uint16_t windowWidth = 1280;  // --window WxH
   uint16_t windowHeight = 720;
-  bool root = false;      // -root / --root
-  uint64_t windowId = 0;  // -window-id or $XSCREENSAVER_WINDOW; 0: none
-  bool showFps = false;   // -fps
+  bool root = false;               // -root / --root
+  uint64_t windowId = 0;           // -window-id or $XSCREENSAVER_WINDOW; 0: none
+  bool showFps = false;            // -fps
+  bool managedFullScreen = false;  // --wm-fullscreen: full screen through the window manager
   // Settings given on the command line win over the settings file.
   std::optional<uint32_t> animations;  // "Num Animations"
   std::optional<uint32_t> frameRate;   // "FrameRate"

@@ -11,20 +11,37 @@ SdlSoundSink::~SdlSoundSink() {
   if (subsystemStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
+bool SdlSoundSink::DeviceLost() const {
+  return device_ != 0 && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+}
+
+void SdlSoundSink::Close() {
+  if (device_) SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  converted_.clear();  // the next device may want another format
+}
+
 bool SdlSoundSink::Open() {
+  if (triedOpen_ && !device_ && lost_ && static_cast<int32_t>(SDL_GetTicks() - retryAtMs_) >= 0)
+    triedOpen_ = false;  // after a loss, try again now and then
   if (triedOpen_) return device_ != 0;
   triedOpen_ = true;
   // The program handles SIGTERM and SIGINT itself (an XScreenSaver hack must end promptly on them).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-  subsystemStarted_ = true;
+  if (!subsystemStarted_) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    subsystemStarted_ = true;
+  }
   SDL_AudioSpec want{}, have{};
   want.freq = 22050;
   want.format = AUDIO_S16SYS;
   want.channels = 1;
   want.samples = 1024;
   device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
-  if (device_ == 0) return false;
+  if (device_ == 0) {
+    retryAtMs_ = SDL_GetTicks() + 3000;
+    return false;
+  }
   frequency_ = have.freq;
   format_ = have.format;
   channels_ = have.channels;
@@ -38,6 +55,12 @@ bool SdlSoundSink::Playing() const {
 
 void SdlSoundSink::PlayNamedSound(const char* resourceName) {
   if (!resourceName) return;
+  if (DeviceLost()) {
+    // Its queue never drains: without this every later cue would be dropped as "still playing".
+    Close();
+    lost_ = true;
+    triedOpen_ = false;
+  }
   if (!Open()) {
     ++silent_;
     return;

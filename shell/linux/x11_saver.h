@@ -10,7 +10,12 @@
 // the window is resized) and reaches the window with one XPutImage.
 //
 // Full screen covers the X screen: one override-redirect window over the bounding box of every
-// monitor (the root window's size), with the keyboard and the pointer grabbed.
+// monitor (the root window's size), with the keyboard and the pointer grabbed; or, with
+// managedFullScreen, a window the window manager makes full screen (_NET_WM_STATE_FULLSCREEN).
+//
+// The parts: x11_saver.cpp (the platform and its loop), x11_window (the window of each mode),
+// x11_picture (the image and its presentation paths), x11_input (input and grabs), x11_process
+// (signals and X errors).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +32,7 @@ struct X11SaverOptions {
   uint16_t windowHeight = 720;
   uint64_t windowId = 0;  // Hack: the window, or 0 for the root window
   bool showFps = false;
+  bool managedFullScreen = false;  // FullScreen: a window-manager full-screen window (EWMH)
   std::optional<uint32_t> seed;
 };
 

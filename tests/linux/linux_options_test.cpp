@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -102,6 +105,53 @@ TEST(LinuxOptions, BadInputIsRefusedWithAReason) {
   const char* args[] = {"tillands"};
   EXPECT_FALSE(ParseLinuxArguments(1, args, "garbage", o, error));
   EXPECT_NE(error.find("XSCREENSAVER_WINDOW"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Every argument the settings description (tillands.xml) can hand to the hack goes through the parser
+// and changes what it should: XScreenSaver shows a hack whose options fail as a crash.
+TEST(LinuxOptions, EveryArgumentOfTheSettingsDescriptionParses) {
+  std::ifstream in(std::string(TL_SOURCE_DIR) + "/shell/linux/install/tillands.xml");
+  std::stringstream all;
+  all << in.rdbuf();
+  const std::string xml = all.str();
+  ASSERT_FALSE(xml.empty());
+  const std::regex attribute(R"re(\s(arg|arg-set|arg-unset)="([^"]*)")re");
+  const std::regex range(R"re(low="(\d+)"\s+high="(\d+)")re");
+  size_t seen = 0;
+  for (std::sregex_iterator it(xml.begin(), xml.end(), attribute), end; it != end; ++it) {
+    std::string value = (*it)[2];
+    // A slider's "%" takes both ends of its range.
+    std::vector<std::string> values = {value};
+    const size_t percent = value.find('%');
+    if (percent != std::string::npos) {
+      std::smatch r;
+      const std::string rest = xml.substr(size_t(it->position()));
+      ASSERT_TRUE(std::regex_search(rest, r, range)) << value;
+      values = {value.substr(0, percent) + r[1].str(), value.substr(0, percent) + r[2].str()};
+    }
+    for (const std::string& v : values) {
+      std::vector<std::string> words = {"--root"};
+      std::istringstream split(v);
+      for (std::string w; split >> w;)
+        if (w != "--root") words.push_back(w);
+      std::vector<const char*> args;
+      for (const std::string& w : words) args.push_back(w.c_str());
+      LinuxOptions o;
+      ASSERT_TRUE(Parse(args, o)) << v;
+      EXPECT_EQ(o.kind, LinuxRunKind::Hack) << v;
+      const bool changed = o.showFps || o.animations || o.frameRate || o.sound || o.scale;
+      EXPECT_EQ(changed, words.size() > 1) << v;
+      ++seen;
+    }
+  }
+  EXPECT_GE(seen, 9u);  // the command, two sliders at both ends, sound, three sizes, the frame rate
+  LinuxOptions o;
+  ASSERT_TRUE(Parse({"--root", "--sound", "on"}, o));
+  EXPECT_EQ(o.sound, std::optional<bool>(true));
 }
 
 }  // namespace

@@ -6,6 +6,11 @@
 
 #include "shell/linux/sdl_sound.h"
 #include "shell/linux/x11_saver.h"
+
+// Xlib last: its macros would rename words of the headers above.
+// clang-format off
+#include "shell/linux/x11_picture.h"
+// clang-format on
 #include "shell/resources/resources.h"
 
 namespace {
@@ -93,6 +98,27 @@ TEST_F(SdlSoundTest, DropsWhilePlayingAndPlaysAgainAfterAStop) {
   EXPECT_EQ(sink.Played(), 2u);
 }
 
+// A device that stops for good mid-run (SDL reports it stopped) keeps its queue: sound must come back
+// on a new device instead of every later cue being dropped as "still playing".
+TEST_F(SdlSoundTest, ADeviceLostMidRunIsOpenedAgain) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  class LosingSink final : public SdlSoundSink {
+   public:
+    bool lost = false;
+
+   protected:
+    bool DeviceLost() const override { return lost && HasDevice(); }
+  } sink;
+  sink.PlayNamedSound("longsound");
+  ASSERT_EQ(sink.Played(), 1u);
+  sink.lost = true;
+  sink.PlayNamedSound("longsound");
+  sink.lost = false;
+  EXPECT_EQ(sink.Dropped(), 0u);
+  EXPECT_EQ(sink.Played(), 2u);
+  EXPECT_TRUE(sink.HasDevice());
+}
+
 TEST_F(SdlSoundTest, WithoutADeviceTheSaverRunsSilent) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   SdlSoundSink sink;
@@ -103,6 +129,32 @@ TEST_F(SdlSoundTest, WithoutADeviceTheSaverRunsSilent) {
   EXPECT_EQ(sink.Played(), 0u);
   sink.StopAll();
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The window's pixel for a palette colour in every true-colour format the saver draws into.
+TEST(X11Picture, PixelValuesForEveryDepth) {
+  auto pixel = [](int depth, unsigned long r, unsigned long g, unsigned long b, uint8_t red, uint8_t green,
+                  uint8_t blue) {
+    Visual visual{};
+    visual.red_mask = r;
+    visual.green_mask = g;
+    visual.blue_mask = b;
+    X11Picture picture(nullptr, &visual, depth, false);
+    return picture.PixelValue(red, green, blue);
+  };
+  EXPECT_EQ(pixel(24, 0xFF0000, 0xFF00, 0xFF, 0x12, 0x34, 0x56), 0x123456u);
+  // 32 bits (an ARGB window): the alpha bits are set, or a compositor shows the saver transparent.
+  EXPECT_EQ(pixel(32, 0xFF0000, 0xFF00, 0xFF, 0x12, 0x34, 0x56), 0xFF123456u);
+  // 30 bits: white is 1023, not 1020, on every channel.
+  EXPECT_EQ(pixel(30, 0x3FF00000, 0xFFC00, 0x3FF, 255, 255, 255), 0x3FFFFFFFu);
+  EXPECT_EQ(pixel(30, 0x3FF00000, 0xFFC00, 0x3FF, 0x80, 0, 1), (0x202u << 20) | 0x4u);
+  // 16 bits, 5-6-5.
+  EXPECT_EQ(pixel(16, 0xF800, 0x7E0, 0x1F, 255, 255, 255), 0xFFFFu);
+  EXPECT_EQ(pixel(16, 0xF800, 0x7E0, 0x1F, 0x80, 0x40, 0x08), (0x10u << 11) | (0x10u << 5) | 0x1u);
 }
 
 }  // namespace

@@ -65,7 +65,6 @@ TEST(XScreenSaverConfig, ListsOfOtherShapes) {
   EXPECT_FALSE(XScreenSaverConfigHasTillands(kUserConfig));
   // A hack whose name merely contains the word is not ours.
   EXPECT_FALSE(XScreenSaverConfigHasTillands("programs: \\\n  tillandsia --root \\n\n"));
-  EXPECT_TRUE(XScreenSaverConfigHasTillands("programs: \\\n  - /usr/bin/tillands --root \\n\n"));
   // An empty list.
   const std::string empty = AddTillandsToXScreenSaverConfig("mode: one\nprograms:\nlock: False\n", "");
   EXPECT_EQ(Entries(empty), std::vector<std::string>{"tillands --root"});
@@ -76,6 +75,34 @@ TEST(XScreenSaverConfig, ListsOfOtherShapes) {
   const std::string fresh = AddTillandsToXScreenSaverConfig("mode: one\n", defaults);
   EXPECT_EQ(Entries(fresh), (std::vector<std::string>{"maze --root", "helix --root", "tillands --root"}));
   EXPECT_EQ(fresh.find("*"), std::string::npos);
+}
+
+// An entry the user switched off ("-" in front) is no entry that runs: adding switches it on where it
+// stands, removing takes it (and only it) out.
+TEST(XScreenSaverConfig, SwitchedOffEntriesAndRemoval) {
+  const std::string off =
+      "selected: 1\nprograms:\t\\\n\t\tmaze --root\t\\n\\\n-\t\t/usr/bin/tillands --root\t\\n\\\n"
+      "- GL:\t\tgears --root\t\\n\nlock: False\n";
+  EXPECT_EQ(FindTillandsInXScreenSaverConfig(off), XScreenSaverEntry::Disabled);
+  EXPECT_FALSE(XScreenSaverConfigHasTillands(off));
+  const std::string on = AddTillandsToXScreenSaverConfig(off, "");
+  EXPECT_EQ(Entries(on),
+            (std::vector<std::string>{"maze --root", "/usr/bin/tillands --root", "- GL:\t\tgears --root"}));
+  EXPECT_EQ(FindTillandsInXScreenSaverConfig(on), XScreenSaverEntry::Enabled);
+
+  for (const std::string& config : {off, on}) {
+    const std::string removed = RemoveTillandsFromXScreenSaverConfig(config);
+    EXPECT_EQ(Entries(removed), (std::vector<std::string>{"maze --root", "- GL:\t\tgears --root"}));
+    EXPECT_EQ(FindTillandsInXScreenSaverConfig(removed), XScreenSaverEntry::Absent);
+    EXPECT_NE(removed.find("lock: False\n"), std::string::npos);
+  }
+  // Ours last, on the first line, or alone: the list stays well formed.
+  const std::string added = AddTillandsToXScreenSaverConfig(kUserConfig, "");
+  EXPECT_EQ(RemoveTillandsFromXScreenSaverConfig(added), kUserConfig);
+  EXPECT_EQ(
+      Entries(RemoveTillandsFromXScreenSaverConfig("x: 1\nprograms: tillands --root \\n\\\n  maze \\n\n")),
+      std::vector<std::string>{"maze"});
+  EXPECT_TRUE(Entries(RemoveTillandsFromXScreenSaverConfig("x: 1\nprograms: tillands --root \\n\n")).empty());
 }
 
 TEST(XScreenSaverConfig, FileEditIsAtomicAndIdempotent) {
@@ -110,6 +137,10 @@ TEST(XScreenSaverConfig, FileEditIsAtomicAndIdempotent) {
     EXPECT_EQ(dir.ReadText("locked/.xscreensaver"), kUserConfig);
   }
   chmod(dir.File("locked").c_str(), 0700);
+  // Removal edits the same way; a second removal changes nothing.
+  ASSERT_EQ(RemoveTillandsFromXScreenSaverFile(path, error), 0) << error;
+  EXPECT_EQ(dir.ReadText("home/.xscreensaver"), kUserConfig);
+  EXPECT_EQ(RemoveTillandsFromXScreenSaverFile(path, error), 1);
 }
 
 }  // namespace

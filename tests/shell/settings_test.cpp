@@ -11,6 +11,13 @@ namespace {
 constexpr SettingsHive kUser = SettingsHive::CurrentUser;
 constexpr SettingsHive kUsers = SettingsHive::Users;
 
+std::string ReadGamePathForTest(SettingsStore& store) {
+  auto key = store.OpenKey(SettingsHive::CurrentUser, kSettingsKeyPath);
+  char buffer[260] = {};
+  uint32_t size = sizeof buffer - 1;
+  return key && key->ReadValue("GamePath", buffer, &size) ? std::string(buffer) : std::string("(none)");
+}
+
 SaverSettings Load(MemorySettingsStore& store) {
   SaverSettings s;
   LoadSettings(s, store);
@@ -167,6 +174,57 @@ TEST(IniSettingsStore, RoundTripsBothKeysAndKeepsForeignValues) {
   ASSERT_NE(reopened.OpenKey(kUsers, kDefaultUserSettingsKeyPath), nullptr);
   // Opening for reading never writes.
   EXPECT_FALSE(key->WriteNumber("FrameRate", 1));
+}
+
+// The file as people write it: plain decimal numbers, the older dword: form still read; text where a
+// number belongs reads as missing (the default stands), is reported, and survives a save.
+TEST(IniSettingsStore, HandWrittenNumbersAndValuesThatCannotBeRead) {
+  tl_test::TempDir dir;
+  const std::string section = std::string("[HKEY_CURRENT_USER\\") + kSettingsKeyPath + "]\n";
+  const std::string path = dir.WriteText("settings.ini", section + "FrameRate = 25 \nSound=0\nScale=2\n");
+  IniSettingsStore store(path);
+  SaverSettings s;
+  LoadSettings(s, store);
+  EXPECT_EQ(s.frameRate, 25);
+  EXPECT_EQ(s.soundOn, 0);
+  EXPECT_EQ(s.scale, 2);
+  EXPECT_TRUE(store.Problems().empty());
+
+  dir.WriteText("settings.ini",
+                section + "FrameRate=dword:0000000c\nNum Animations=fast\nSound=on\nGamePath=42\n");
+  s = SaverSettings{};
+  LoadSettings(s, store);
+  EXPECT_EQ(s.frameRate, 12);
+  EXPECT_EQ(s.numAnimations, kDefaultNumAnimations);
+  EXPECT_EQ(s.soundOn, 1);  // missing in an existing key: on
+  EXPECT_EQ(ReadGamePathForTest(store), "42");
+  EXPECT_EQ(store.Problems(),
+            (std::vector<std::string>{path + ": Num Animations=fast is not a number (ignored)",
+                                      path + ": Sound=on is not a number (ignored)"}));
+  // Saving writes decimal numbers and keeps what it could not read, unless it writes that value.
+  SaveSettings(SaverSettings{30, 40, 0}, store);
+  const std::string text = dir.ReadText("settings.ini");
+  EXPECT_NE(text.find("FrameRate=30\n"), std::string::npos);
+  EXPECT_NE(text.find("Num Animations=40\n"), std::string::npos);
+  EXPECT_NE(text.find("GamePath=42\n"), std::string::npos);
+  EXPECT_TRUE(store.Problems().empty());
+
+  ASSERT_TRUE(
+      store.WriteValues(kUser, kSettingsKeyPath,
+                        {{"Sound", SettingsValue::Number(1)}, {"GamePath", SettingsValue::Text("/d")}}));
+  s = SaverSettings{};
+  LoadSettings(s, store);
+  EXPECT_EQ(s.frameRate, 30);
+  EXPECT_EQ(s.soundOn, 1);
+  EXPECT_EQ(ReadGamePathForTest(store), "/d");
+
+  // A file that exists but cannot be read is said so (here a folder in its place: root reads files
+  // whatever their permissions).
+  IniSettingsStore folder(dir.File("folder.ini"));
+  dir.MakeDir("folder.ini");
+  EXPECT_EQ(folder.Problems(),
+            std::vector<std::string>{"cannot read the settings file " + dir.File("folder.ini") +
+                                     ": Is a directory (the defaults stand)"});
 }
 
 }  // namespace
