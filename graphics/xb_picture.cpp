@@ -42,12 +42,24 @@ uint32_t U32(const uint8_t* p) {
   XB_FatalError("XB_PICTURE - file %s - corrupt data: %s", XB_CutPath(name, 80).c_str(), what);
 }
 
-void CheckSize(const char* name, int64_t width, int64_t height, uint16_t format) {
-  if (width <= 0 || height <= 0 || !XB_BitmapSizeAllowed(width, height, format))
+// A picture without pixels (a width or height of 0) is no damage to the file's structure: the load of
+// that picture fails with a warning and its caller goes on without it (no logo, no text colours, a
+// remap table left out) instead of the whole program stopping. Returns false for it.
+bool CheckSize(const char* name, int64_t width, int64_t height, uint16_t format) {
+  if (width == 0 || height == 0) {
+    XB_Warning("XB_PICTURE - file %s - the picture has no pixels (%lld x %lld)", XB_CutPath(name, 80).c_str(),
+               static_cast<long long>(width), static_cast<long long>(height));
+    return false;
+  }
+  if (width < 0 || height < 0 || !XB_BitmapSizeAllowed(width, height, format))
     XB_FatalError("XB_PICTURE - file %s - corrupt data: picture size %lld x %lld is out of range",
                   XB_CutPath(name, 80).c_str(), static_cast<long long>(width),
                   static_cast<long long>(height));
+  return true;
 }
+
+// Longest pad beyond the width a PCX line may carry (lines aligned to 8 bytes need up to 7).
+constexpr int64_t kMaxPcxLinePad = 7;
 
 void DecodePcx(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*& bitmap,
                XB_PALETTE*& palette) {
@@ -56,11 +68,14 @@ void DecodePcx(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*&
       int64_t{static_cast<int16_t>(U16(data + 8))} - static_cast<int16_t>(U16(data + 4)) + 1;
   const int64_t height =
       int64_t{static_cast<int16_t>(U16(data + 10))} - static_cast<int16_t>(U16(data + 6)) + 1;
-  CheckSize(name, width, height, XB_PIXELS_8);
-  // A scan line is the width rounded up to an even length; painting programs pad lines further and
-  // say so in the bytes-per-line field (byte 66), which is used whenever it covers the width.
+  if (!CheckSize(name, width, height, XB_PIXELS_8)) return;
+  // A scan line is the width rounded up to an even length. Painting programs may pad lines further and
+  // say so in the bytes-per-line field (byte 66), but many writers leave junk there and other readers
+  // ignore it: the field is believed only when it covers the width with a pad of at most
+  // kMaxPcxLinePad bytes, else the width decides (a stray value must not spoil a file that loads).
   const int64_t storedLine = U16(data + 66);
-  const int64_t lineLength = storedLine >= width ? storedLine : (width + 1) & ~int64_t{1};
+  const int64_t lineLength =
+      storedLine >= width && storedLine <= width + kMaxPcxLinePad ? storedLine : (width + 1) & ~int64_t{1};
   // Refuse headers whose size the file cannot possibly hold before allocating anything. A line of
   // L = 63 q + r pixels takes at least q two-byte runs of 63, plus one more run when r > 1 or a single
   // literal byte when r == 1 (never more than L literal bytes).
@@ -112,7 +127,7 @@ void DecodeBmp(const char* name, const uint8_t* data, uint32_t size, XB_BITMAP*&
   if (!plain && !rle8) XB_FatalError("The bitmap to load was compressed.\n");
 
   const int64_t rows = height < 0 ? -int64_t{height} : height;
-  CheckSize(name, width, rows, bitCount == 8 ? XB_PIXELS_8 : XB_PIXELS_32);
+  if (!CheckSize(name, width, rows, bitCount == 8 ? XB_PIXELS_8 : XB_PIXELS_32)) return;
   if (offset > size) Corrupt(name, "the BMP pixel data offset lies past the end of the file");
 
   if (bitCount == 8) {
@@ -217,6 +232,7 @@ void XB_PICTURE::Decode(const char* name, const uint8_t* data, uint32_t size) {
     palette_ = nullptr;
     throw;
   }
+  if (!bitmap_) return;  // a picture without pixels: not loaded (warned above)
   bitmap_->SetPalette(palette_);
   loaded_ = 1;
 }

@@ -3,7 +3,9 @@
 // until the palette is taken away with DetachPalette).
 //
 // Header sizes, offsets and counts come from files users edit: anything that does not fit the file is
-// a fatal error naming it, and encoded data that would place pixels outside the bitmap is clipped.
+// a fatal error naming it, and encoded data that would place pixels outside the bitmap is clipped. A
+// picture of width or height 0 is warned about and stays unloaded (no bitmap, no palette), so that
+// callers for which the picture is optional go on without it.
 #pragma once
 
 #include <cstdint>

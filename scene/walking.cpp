@@ -13,7 +13,6 @@ namespace {
 constexpr int kPlacementTries = 10000;
 constexpr int kAnimalRedraws = 10000;
 constexpr long kPathSimulationSteps = 1L << 20;
-constexpr int kIdleDraws = 200;
 
 bool HasVerticalLeg(const ActorSlot& actor) {
   return actor.firstDirection == kDirN || actor.firstDirection == kDirS || actor.secondDirection == kDirN ||
@@ -332,22 +331,24 @@ static const int16_t kIdleCodes[21] = {1000, 1001, 1002, 1003, 1005, 1006, 1007,
                                        2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010, 2012, 2013};
 
 void PickIdleAnimation(SaverApplication& app, ActorSlot& actor) {
-  for (int draw = 0; draw < kIdleDraws; ++draw) {
+  // Look for a match before drawing: a creature with none of the codes falls back to the plain walk
+  // code (standing in place) without touching the random stream, and one with any of them draws until
+  // a draw finds one, however rare it is, so the stream advances by exactly the draws the choice
+  // took. The generator's period is 2^31 - 2 and every residue of 21 comes up in it, so the loop ends.
+  bool hasAny = false;
+  for (int16_t code : kIdleCodes)
+    hasAny = hasAny || SceneHasCreatureAnimation(actor.creatureName, code, actor.firstDirection);
+  if (!hasAny) {
+    actor.animationCode = 1000;
+    return;
+  }
+  for (;;) {
     const int16_t code = kIdleCodes[SceneRandom(app, 20)];
     if (SceneHasCreatureAnimation(actor.creatureName, code, actor.firstDirection)) {
       actor.animationCode = code;
       return;
     }
   }
-  // The creature has none of the idle codes this draw found: try every code once in order, and fall
-  // back to the plain walk code, whose standing form is the walk animation in place.
-  for (int16_t code : kIdleCodes) {
-    if (SceneHasCreatureAnimation(actor.creatureName, code, actor.firstDirection)) {
-      actor.animationCode = code;
-      return;
-    }
-  }
-  actor.animationCode = 1000;
 }
 
 bool WalkToPoint(SaverApplication& app, ActorSlot& actor, float targetX, float targetY, int32_t activity,

@@ -2,10 +2,14 @@
 // its fixed buffers, and the compiled .cif cache.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/xb_archive_writer.h"
 #include "base/xb_error.h"
+#include "base/xb_file.h"
 #include "base/xb_ini_file_reader.h"
 #include "base/xb_string_array.h"
 #include "tests/common/fatal_test.h"
@@ -90,6 +94,13 @@ TEST_F(IniReaderTest, ValueQueriesWalkTheLine) {
   ASSERT_TRUE(r.NextKey());
   EXPECT_EQ(r.GetValueType(), XB_INI_VALUE_NONE);
   EXPECT_EQ(r.NextKey(), nullptr);  // end of the lines
+
+  // Numbers beyond 32 bits stop at the ends of the signed range.
+  dir.WriteText("big.ini", "[S]\nBig = 2147483647, 2147483648, 99999999999, -2147483648, -99999999999\n");
+  XB_INI_FILE_READER big("big.ini", false);
+  ASSERT_TRUE(big.FindSection("S") && big.NextKey());
+  for (int32_t expected : {2147483647, 2147483647, 2147483647, -2147483647 - 1, -2147483647 - 1})
+    EXPECT_EQ(big.GetIntValue(), expected);
 }
 
 // A '.' reads as a number but holds no digit: the read gives 0 and still moves on, so a loop that
@@ -186,6 +197,9 @@ TEST_F(IniReaderTest, IncludeFailuresAreFatal) {
   XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("d0.ini", false), "#include nested deeper than 32");
   dir.WriteText("m.ini", "#include \"missing.ini\"\n");
   XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("m.ini", false), "missing.ini");
+  // Two quotes with nothing between them name a file too: one that cannot exist.
+  dir.WriteText("e.ini", "#include \"\"\n");
+  XB_EXPECT_FATAL_THROW(XB_INI_FILE_READER("e.ini", false), "XB_FILE::OpenForReading - file  - errno");
 }
 
 TEST_F(IniReaderTest, OversizedInputIsCutNeverOverflows) {
@@ -276,6 +290,35 @@ TEST_F(IniReaderTest, CacheIsWrittenBesideTheTextAsTheFileLayerFindsIt) {
   XB_INI_FILE_READER r("DATA_V\\creatures\\desc.ini", true);
   EXPECT_TRUE(r.LoadedFromCache());
   EXPECT_EQ(r.CountSections("a"), 1u);
+}
+
+// A description that lives only in the packed data file is read from there, includes and all; its
+// cache goes under the name asked for, in the directory of that name when it exists on disk, and is
+// silently left out when it does not.
+TEST_F(IniReaderTest, ADescriptionInsideThePackedFileIsReadAndCachedBesideItsName) {
+  auto bytes = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
+  std::string error;
+  ASSERT_TRUE(XB_WriteArchive(
+      "data_v.dat",
+      {{"Data_V\\Descs\\packed.ini", bytes("[A]\nB = 7\n#include \"Data_V\\Descs\\more.ini\"\n")},
+       {"Data_V\\Descs\\more.ini", bytes("[C]\nD = \"x\"\n")}},
+      &error))
+      << error;
+  auto archive = std::make_unique<XB_ARCHIVE>("data_v.dat");
+  ASSERT_GE(RegisterArchive(archive.get()), 0);
+  {
+    XB_INI_FILE_READER r("DATA_V\\descs\\PACKED.ini", true);
+    EXPECT_FALSE(r.LoadedFromCache());
+    EXPECT_EQ(Dump(r), (LineList{"[S]A", "[K]B 7", "[S]C", "[K]D \"x\""}));
+  }
+  EXPECT_FALSE(dir.Exists("Data_V")) << "no directory is made for the cache";
+  std::filesystem::create_directories(dir.File("Data_V/Descs"));
+  { XB_INI_FILE_READER r("DATA_V\\descs\\PACKED.ini", true); }
+  EXPECT_TRUE(dir.Exists("Data_V/Descs/PACKED.cif")) << "the asked name, in the directory found";
+  archive.reset();
+  XB_INI_FILE_READER cached("DATA_V\\descs\\PACKED.ini", true);
+  EXPECT_TRUE(cached.LoadedFromCache());
+  EXPECT_EQ(Dump(cached), (LineList{"[S]A", "[K]B 7", "[S]C", "[K]D \"x\""}));
 }
 
 }  // namespace

@@ -195,6 +195,12 @@ TEST_F(FileTest, ArchiveMembersReadAsFilesOfTheirOwn) {
   char text[XB_MAX_PATH] = {};
   ASSERT_TRUE(XB_FILE::ResolvePath("data_v\\\\logo.txt", text));
   EXPECT_STREQ(text, "data_v\\logo.txt");  // members answer with the normalised name
+  // A name of 259 characters, the longest a path buffer holds, comes back whole.
+  const std::string longest = "Data_V\\" + std::string(248, 'n') + ".txt";
+  ASSERT_EQ(longest.size(), size_t(XB_MAX_PATH - 1));
+  auto deep = MakeArchive("deep.dat", {{longest, Bytes("x")}});
+  ASSERT_TRUE(XB_FILE::ResolvePath(longest.c_str(), text));
+  EXPECT_EQ(std::string(text), longest);
 }
 
 TEST_F(FileTest, PlainFilesWinAndLowerSlotsWin) {

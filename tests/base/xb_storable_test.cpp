@@ -154,6 +154,11 @@ TEST_F(StorableTest, RegisteredClassesLoadWithTheirVersion) {
   auto loaded = LoadAs<Probe>("probe.obj");
   ASSERT_TRUE(loaded);
   EXPECT_EQ(loaded->value, 3007u);
+  // Registering the class again replaces its loader.
+  XB_RegisterStorableClass(Probe::kClassId, [](XB_FILE& file, uint16_t) -> XB_STORABLE* {
+    return new Probe(file.ReadU32() + 50u);
+  });
+  EXPECT_EQ(LoadAs<Probe>("probe.obj")->value, 57u);
 
   // A nested object of the wrong class is refused by name, not used as the wrong type.
   XB_FILE f("probe.obj", true);

@@ -174,6 +174,7 @@ void WriteDescriptions(const fs::path& root, const SyntheticWorldOptions& option
     }
     creatures << "\n";
   }
+  creatures << options.extraCreatures;
   WriteFile(dir / "z_creature_descriptions.ini", creatures.str());
 
   std::ostringstream remaps;

@@ -20,6 +20,7 @@ struct SyntheticWorldOptions {
   uint16_t storkFlightFrames = 120;  // length of the stork's flying animation in ticks
   bool withIdleAnimations = true;    // false: creatures have none of the idle codes
   bool withLogo = false;             // also write Logo.bmp (64 x 48) and Logo.txt
+  std::string extraCreatures;        // INI sections appended to the creature descriptions
 };
 
 // Every creature name the scenes use.

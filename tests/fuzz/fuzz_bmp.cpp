@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     XB_PICTURE picture("fuzz.bmp", data, static_cast<uint32_t>(size));
     XB_BITMAP* bitmap = picture.GetBitmap();
+    if (!bitmap) return 0;  // a picture without pixels is not loaded
     XB_BITMAP target8(40, 30), target32(40, 30, XB_PIXELS_32);
     const int32_t x = size > 2 ? static_cast<int8_t>(data[2]) : 0;
     const int32_t y = size > 3 ? static_cast<int8_t>(data[3]) : 0;

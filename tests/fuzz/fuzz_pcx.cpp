@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     XB_PICTURE picture("fuzz.pcx", data, static_cast<uint32_t>(size));
     XB_BITMAP* bitmap = picture.GetBitmap();
+    if (!bitmap) return 0;  // a picture without pixels is not loaded
     XB_BITMAP target(48, 40);
     const int32_t x = size > 4 ? static_cast<int8_t>(data[4]) : 0;
     const int32_t y = size > 6 ? static_cast<int8_t>(data[6]) : 0;

@@ -163,6 +163,11 @@ TEST_F(HiColourTest, ShadeDarkensExactlyTheClippedRectangle) {
   XB_InstallPixelFormat16(XB_PIXEL_FORMAT_16::Rgb565());
   b16.Shade(nullptr);
   EXPECT_EQ(b16.GetPixels16()[0], 0x7BEF);  // each channel halved
+  XB_BITMAP r16(3, 2, XB_PIXELS_16);
+  for (int i = 0; i < 6; ++i) r16.GetPixels16()[i] = 0xFFFF;
+  r16.ShadeRect(nullptr, XB_RECT(1, 1, 5, 5));  // only the lower right two pixels
+  EXPECT_EQ(std::vector<uint16_t>(r16.GetPixels16(), r16.GetPixels16() + 6),
+            (std::vector<uint16_t>{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0x7BEF, 0x7BEF}));
 }
 
 TEST(BitmapTest, SpanHelpersHonourPitchesAndUnalignedStarts) {

@@ -133,6 +133,9 @@ TEST(BobDrawingTest, RemappedShadowAndMaskDraws) {
   EXPECT_EQ(Pixels(*b), (Bytes{40, 40, 0, 0}));
   lib->DrawBob(2, *b, 0, 0, 0);  // levels as colours, level 255 transparent
   EXPECT_EQ(Pixels(*b), (Bytes{0, 40, 7, 7}));
+  b->Fill(40);
+  lib->DrawBob(0, *b, 1, 0, 1);  // the remap table stays set after remapped draws
+  EXPECT_EQ(Pixels(*b), (Bytes{40, 2, 3, 4}));
   EXPECT_EQ(lib->GetRemapTable(), kT.plus1);
   EXPECT_EQ(lib->GetShadowTable(), kT.zero);
 }
@@ -200,6 +203,45 @@ TEST(BobDrawingTest, HiColourDraws) {
   XB_UninstallPixelFormat16();
   lib->DrawBobShadow(1, b16, 0, 0, kT.zero);  // no 16-bit descriptor: nothing
   EXPECT_EQ(b16.GetPixels16()[0], 0x000F);
+
+  // A shadow bob darkens 16-bit pixels through the descriptor's half mask, while shading a bitmap
+  // uses the pixel the descriptor makes of grey 127: with a half mask that differs, each keeps its own.
+  XB_PIXEL_FORMAT_16 odd = XB_PIXEL_FORMAT_16::Rgb565();
+  odd.halfMask = 0x0421;  // pixel(127, 127, 127) is 0x7BEF
+  XB_InstallPixelFormat16(odd);
+  XB_BITMAP s16(2, 1, XB_PIXELS_16), g16(2, 1, XB_PIXELS_16);
+  for (XB_BITMAP* t : {&s16, &g16}) t->GetPixels16()[0] = t->GetPixels16()[1] = 0xFFFF;
+  lib->DrawBobShadow(1, s16, 0, 0, kT.zero);
+  g16.Shade(nullptr);
+  EXPECT_EQ(std::vector<uint16_t>(s16.GetPixels16(), s16.GetPixels16() + 2),
+            (std::vector<uint16_t>{0x0421, 0x0421}));
+  EXPECT_EQ(std::vector<uint16_t>(g16.GetPixels16(), g16.GetPixels16() + 2),
+            (std::vector<uint16_t>{0x7BEF, 0x7BEF}));
+  XB_UninstallPixelFormat16();
+
+  // Through a mask, hi-colour pixels take the packed bob's own palette first, then the library's,
+  // then the default one; neither the mask's palette nor the bitmap's own palette plays a part.
+  XB_PALETTE green, blue;
+  for (int i = 0; i < 256; ++i) {
+    green.SetColour(i, XB_PALETTE_ENTRY::Rgb(0, static_cast<uint8_t>(i), 0));
+    blue.SetColour(i, XB_PALETTE_ENTRY::Rgb(0, 0, static_cast<uint8_t>(i)));
+  }
+  other.SetColour(4, XB_PALETTE_ENTRY::Rgb(1, 2, 3));
+  XB_BITMAP t32(2, 1, XB_PIXELS_32);
+  t32.SetPalette(&green);
+  lib->SetEntryPalette(2, &green);
+  auto through = [&] {
+    t32.GetPixels32()[0] = t32.GetPixels32()[1] = 7;
+    lib->DrawBobThroughMask(0, 2, 100, t32, 0, 0, kT.plus1, kT.plus1);  // column 1 only: 2 -> 4
+    return std::vector<uint32_t>(t32.GetPixels32(), t32.GetPixels32() + 2);
+  };
+  EXPECT_EQ(through(), (std::vector<uint32_t>{7, 0x010203}));
+  lib->SetEntryPalette(0, nullptr);
+  EXPECT_EQ(through(), (std::vector<uint32_t>{7, 0x040000})) << "the library palette";
+  lib->SetLibraryPalette(nullptr);
+  XB_InstallDefaultPalette(&blue);
+  EXPECT_EQ(through(), (std::vector<uint32_t>{7, 0x000004})) << "the default palette";
+  XB_UninstallDefaultPalette();
   XB_UninstallPixelFormat32();
 }
 

@@ -29,16 +29,18 @@ void Buffer(Bytes& b, const Bytes& bytes) {
   U16(b, 10), U16(b, 0), U32(b, static_cast<uint32_t>(bytes.size()));
   Append(b, bytes);
 }
-void Entry(Bytes& b, uint16_t kind, int32_t x, int32_t y, int32_t w, int32_t h, int32_t firstRow) {
+void Entry(Bytes& b, uint16_t kind, int32_t x, int32_t y, int32_t w, int32_t h, int32_t firstRow,
+           uint32_t palette = 0) {
   U16(b, kind), U16(b, 0);
   for (int32_t v : {x, y, w, h, firstRow}) U32(b, static_cast<uint32_t>(v));
-  U32(b, 0);  // palette reference, stored as 0
+  U32(b, palette);  // palette reference, stored as 0 by our writer
 }
 
 // A library numbered from 7: bob 7 a packed 3 x 2 bob at offset (-1, -2) whose second row starts at
 // column 1; bob 8 empty; bob 9 a 2 x 1 shadow bob. The row table lists bob 9's row first,
-// so that a reader taking rows in entry order would draw the wrong ones.
-Bytes HandMadeLibrary() {
+// so that a reader taking rows in entry order would draw the wrong ones. `junk` bytes follow the pixel
+// bytes in their buffer beyond the size the header gives, and `palette` fills the entries' palette field.
+Bytes HandMadeLibrary(const Bytes& junk = {}, uint32_t palette = 0) {
   const Bytes pixels = {
       2, 11, 12, 0x81, 0,  // bob 7 row 0 at byte 0: two pixels, a skip of one (the row end)
       1, 13, 0,            // bob 7 row 1 at byte 5: one pixel
@@ -51,11 +53,13 @@ Bytes HandMadeLibrary() {
   U32(b, static_cast<uint32_t>(pixels.size()));
   b.resize(b.size() + 16, 0);  // reserved
   Bytes table;
-  Entry(table, XB_BOB_PACKED, -1, -2, 3, 2, 1);
-  Entry(table, XB_BOB_NONE, 0, 0, 0, 0, 0);
-  Entry(table, XB_BOB_SHADOW, 0, 0, 2, 1, 0);
+  Entry(table, XB_BOB_PACKED, -1, -2, 3, 2, 1, palette);
+  Entry(table, XB_BOB_NONE, 0, 0, 0, 0, 0, palette);
+  Entry(table, XB_BOB_SHADOW, 0, 0, 2, 1, 0, palette);
   Buffer(b, table);
-  Buffer(b, pixels);
+  Bytes stored = pixels;
+  Append(stored, junk);
+  Buffer(b, stored);
   Bytes rows;
   U32(rows, 8);                // bob 9's row
   U32(rows, 0);                // bob 7 row 0: byte 0, column 0
@@ -103,6 +107,14 @@ TEST_F(FileBytesTest, HandMadeBobLibraryReadsDrawsAndIsWrittenBackByteForByte) {
 
   ASSERT_TRUE(SaveObjectToFile(*lib, "again.bmd", true));
   EXPECT_EQ(dir.Read("again.bmd"), file);
+
+  // A pixel buffer longer than the size in use is written cut to that size, and the palette
+  // references (run-time values) are written as 0.
+  dir.Write("loose.bmd", HandMadeLibrary({0xEE, 0xEE, 0xEE, 0xEE}, 0x12345678));
+  std::unique_ptr<XB_BOB_MANAGER> loose(dynamic_cast<XB_BOB_MANAGER*>(LoadObjectFromFile("loose.bmd")));
+  ASSERT_NE(loose, nullptr);
+  ASSERT_TRUE(SaveObjectToFile(*loose, "tight.bmd", true));
+  EXPECT_EQ(dir.Read("tight.bmd"), file);
 }
 
 TEST_F(FileBytesTest, HandMadeFontReadsItsLineHeightAndGlyphsAndIsWrittenBackByteForByte) {

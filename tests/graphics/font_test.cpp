@@ -21,7 +21,7 @@ using gfx_test::Bitmap8;
 using gfx_test::Pixels;
 
 // Glyphs: 'A' 2 wide of colour 1, 'B' 3 wide of colour 2, 'i' 1 wide, 'a' 4 wide, 'b' 5 wide,
-// 'x' and 'y' 1 wide; line height 3. Every glyph is one row high.
+// 'x' and 'y' 1 wide, '_' 6 wide of colour 8; line height 3. Every glyph is one row high.
 std::unique_ptr<XB_FONT> TestFont() {
   FontBuilder builder(3);
   builder.AddGlyph('A', *Bitmap8({{1, 1}}), 0);
@@ -31,6 +31,7 @@ std::unique_ptr<XB_FONT> TestFont() {
   builder.AddGlyph('b', *Bitmap8({{4, 4, 4, 4, 4}}), 0);
   builder.AddGlyph('x', *Bitmap8({{6}}), 0);
   builder.AddGlyph('y', *Bitmap8({{7}}), 0, 0, 1);  // sits one pixel lower
+  builder.AddGlyph('_', *Bitmap8({{8, 8, 8, 8, 8, 8}}), 0);
   return std::unique_ptr<XB_FONT>(builder.Build());
 }
 
@@ -43,6 +44,9 @@ TEST(FontTest, WidthsCountOnePixelOfSpacingAndMeasureSpacesAsI) {
   EXPECT_EQ(font->GetTextWidth("a b"), 5 + 2 + 6);
   EXPECT_EQ(font->GetTextWidth("a\tZb"), 5 + 2 + 0 + 6);
   EXPECT_EQ(font->GetTextWidth(""), 0);
+  EXPECT_EQ(font->GetTextWidth(nullptr), 0);
+  // Measuring takes '_' as its own glyph (drawing skips it like a space, below).
+  EXPECT_EQ(font->GetTextWidth("a_"), 5 + 7);
 }
 
 TEST(FontTest, TextAdvancesBreaksLinesAndUsesTheTextColour) {
@@ -52,6 +56,8 @@ TEST(FontTest, TextAdvancesBreaksLinesAndUsesTheTextColour) {
   b.PutText("A");  // no font: nothing
   EXPECT_EQ(Pixels(b), Bytes(144, 0));
   EXPECT_EQ(b.SetFont(font.get()), nullptr);
+  b.PutText(nullptr);  // no text: nothing
+  EXPECT_EQ(Pixels(b), Bytes(144, 0));
   b.DrawText(1, 0, "A_B");
   EXPECT_EQ(b.Row(0)[1], 1);
   EXPECT_EQ(b.Row(0)[2], 1);
@@ -60,6 +66,18 @@ TEST(FontTest, TextAdvancesBreaksLinesAndUsesTheTextColour) {
   EXPECT_EQ(b.Row(0)[6], 2);
   EXPECT_EQ(b.Row(0)[8], 2);
   EXPECT_EQ(b.GetCursorX(), 1 + 3 + 2 + 4);
+  // A tab as well.
+  const Bytes underscored = Pixels(b);
+  b.Fill(0);
+  b.DrawText(1, 0, "A\tB");
+  EXPECT_EQ(Pixels(b), underscored);
+  // The cursor reaches the glyph drawing as a signed 16-bit value: 65536 + 2 draws at 2, 65535 at -1.
+  b.Fill(0);
+  b.DrawText(65536 + 2, 0, "B");
+  EXPECT_EQ(Bytes(b.Row(0), b.Row(0) + 6), (Bytes{0, 0, 2, 2, 2, 0}));
+  b.Fill(0);
+  b.DrawText(65535, 1, "B");
+  EXPECT_EQ(Bytes(b.Row(1), b.Row(1) + 4), (Bytes{2, 2, 0, 0}));
 
   // x, LF, LF, y: a single line break (line height 3 + 2); three LFs give two; CR LF is one; LF CR two.
   b.Fill(0);
@@ -110,6 +128,14 @@ TEST(FontTest, FontFilesRoundTripAndMustHoldABobLibrary) {
   wrong[0] = 40, wrong[6] = 3, wrong[8] = 50;
   dir.Write("wrong.fnt", wrong);
   XB_EXPECT_FATAL_THROW(delete LoadObjectFromFile("wrong.fnt"), "wrong.fnt");
+  // A font without glyphs measures and draws nothing, and refuses to be saved.
+  XB_FONT bare(3, nullptr);
+  EXPECT_EQ(bare.GetTextWidth("AB"), 0);
+  XB_BITMAP b(4, 4);
+  b.Fill(0);
+  bare.DrawChar(b, 'A', 0, 0);
+  EXPECT_EQ(Pixels(b), Bytes(16, 0));
+  XB_EXPECT_FATAL_THROW(SaveObjectToFile(bare, "bare.fnt", true), "cannot save a font without glyphs");
   dir.Leave();
 }
 

@@ -25,6 +25,10 @@ TEST(PaletteTest, NearestColourWeighsGreenMostAndKeepsTheFirstOfEquals) {
   p.SetColour(4, XB_PALETTE_ENTRY::Rgb(0, 0, 40));  // 360000
   p.SetColour(5, XB_PALETTE_ENTRY::Rgb(0, 10, 0));  // 422500
   EXPECT_EQ(p.FindNearestColour(XB_PALETTE_ENTRY::Rgb(0, 0, 0)), 3);
+  // Red weighs 29 and blue 15: red 15 and blue 29 lie equally far from black, and the first one wins.
+  p.SetColour(8, XB_PALETTE_ENTRY::Rgb(0, 0, 29));
+  p.SetColour(9, XB_PALETTE_ENTRY::Rgb(15, 0, 0));
+  EXPECT_EQ(p.FindNearestColour(XB_PALETTE_ENTRY::Rgb(0, 0, 0)), 8);
   p.SetColour(7, XB_PALETTE_ENTRY::Rgb(1, 2, 3));
   p.SetColour(200, XB_PALETTE_ENTRY::Rgb(1, 2, 3));
   EXPECT_EQ(p.FindNearestColour(XB_PALETTE_ENTRY::Rgb(1, 2, 3)), 7);
@@ -95,6 +99,8 @@ TEST(PaletteTest, NearestColourSearchGivesTheLinearSearchAnswers) {
 TEST(PaletteTest, HiColourTablesFollowTheDescriptorAndTheColours) {
   XB_PALETTE p = DistinctPalette();
   EXPECT_EQ(p.Get16BitTable(), nullptr);
+  EXPECT_EQ(XB_PIXEL_FORMAT_16{}.Pixel(255, 255, 255), 0);  // a descriptor not marked valid makes 0
+  EXPECT_EQ(XB_PIXEL_FORMAT_32{}.Pixel(255, 255, 255), 0u);
   EXPECT_EQ(p.Get16BitColour(5), 0);
   EXPECT_EQ(p.Get32BitColour(5), 0u);
   XB_InstallPixelFormat16(XB_PIXEL_FORMAT_16::Rgb565());

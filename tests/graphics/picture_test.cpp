@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "base/xb_error.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_palette.h"
 #include "tests/common/fatal_test.h"
@@ -81,6 +82,7 @@ TEST(PictureTest, PcxOddWidthDropsThePadColumnAndRunsStopAtTheLine) {
   ASSERT_NE(picture->GetPalette(), nullptr);
   EXPECT_EQ(b->GetPalette(), picture->GetPalette());
   EXPECT_EQ(picture->GetPalette()->GetColour(3), XB_PALETTE_ENTRY::Rgb(3, 0, 252));
+  EXPECT_EQ(picture->GetPalette()->GetColour(255), XB_PALETTE_ENTRY::Rgb(255, 0, 0));  // the last triple
   EXPECT_TRUE(picture->IsLoaded());
 }
 
@@ -97,6 +99,10 @@ TEST(PictureTest, BmpUncompressedRowsArePaddedAndEitherOrderGivesTheSameBitmap) 
   EXPECT_EQ(a->GetPalette()->GetColour(16), XB_PALETTE_ENTRY{});
   auto c = Decode("c.bm", Bmp(3, 2, 8, 0, 0, bottomUp));  // ".bm" counts as BMP
   EXPECT_EQ(c->GetPalette()->GetColour(200), (XB_PALETTE_ENTRY{200, 100, 55, 0}));
+  // More than 256 colours used: the 256 entries there are, and no more is read.
+  auto d = Decode("d.bmp", Bmp(3, 2, 8, 0, 300, bottomUp));
+  EXPECT_EQ(d->GetPalette()->GetColour(255), (XB_PALETTE_ENTRY{255, 127, 0, 0}));
+  EXPECT_EQ(gfx_test::Pixels(*d->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
 }
 
 TEST(PictureTest, BmpWithV4AndV5HeadersTakesItsColoursFromAfterTheHeader) {
@@ -138,9 +144,34 @@ TEST(PictureTest, PcxLinesFollowTheStoredBytesPerLine) {
   // Width 3 with an odd 3 bytes per line (no pad byte at all).
   auto odd = Decode("odd.pcx", withLine(2, 1, 3, {1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(gfx_test::Pixels(*odd->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
-  // A field smaller than the width is not trusted: lines are the even-rounded width.
-  auto small = Decode("small.pcx", withLine(2, 1, 2, {1, 2, 3, 9, 4, 5, 6, 9}));
-  EXPECT_EQ(gfx_test::Pixels(*small->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6}));
+  // Width 1 padded to 8 bytes per line: the widest pad still believed.
+  auto eightOfOne = Decode("one.pcx", withLine(0, 1, 8, {1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(gfx_test::Pixels(*eightOfOne->GetBitmap()), (Bytes{1, 2}));
+  // A field smaller than the width, or with more pad than any writer uses (junk some writers leave
+  // there), is not trusted: lines are the even-rounded width, and the file loads.
+  for (uint16_t stray : {2, 11, 0x4000, 0xFFFF}) {
+    auto p = Decode("stray.pcx", withLine(2, 1, stray, {1, 2, 3, 9, 4, 5, 6, 9}));
+    EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{1, 2, 3, 4, 5, 6})) << stray;
+  }
+}
+
+// A picture without pixels is that picture's load failure (its callers go on without it), not a
+// stop of the program: no bitmap, no palette, not loaded, and a warning that names the file.
+TEST(PictureTest, AZeroSizedPictureIsNotLoadedButWarned) {
+  const std::pair<const char*, Bytes> empties[] = {
+      {"wide0.pcx", Pcx(4, 0, 3, 1, {})},       {"high0.pcx", Pcx(0, 7, 1, 6, {})},
+      {"wide0.bmp", Bmp(0, 2, 8, 0, 0, {})},    {"high0.bmp", Bmp(2, 0, 24, 0, 0, {})},
+      {"rle0.bmp", Bmp(3, 0, 8, 1, 0, {0, 1})},
+  };
+  for (const auto& [name, bytes] : empties) {
+    auto p = Decode(name, bytes);
+    EXPECT_EQ(p->GetBitmap(), nullptr) << name;
+    EXPECT_EQ(p->GetPalette(), nullptr) << name;
+    EXPECT_FALSE(p->IsLoaded()) << name;
+    EXPECT_NE(std::string(XB_LastWarning()).find(std::string(name) + " - the picture has no pixels"),
+              std::string::npos)
+        << XB_LastWarning();
+  }
 }
 
 // The size pre-check must let through every file the decoder can read: run-encoded lines of
@@ -174,6 +205,21 @@ TEST(PictureTest, TrueColourBmpsBecome32BitBitmapsWithoutPalette) {
   EXPECT_EQ(rgb->GetBitmap()->GetPixels32()[1], 0x605040u);
   auto rgbx = Decode("t.bmp", Bmp(1, -2, 32, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(rgbx->GetBitmap()->GetPixels32()[1], 0x070605u);
+  // Three rows of 24-bit pixels: bottom-up files store the last row first, top-down ones the first.
+  const Bytes rowA = {1, 2, 3, 4, 5, 6, 0, 0}, rowB = {7, 8, 9, 10, 11, 12, 0, 0},
+              rowC = {13, 14, 15, 16, 17, 18, 0, 0};
+  auto join = [](std::initializer_list<Bytes> rows) {
+    Bytes out;
+    for (const Bytes& r : rows) out.insert(out.end(), r.begin(), r.end());
+    return out;
+  };
+  auto up = Decode("up.bmp", Bmp(2, 3, 24, 0, 0, join({rowC, rowB, rowA})));
+  auto down = Decode("down.bmp", Bmp(2, -3, 24, 0, 0, join({rowA, rowB, rowC})));
+  for (const auto* p : {&up, &down}) {
+    const uint32_t* px = (*p)->GetBitmap()->GetPixels32();
+    EXPECT_EQ(std::vector<uint32_t>(px, px + 6),
+              (std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x0C0B0A, 0x0F0E0D, 0x121110}));
+  }
   XB_UninstallPixelFormat32();
 }
 
@@ -184,6 +230,9 @@ TEST(PictureTest, Rle8FillsUpwardsAndClipsEverythingOutside) {
   const Bytes data = {2, 5, 0, 3, 7, 8, 9, 0, 0, 0, 0, 2, 1, 1, 9, 1, 0, 1};
   auto p = Decode("r.bmp", Bmp(4, 3, 8, 1, 0, data));
   EXPECT_EQ(gfx_test::Pixels(*p->GetBitmap()), (Bytes{0xEE, 1, 1, 1, 0xEE, 0xEE, 0xEE, 0xEE, 5, 5, 7, 8}));
+  // A literal run in the middle of a row: the row goes on after its bytes and pad byte.
+  auto mid = Decode("m.bmp", Bmp(6, 1, 8, 1, 0, {0, 3, 7, 8, 9, 0, 2, 5, 0, 1}));
+  EXPECT_EQ(gfx_test::Pixels(*mid->GetBitmap()), (Bytes{7, 8, 9, 5, 5, 0xEE}));
   // Deltas that leave the bitmap stop the decoding without writing anywhere.
   auto up = Decode("u.bmp", Bmp(2, 2, 8, 1, 0, {0, 2, 0, 5, 3, 3, 0, 1}));
   EXPECT_EQ(gfx_test::Pixels(*up->GetBitmap()), Bytes(4, 0xEE));
@@ -210,7 +259,8 @@ TEST(PictureTest, UnknownAndUnsupportedFormatsAreFatal) {
                   "The bitmap to load was compressed\\.");
   XB_EXPECT_FATAL_THROW(Decode("logo.bmp", Bmp(1, 1, 24, 3, 0, {0, 0, 0, 0})),
                         "The bitmap to load was compressed.");
-  XB_EXPECT_FATAL_THROW(Decode("logo", bmp), "Unknown GFX format");
+  XB_EXPECT_FATAL_THROW(Decode("logo", bmp), "Unknown GFX format : \n");      // no extension at all
+  XB_EXPECT_FATAL_THROW(Decode("logo.bx", bmp), "Unknown GFX format : .bx");  // ".b" alone is not ".bm"
 }
 
 TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
@@ -220,6 +270,11 @@ TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
   XB_EXPECT_FATAL_THROW(Decode("big.pcx", Pcx(0, 0, 29999, 29999, {1})), "big.pcx - corrupt data");
   // 2000 x 300 is allowed in principle, but these few bytes cannot hold its scan lines.
   XB_EXPECT_FATAL_THROW(Decode("short.pcx", Pcx(0, 0, 1999, 299, {1, 2, 3})), "short.pcx - corrupt data");
+  // Lines of 126 pixels take at least two two-byte runs each: 300 of them cannot fit in the 769 bytes
+  // after the header (the palette and its marker included).
+  XB_EXPECT_FATAL_THROW(
+      Decode("runs.pcx", Pcx(0, 0, 125, 299, {})),
+      "runs.pcx - corrupt data: the PCX header asks for more scan lines than the file holds");
   // Every byte after the header is a one-pixel run (two bytes per pixel): 384 pixels for 400 wanted.
   Bytes cut = Pcx(0, 0, 99, 3, {});
   cut.resize(128 + 768);
@@ -238,6 +293,8 @@ TEST(PictureTest, HeadersThatDoNotFitTheFileAreFatalAndNameIt) {
   colours[28] = 8;  // now 8-bit, but the file has no room for a colour table
   XB_EXPECT_FATAL_THROW(Decode("colours.bmp", colours), "colours.bmp - corrupt data");
   XB_EXPECT_FATAL_THROW(Decode("rle.bmp", Bmp(4, 4, 8, 1, 0, {2, 5, 0, 7, 1})), "rle.bmp - corrupt data");
+  XB_EXPECT_FATAL_THROW(Decode("delta.bmp", Bmp(4, 4, 8, 1, 0, {2, 5, 0, 2, 1})),
+                        "delta.bmp - corrupt data: the BMP run-length data ends");
   XB_EXPECT_FATAL_THROW(Decode("down.bmp", Bmp(4, -4, 8, 1, 0, {0, 1})), "down.bmp - corrupt data");
 }
 

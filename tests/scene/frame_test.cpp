@@ -230,6 +230,34 @@ TEST(PhaseClock, WindDownClearsFadesOrSendsAwayEachActivityByItsRule) {
   EXPECT_EQ(app.frameCounter, 0u) << "the new phase counts its frames from 0";
 }
 
+// The first pass is not the only one: on every frame of the wind-down a creature whose target lies on
+// the screen (one that got it after the first pass) is sent off the screen, for good.
+TEST(PhaseClock, EveryWindDownFrameSendsOffCreaturesWhoseTargetIsOnTheScreen) {
+  SceneWorld world(Screen(800, 600));
+  SaverApplication& app = world.app();
+  world.BeginScenes();
+  world.ClearPool();
+  ActorSlot& holder = world.NewActor();  // keeps the pool busy: an activity the wind-down leaves alone
+  holder.activity = 15;
+  app.phaseDeadline = world.clock.NowMs();
+  RunPhaseClock(app);  // the first pass
+  ASSERT_TRUE(app.windingDown);
+  int frame = 0;
+  for (int32_t activity : {kActIdle, kActWoodcutterChopping, kActLargeVisitorStanding, kActFamilyMeeting}) {
+    SCOPED_TRACE("activity " + std::to_string(activity) + ", frame " + std::to_string(++frame));
+    ActorSlot& a = world.NewActor();
+    std::strcpy(a.creatureName, "civilian");
+    a.activity = activity, a.animationCode = 2000;
+    a.x = 300, a.y = 250, a.targetX = 420, a.targetY = 330;
+    RunPhaseClock(app);
+    ASSERT_TRUE(app.windingDown);
+    EXPECT_EQ(a.activity, kActWalker);
+    EXPECT_EQ(a.animationCode, 1000);
+    EXPECT_TRUE(a.finishPending);
+    EXPECT_FALSE(OnScreen(app, a.targetX, a.targetY)) << a.targetX << "," << a.targetY;
+  }
+}
+
 TEST(PhaseClock, TextPhaseHasOnlyCrossingWalkersAndEndsIntoAFreshScenePhase) {
   SceneWorld world(Screen(800, 600));
   SaverApplication& app = world.app();

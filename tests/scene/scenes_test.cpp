@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
@@ -14,6 +15,8 @@
 #include "scene/frame_update.h"
 #include "scene/scenes.h"
 #include "scene/walking.h"
+#include "staticdata/application_services.h"
+#include "staticdata/ve_animation_state.h"
 #include "tests/scene/scene_world.h"
 
 namespace {
@@ -459,6 +462,128 @@ TEST_F(ScenesTest, StorkFliesLevelWithADipAndStartsWithinItsBand) {
   }
   EXPECT_EQ(lo, 25);
   EXPECT_EQ(hi, 600 - 300);
+}
+
+// Building workers stand and work facing the way their plot gives them: on the small site the trainee
+// east and the master north-east; on the large one north-west, north-east, north-east.
+TEST_F(ScenesTest, BuildingWorkersKeepTheirArrivalFacingWhileTheyWork) {
+  auto facings = [&](int32_t working) {
+    std::multiset<std::pair<std::string, uint16_t>> seen;
+    for (const ActorSlot& a : app.actors) {
+      if (a.activity == working) {
+        seen.emplace(a.creatureName, a.firstDirection);
+        EXPECT_EQ(a.animationCode, 2001);
+      }
+    }
+    return seen;
+  };
+  ASSERT_TRUE(StartSmallBuilding(app));
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActSmallWorkerWorking) == 2; }, 3000));
+  const std::multiset<std::pair<std::string, uint16_t>> small = {{"constructionworker_trainee", kDirE},
+                                                                 {"constructionworker_master", kDirNE}};
+  for (int frame = 0; frame < 24; ++frame, world.Tick()) ASSERT_EQ(facings(kActSmallWorkerWorking), small);
+
+  world.ClearPool();
+  LayOutSites(app);
+  ASSERT_TRUE(StartLargeBuilding(app));
+  ASSERT_TRUE(RunUntil([&] { return world.Count(kActLargeWorkerWorking) == 3; }, 3000));
+  const std::multiset<std::pair<std::string, uint16_t>> large = {{"constructionworker_trainee", kDirNW},
+                                                                 {"constructionworker_master", kDirNE},
+                                                                 {"constructionworker_trainee", kDirNE}};
+  for (int frame = 0; frame < 24; ++frame, world.Tick()) ASSERT_EQ(facings(kActLargeWorkerWorking), large);
+}
+
+// Once his tree has fallen the woodcutter walks off for good: the tree goes, he leaves with his work
+// code and is cleared at the edge; no new scene takes his place. A woodcutter at another tree stays.
+TEST_F(ScenesTest, WoodcutterIsClearedNotRescheduledOnceHisTreeHasFallen) {
+  world.ClearPool();
+  ActorSlot& tree = world.NewActor();
+  ASSERT_TRUE(PlantTree(app, tree));
+  tree.activity = kActTreeFalling;
+  tree.layerBob[kMainPicture] = tree.layerBob[kShadowBob] = 43;
+  tree.x = 400, tree.y = 260, tree.siteX = 400, tree.siteY = 300;
+  auto woodcutter = [&]() -> ActorSlot& {
+    ActorSlot& c = world.NewActor();
+    c.activity = kActWoodcutterWalking;
+    return c;
+  };
+  ActorSlot& elsewhere = woodcutter();
+  ActorSlot& cutter = woodcutter();
+  for (ActorSlot* c : {&elsewhere, &cutter}) {
+    StartStanding(app, *c, 373, 304, 300000, "woodworker_trainee", kActWoodcutterChopping, kDirE);
+    c->siteX = 400, c->siteY = 300;
+  }
+  elsewhere.siteY = 310;
+  EndActivity(app, tree);
+  EXPECT_EQ(tree.activity, kActFree);
+  EXPECT_EQ(elsewhere.activity, kActWoodcutterChopping);
+  EXPECT_EQ(cutter.activity, kActWalker);
+  EXPECT_EQ(cutter.animationCode, 2000);
+  EXPECT_FALSE(OnScreen(app, cutter.targetX, cutter.targetY));
+  ClearActor(elsewhere);
+  ASSERT_TRUE(RunUntil([&] { return cutter.activity == kActFree; }, 12 * 300));
+  world.Tick(3);
+  int busy = 0;
+  for (const ActorSlot& a : app.actors) busy += a.activity != kActFree;
+  EXPECT_EQ(busy, 0) << "no scene is chosen in his place";
+}
+
+// A slot that becomes a creature is dressed then: its colour map (from its own colours and a player
+// colour set) and its outfit, drawn from the shared generator in that order, creature by creature. A
+// later start (arriving, working) keeps the colours it has.
+TEST_F(ScenesTest, ACreatureIsDressedFromItsColourSetOnItsFirstStartOnly) {
+  SeedPortableRand(4321);
+  ASSERT_TRUE(StartSmallBuilding(app));
+  ActorSlot* trainee = nullptr;
+  ActorSlot* master = nullptr;
+  for (ActorSlot& a : app.actors) {
+    if (a.activity != kActSmallWorkerWalking) continue;
+    (std::strcmp(a.creatureName, "constructionworker_master") == 0 ? master : trainee) = &a;
+  }
+  ASSERT_TRUE(trainee && master);
+  SeedPortableRand(4321);
+  VE_ANIMATION_STATE first{}, second{};
+  ASSERT_TRUE(DressCreature(first, "constructionworker_trainee"));
+  ChooseOutfit(first, "constructionworker_trainee");
+  ASSERT_TRUE(DressCreature(second, "constructionworker_master"));
+  EXPECT_EQ(
+      std::vector<uint8_t>(std::begin(trainee->animState.colourMap), std::end(trainee->animState.colourMap)),
+      std::vector<uint8_t>(std::begin(first.colourMap), std::end(first.colourMap)));
+  EXPECT_EQ(
+      std::vector<uint8_t>(std::begin(master->animState.colourMap), std::end(master->animState.colourMap)),
+      std::vector<uint8_t>(std::begin(second.colourMap), std::end(second.colourMap)));
+  EXPECT_EQ(first.colourMap[200], 200) << "its own colours: the Identity table over the screen palette";
+
+  std::memset(trainee->animState.colourMap, 77, sizeof trainee->animState.colourMap);
+  EndActivity(app, *trainee);
+  ASSERT_EQ(trainee->activity, kActSmallWorkerWorking);
+  EXPECT_EQ(trainee->animState.colourMap[200], 77) << "arriving does not dress again";
+}
+
+// The stork's flight ends when its flying animation completes a cycle: a longer animation flies
+// exactly that many frames longer, and ends on the screen, not at the edge.
+TEST(StorkFlight, EndsWhenItsFlyingAnimationCompletesACycle) {
+  auto flight = [](uint16_t frames) {
+    SceneWorldOptions options = SmallScreen();
+    options.world.storkFlightFrames = frames;
+    SceneWorld world(options);
+    SaverApplication& app = world.app();
+    app.introOver = 1;
+    app.phaseDeadline = world.clock.NowMs() + 0x40000000u;
+    EXPECT_TRUE(StartStork(app));
+    int ticks = 0;
+    float lastX = 0;
+    for (; world.Count(kActStork) && ticks < 1000; ++ticks) {
+      lastX = world.First(kActStork)->x;
+      world.Tick();
+    }
+    return std::pair{ticks, lastX};
+  };
+  const auto [ticks70, x70] = flight(70);
+  const auto [ticks90, x90] = flight(90);
+  EXPECT_EQ(ticks90 - ticks70, 20);
+  EXPECT_GT(x70, x90);
+  EXPECT_GT(x90, 100.0f) << "well inside the screen";
 }
 
 TEST_F(ScenesTest, FamilyMeetsAroundOnePointAndNeedsSevenFreeSlots) {

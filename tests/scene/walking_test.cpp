@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "graphics/xb_random.h"
 #include "scene/activities.h"
 #include "scene/actor_pool.h"
 #include "scene/creature_ops.h"
@@ -325,6 +326,64 @@ TEST(WalkingEdgeCases, CreatureWithoutIdleAnimationsFallsBack) {
   a.animState.playState = VE_ANIM_FINISHED;
   world.Tick(2);
   EXPECT_NE(a.activity, 0);
+}
+
+// The idle choice draws until it finds a code the creature has, however many draws that takes, and
+// draws nothing at all for a creature that has none: the random stream moves on by exactly the draws
+// the choice needed.
+TEST(WalkingEdgeCases, IdleChoiceDrawsUntilTheOnlyMatchAndNotAtAllWithoutOne) {
+  SceneWorldOptions options;
+  options.world.extraCreatures =
+      "[CreatureType]\nName = \"hermit\"\nGroup = \"synthetic\"\nRemapName = \"Identity\"\nMasterType = 4\n"
+      "Animation = \"stand\", 2013, 0\n\n"
+      "[CreatureType]\nName = \"statue\"\nGroup = \"synthetic\"\nRemapName = \"Identity\"\nMasterType = 4\n";
+  SceneWorld world(options);
+  SaverApplication& app = world.app();
+  // 2013 is the last of the 21 codes (draw 20). One seed whose first 200 draws never give it, and two
+  // ordinary ones.
+  uint32_t late = 1;
+  for (;; ++late) {
+    XB_RANDOM r(late);
+    int draws = 1;
+    while (r.Random(20) != 20) ++draws;
+    if (draws > 200) break;
+  }
+  for (uint32_t seed : {late, 7u, 4242u}) {
+    ActorSlot a{};
+    std::strcpy(a.creatureName, "hermit");
+    a.firstDirection = kDirSW;
+    app.random.Seed(seed);
+    XB_RANDOM expected(seed);
+    while (expected.Random(20) != 20) {
+    }
+    PickIdleAnimation(app, a);
+    EXPECT_EQ(a.animationCode, 2013) << seed;
+    EXPECT_EQ(app.random.State(), expected.State()) << seed;
+
+    std::strcpy(a.creatureName, "statue");
+    PickIdleAnimation(app, a);
+    EXPECT_EQ(a.animationCode, 1000) << "the walk code, standing in place";
+    EXPECT_EQ(app.random.State(), expected.State()) << "no draw for a creature without idle codes";
+  }
+}
+
+// Visitors of buildings and monuments stand in 1005 or 1008 at even odds; "woman_01" always stands in
+// 1008 and draws nothing for it.
+TEST_F(WalkingTest, Woman01StandsInHerOwnCodeOnArrivalWhateverTheDraw) {
+  for (int32_t activity : {kActSmallVisitorStanding, kActLargeVisitorStanding, kActMonumentVisitorStanding}) {
+    std::set<int16_t> others;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+      ActorSlot woman{}, man{};
+      woman.activity = man.activity = kActSmallVisitorWalking;
+      app.random.Seed(seed);
+      StartStanding(app, woman, 200, 200, 10000, "woman_01", activity, kDirNE);
+      EXPECT_EQ(woman.animationCode, 1008) << activity << " seed " << seed;
+      EXPECT_EQ(app.random.State(), XB_RANDOM(seed).State()) << "no draw for her";
+      StartStanding(app, man, 200, 200, 10000, "civilian", activity, kDirNE);
+      others.insert(man.animationCode);
+    }
+    EXPECT_EQ(others, (std::set<int16_t>{1005, 1008})) << activity;
+  }
 }
 
 TEST_F(WalkingTest, EachDirectionStepsByTheTableAndUnknownCodesKeepTheStep) {

@@ -233,6 +233,29 @@ TEST(SaverWindow, PresentCopiesEveryRowIntoThePaddedSurface) {
     ASSERT_EQ(std::memcmp(&shown[size_t(y) * 322], frame.Row(y), 322), 0) << "row " << y;
 }
 
+// A frame shorter than the surface leaves the rows below it showing what they showed, also on an
+// unpadded surface, which hands its pixel memory to the shown frame (only a frame that covers every
+// row may skip keeping the old pixels).
+TEST(SaverWindow, PresentKeepsTheSurfaceBelowAShorterFrame) {
+  SaverFixtureOptions options;
+  options.width = 320;
+  SaverFixture f(options);
+  ASSERT_TRUE(f.Create());
+  SaverApplication& app = f.app();
+  ASSERT_EQ(f.host->surface->Pitch(), 320u);
+  std::memset(f.host->surface->Pixels(), 9, size_t(320) * 200);
+  delete app.frameBitmap;
+  app.frameBitmap = new XB_BITMAP(320, 150);
+  for (uint8_t round = 1; round <= 3; ++round) {
+    app.frameBitmap->Fill(round);
+    PresentFrame(app, *f.host);
+    const auto& shown = f.host->surface->PresentedIndices();
+    ASSERT_EQ(shown.size(), size_t(320) * 200);
+    EXPECT_EQ(std::count(shown.begin(), shown.begin() + 320 * 150, round), 320 * 150) << int(round);
+    EXPECT_EQ(std::count(shown.begin() + 320 * 150, shown.end(), 9), 320 * 50) << int(round);
+  }
+}
+
 TEST(SaverWindow, WithoutLogoTheIntroEndsOnTheFirstTick) {
   SaverFixture f;
   ASSERT_TRUE(f.Create());

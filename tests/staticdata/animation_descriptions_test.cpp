@@ -74,9 +74,14 @@ TEST_F(StaticDataTest, InconsistentAnimationSectionsWarnAndStayInBounds) {
             "[AnimationType]\nBobLibrary = \"man\"\nSpeed = 2\n"
             "[AnimationType]\nName = \"bodiless\"\nSpeed = 2\nCarryGoodRemapTables = \"Nothing\"\n"
             "[AnimationType]\nName = \"" +
-                std::string(70, 'n') + "\"\nBobLibrary = \"" + std::string(60, 'b') + "\"\nSpeed = 2\n");
+                std::string(70, 'n') + "\"\nBobLibrary = \"" + std::string(60, 'b') + "\"\nSpeed = 2\n" +
+                "[AnimationType]\nName = \"unhurried\"\nBobLibrary = \"man\"\nFrames = 2\nBobs = 1, 2\n");
   VE_STATIC_DATA_MANAGER* data = Load();
-  ASSERT_EQ(data->animationCount, 8u);
+  ASSERT_EQ(data->animationCount, 9u);
+  // Without a Speed key: speed 0 as stored, one tick per frame (it plays), and no warning.
+  EXPECT_EQ(data->animations[8].speed, 0);
+  EXPECT_EQ(data->animations[8].ticksPerFrame, 1);
+  for (const std::string& w : warnings) EXPECT_EQ(w.find("unhurried"), std::string::npos) << w;
   EXPECT_EQ(data->animations[0].ticksPerFrame, 2);  // 12 / 5
   EXPECT_EQ(data->animations[1].ticksPerFrame, 1);  // quotient 0 raised to 1
   EXPECT_EQ(data->animations[2].ticksPerFrame, 1);  // speed 0: one tick per frame

@@ -232,6 +232,34 @@ TEST_F(StaticDataTest, DressingBuildsTheColourMap) {
   EXPECT_FALSE(DressCreature(s, "Nobody"));
 }
 
+// Civilian's colours come first only for men that carry neither 0x10 nor 0x20 as well: these two draw
+// their player set at once and keep the black of the working palette outside it.
+TEST_F(StaticDataTest, MenFlaggedAlso0x10Or0x20AreDressedWithoutCivilian) {
+  WriteStandardSet();
+  const std::string path = "Data_V/VE_Graphics/Creatures/z_creature_descriptions.ini";
+  WriteData("ve_graphics\\creatures\\z_creature_descriptions.ini",
+            dir.ReadText(path) +
+                "[CreatureType]\nName = \"ManAnimal\"\nGroup = \"Men\"\nMasterType = 4, 16\n"
+                "WalkType = \"man_walking\", 0\n"
+                "[CreatureType]\nName = \"ManOther\"\nGroup = \"Men\"\nMasterType = 4, 32\n"
+                "WalkType = \"man_walking\", 0\n");
+  Load();
+  for (const char* name : {"ManAnimal", "ManOther"}) {
+    SCOPED_TRACE(name);
+    // Player set 13 % 10 = 3 ("Man", as the flags have 0x04), its slot 2 draws 70 -> Red.
+    randScript = {13, 70};
+    randCalls = 0;
+    VE_ANIMATION_STATE s = Fresh();
+    s.animationId = VE_NO_ID;
+    ASSERT_TRUE(DressCreature(s, name));
+    EXPECT_EQ(randCalls, 2);
+    const uint8_t black = s.colourMap[0];
+    EXPECT_NE(black, 100);
+    for (int i = 0; i < 256; ++i)
+      EXPECT_EQ(s.colourMap[i], (i >= 32 && i < 48) ? 223 - (i - 32) : black) << i;
+  }
+}
+
 TEST_F(StaticDataTest, DressingFailsWithoutPlayerColours) {
   WriteStandardSet();
   WriteData("ve_graphics\\creatures\\x_random_remaps.ini",

@@ -38,6 +38,10 @@ int RunImage(int argc, char** argv) {
     return status;
   }
   XB_PICTURE picture(argv[1]);
+  if (!picture.GetBitmap()) {
+    std::fprintf(stderr, "tillands-assets image: %s: the picture has no pixels\n", argv[1]);
+    return 2;
+  }
   const XB_BITMAP& bitmap = *picture.GetBitmap();
   const PngImage png = bitmap.GetFormat() == XB_PIXELS_8
                            ? PalettedPng(bitmap, RgbPalette(*picture.GetPalette()))

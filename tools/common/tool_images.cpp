@@ -57,6 +57,10 @@ bool PictureRgbPalette(const std::string& path, std::vector<RgbColour>* palette,
     return false;
   }
   XB_PICTURE picture(path.c_str());  // unreadable or damaged files are fatal errors that name them
+  if (!picture.GetBitmap()) {
+    if (error) *error = path + ": the picture has no pixels";
+    return false;
+  }
   if (!picture.GetPalette()) {
     if (error) *error = path + ": the picture has no palette (24- or 32-bit)";
     return false;
