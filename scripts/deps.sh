@@ -5,12 +5,13 @@
 #                                  cache, the libraries of the tools and of the Linux saver
 #   scripts/deps.sh main tests     and everything the test command (scripts/test.sh) needs besides
 #   scripts/deps.sh release        what scripts/release.sh needs besides (it asks for main and tests too)
+#   scripts/deps.sh wayland        weston and XWayland for scripts/try-wayland.sh
 #
 # Without an argument: main and tests. Only what is missing is installed; nothing is removed.
 set -euo pipefail
 
 case "${1:-}" in
-  -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --version) echo "deps.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")"; exit 0 ;;
 esac
 
@@ -32,13 +33,17 @@ TESTS=(
   xvfb x11-utils x11-apps xdotool imagemagick # the Linux front end on virtual X servers
   xscreensaver xscreensaver-data             # the XScreenSaver hack
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils # scripts/test-monitors.sh: monitors at their places
-  weston xwayland                            # scripts/try-wayland.sh: the saver under XWayland in weston
   emscripten chromium                        # the web page: its WebAssembly build and its browser tests
   dpkg-dev lintian libxml2-utils             # the Debian package and its checks
   g++-mingw-w64-x86-64                       # the Windows build
   wine wine64                                # the Windows tests
   wixl msitools                              # the MSI
   faketime                                   # the MSI's time stamps (reproducible artefacts)
+)
+
+# scripts/try-wayland.sh (not part of the tests): the saver under XWayland in weston.
+WAYLAND=(
+  weston xwayland
 )
 
 # scripts/release.sh --check: diffoscope explains a difference between two builds.
@@ -54,7 +59,8 @@ for purpose in "${purposes[@]}"; do
     main) wanted+=("${MAIN[@]}") ;;
     tests) wanted+=("${TESTS[@]}") ;;
     release) wanted+=("${RELEASE[@]}") ;;
-    *) echo "deps.sh: unknown purpose '$purpose' (main, tests or release)" >&2; exit 1 ;;
+    wayland) wanted+=("${WAYLAND[@]}") ;;
+    *) echo "deps.sh: unknown purpose '$purpose' (main, tests, release or wayland)" >&2; exit 1 ;;
   esac
 done
 

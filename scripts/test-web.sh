@@ -30,4 +30,4 @@ mkdir -p "$OUT/reference" "$OUT/shots" "$OUT/tmp"
   --frames $FRAME --every $((FRAME - 1)) --ppm "$OUT/reference" --quiet
 
 TL_WEB_DIST=$PWD/dist/web TL_WEB_REFERENCE=$OUT/reference TL_WEB_SHOTS=$OUT/shots TL_WEB_TMP=$OUT/tmp \
-  TL_WEB_FRAME=$FRAME node --test --test-reporter=spec web/test/page.test.mjs
+  TL_WEB_FRAME=$FRAME node --test --test-reporter=tap web/test/page.test.mjs

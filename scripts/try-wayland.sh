@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=$(cd "${1:-build/release}" && pwd)
 T=$BUILD/shell/linux/tillands
-command -v weston >/dev/null && command -v Xwayland >/dev/null || { echo "needs weston and xwayland (scripts/deps.sh)"; exit 1; }
+command -v weston >/dev/null && command -v Xwayland >/dev/null || { echo "needs weston and xwayland (scripts/deps.sh wayland)"; exit 1; }
 TMP=$(mktemp -d /tmp/tillands-wayland.XXXXXX)
 PIDS=()
 cleanup() {
