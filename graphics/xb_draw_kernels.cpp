@@ -123,7 +123,9 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t 
 const XB_DRAW_KERNELS kPlain = {"plain",       MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain,
                                 DrawRowsPlain, MaskPassPlain};
 
+#if defined(TL_DRAW_X86)
 // A set's kernels as the drawing calls them: a kernel a vector set leaves out (null) is the plain one.
+// Only x86 builds have vector sets (the WebAssembly and other builds draw with the plain one alone).
 XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {
   XB_DRAW_KERNELS k = set;
   if (!k.mapSpan) k.mapSpan = kPlain.mapSpan;
@@ -133,6 +135,7 @@ XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {
   if (!k.maskPass) k.maskPass = kPlain.maskPass;
   return k;
 }
+#endif
 
 struct KernelSets {
   XB_DRAW_KERNELS set[4];

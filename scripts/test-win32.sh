@@ -80,6 +80,7 @@ ready() { "$WINE" "$WINTEST" ready "$1" "${2:-15}" >/dev/null 2>&1; }  # ready T
 reg_() { "$WINE" reg "$@" >/dev/null 2>&1; }
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
+mkdir -p "$LOCPATH"
 for loc in de_DE ru_RU; do
   [ -d "$LOCPATH/$loc.UTF-8" ] || localedef -i "$loc" -f UTF-8 "$LOCPATH/$loc.UTF-8" >/dev/null 2>&1 ||
     { echo "test-win32: cannot compile the locale $loc (Debian package locales)"; exit 2; }
@@ -532,7 +533,10 @@ if [ -f "$MSI" ]; then
   rm -rf "$WORK/msi-new"
   cp -r "$WINBUILD/installer/msi-stage" "$WORK/msi-new"
   cp "$WINTEST" "$WORK/msi-new/installer.exe"
-  (cd "$WORK/msi-new" && wixl -a x64 -D Version=99.0.0 -o "$WORK/newer.msi" "$ROOT/installer/tillands.wxs")
+  # Every version is a product of its own (the build derives the code from the version): the newer
+  # package gets a code of its own here.
+  (cd "$WORK/msi-new" && wixl -a x64 -D Version=99.0.0 -D ProductCode=3F2A9C1E-7B4D-4E85-9A60-990000000001 \
+    -o "$WORK/newer.msi" "$ROOT/installer/tillands.wxs")
   # A run that stopped half-way may have left a package installed in the reused prefix.
   wine_ msiexec /x "$(winpath "$WORK/newer.msi")" /qn >/dev/null 2>&1
   wine_ msiexec /x "$(winpath "$MSI")" /qn >/dev/null 2>&1
