@@ -3,7 +3,7 @@
 # tillands.wasm and the demo world data_v.dat. It is a static site: any web server can serve the
 # folder, e.g.  python3 -m http.server -d dist/web  and open http://localhost:8000/
 #
-#   scripts/build-web.sh [BUILD_DIR]      (default build/web)
+#   scripts/build-web.sh [BUILD_DIR [OUT_DIR]]   (default build/web dist/web)
 #
 # Needs Debian's emscripten (scripts/deps.sh). The sounds and the world are made by the native
 # tillands-assets: HOST_TOOLS_DIR names a native build directory that has it (default build/release,
@@ -25,6 +25,7 @@ case "${1:-}" in
 esac
 cd "$(dirname "$0")/.."
 BUILD=${1:-build/web}
+OUT=${2:-dist/web}
 HOST=${HOST_TOOLS_DIR:-build/release}
 JOBS=${JOBS:-$(nproc)}
 command -v emcmake >/dev/null || { echo "build-web.sh: emcmake not found (install emscripten: scripts/deps.sh)" >&2; exit 1; }
@@ -47,14 +48,15 @@ emcmake cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_HOST_TOO
   "${launcher[@]}" >/dev/null
 cmake --build "$BUILD" -j"$JOBS" --target tl_web_page
 
-# dist/web is replaced whole: assembled beside it, then renamed into place.
-mkdir -p dist
-rm -rf dist/.web.new dist/.web.old
-cp -r "$BUILD/web/page" dist/.web.new
-[ -d dist/web ] && mv dist/web dist/.web.old
-mv dist/.web.new dist/web
-rm -rf dist/.web.old
+# OUT_DIR is replaced whole: assembled beside it, then renamed into place.
+mkdir -p "$(dirname "$OUT")"
+new="$(dirname "$OUT")/.$(basename "$OUT").new" old="$(dirname "$OUT")/.$(basename "$OUT").old"
+rm -rf "$new" "$old"
+cp -r "$BUILD/web/page" "$new"
+[ -d "$OUT" ] && mv "$OUT" "$old"
+mv "$new" "$OUT"
+rm -rf "$old"
 for f in tillands.js tillands.wasm; do
-  printf '%-14s %8d bytes, %8d gzip -9\n' "$f" "$(stat -c %s "dist/web/$f")" "$(gzip -9c "dist/web/$f" | wc -c)"
+  printf '%-14s %8d bytes, %8d gzip -9\n' "$f" "$(stat -c %s "$OUT/$f")" "$(gzip -9c "$OUT/$f" | wc -c)"
 done
-echo "dist/web is ready: python3 -m http.server -d dist/web   (then open http://localhost:8000/)"
+echo "$OUT is ready: python3 -m http.server -d $OUT   (then open http://localhost:8000/)"

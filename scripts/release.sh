@@ -6,6 +6,7 @@
 #   dist/Tillands Bildschirmschoner.scr        the Windows screensaver
 #   dist/installer.exe                         hands the installed .scr to the shell
 #   dist/Tillands.msi                          both, with the demo world, for Windows Installer
+#   dist/web/                                  the web page (a static site; scripts/build-web.sh)
 #
 #   scripts/release.sh           build into dist/ (release build directories build/dist-*)
 #   scripts/release.sh --check   besides, build everything twice more from scratch, without the compiler
@@ -19,7 +20,7 @@ cd "$(dirname "$0")/.."
 check=0
 case "${1:-}" in
   --check) check=1 ;;
-  -h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --version) echo "release.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
   "") ;;
   *) echo "release.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
@@ -37,6 +38,7 @@ bash scripts/deps.sh main tests $([ $check = 1 ] && echo release)
 
 linux=build/dist-linux
 mingw=build/dist-mingw
+web=build/dist-web
 step "Linux build in $linux (the .debs and data_v.dat)"
 cmake -S . -B "$linux" "${RELEASE_CONFIG[@]}" -DTL_TESTS=OFF -DTL_BENCH=OFF >/dev/null
 cmake --build "$linux" -j"$JOBS" --target tillands tillands-assets tl_world_archive tl_linux_docs
@@ -46,6 +48,8 @@ step "Windows build in $mingw (the .scr, installer.exe and the MSI)"
 cmake -S . -B "$mingw" "${RELEASE_CONFIG[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DTL_WIN32=ON -DTL_HOST_TOOLS_DIR="$PWD/$linux" >/dev/null
 cmake --build "$mingw" -j"$JOBS"
+step "web page build in $web (dist/web)"
+HOST_TOOLS_DIR=$linux bash scripts/build-web.sh "$web" dist/web >/dev/null
 
 step "dist/ and SHA256SUMS"
 mkdir -p dist
@@ -59,6 +63,7 @@ for f in "${files[@]}"; do
   mv "dist/.$name.tmp" "dist/$name"
   names+=("$name")
 done
+for f in dist/web/*; do names+=("web/$(basename "$f")"); done
 (cd dist && sha256sum "${names[@]}" >.SHA256SUMS.tmp && mv .SHA256SUMS.tmp SHA256SUMS)
 for name in "${names[@]}" SHA256SUMS; do
   printf '  %-40s %9d bytes\n' "$PWD/dist/$name" "$(stat -c %s "dist/$name")"

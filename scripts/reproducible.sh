@@ -10,7 +10,8 @@
 #                                     .scr, installer.exe
 #   scripts/reproducible.sh --full    (release.sh --check) both builds from scratch, without the
 #                                     compiler cache, one after the other in two differently named
-#                                     directories; compared: every artefact of dist/
+#                                     directories; compared: every artefact of dist/, the web page's
+#                                     files included
 #
 # Either way no artefact may hold the path of the directory it was built in.
 set -euo pipefail
@@ -33,7 +34,8 @@ quiet() {
   "$@" >"$work/last.log" 2>&1 || { tail -30 "$work/last.log"; echo "reproducible: failed: $*"; return 1; }
 }
 
-# build LINUX_DIR MINGW_DIR OUT_DIR: the artefacts of one build, copied into OUT_DIR.
+# build LINUX_DIR MINGW_DIR OUT_DIR FULL: the artefacts of one build, copied into OUT_DIR; with FULL
+# the web page too, built in LINUX_DIR/../web into OUT_DIR/web.
 build() {
   local linux=$1 mingw=$2 out=$3 full=$4
   local extra=(-DTL_TESTS=OFF -DTL_BENCH=OFF)
@@ -48,6 +50,10 @@ build() {
     -DTL_WIN32=ON -DTL_HOST_TOOLS_DIR="$linux" >/dev/null
   quiet cmake --build "$mingw" -j"$JOBS" --target "${win_targets[@]}"
   collect "$linux" "$mingw" "$out" "$full"
+  if [ "$full" = 1 ]; then
+    echo "reproducible: building the web page in $(dirname "$linux")/web"
+    HOST_TOOLS_DIR=$linux quiet bash scripts/build-web.sh "$(dirname "$linux")/web" "$out/web"
+  fi
 }
 
 # collect LINUX_DIR MINGW_DIR OUT_DIR FULL: copies the artefacts of a build into OUT_DIR.
@@ -70,21 +76,26 @@ if [ "$mode" = quick ]; then
   build "$PWD/build/second-release" "$PWD/build/second-mingw" "$work/second" 0
   dirs=("$PWD/build/release" "$PWD/build/mingw" "$PWD/build/second-release" "$PWD/build/second-mingw")
 else
+  # From scratch: nothing of an earlier run's trees, and no compiler cache that could hand the second
+  # build the first one's objects (and with them hide a build path compiled into one).
   export CCACHE_DISABLE=1
+  rm -rf "$work/a" "$work/second-build"
   build "$work/a/linux" "$work/a/mingw" "$work/first" 1
   build "$work/second-build/linux" "$work/second-build/mingw" "$work/second" 1
   dirs=("$work/a" "$work/second-build")
 fi
 
 status=0
-for first in "$work/first"/*; do
-  name=$(basename "$first")
+shopt -s nullglob
+for first in "$work/first"/* "$work/first"/web/*; do
+  [ -f "$first" ] || continue
+  name=${first#"$work/first/"}
   second="$work/second/$name"
   if cmp -s "$first" "$second"; then
     echo "reproducible: $name: the same bytes ($(stat -c %s "$first") bytes)"
   else
     status=1
-    report="$work/diff-${name// /_}.txt"
+    report="$work/diff-${name//[ \/]/_}.txt"
     if command -v diffoscope >/dev/null; then
       diffoscope --text "$report" "$first" "$second" >/dev/null 2>&1 || true
     else
@@ -100,7 +111,7 @@ unpacked=$work/unpacked
 rm -rf "$unpacked" && mkdir -p "$unpacked"
 dpkg-deb -x "$work"/first/tillands_*.deb "$unpacked"
 for dir in "${dirs[@]}" "$PWD"; do
-  if found=$(grep -rlaF "$dir" "$unpacked" "$work/first"/*.exe "$work/first"/*.scr 2>/dev/null); then
+  if found=$(grep -rlaF "$dir" "$unpacked" "$work/first"/*.exe "$work/first"/*.scr "$work/first"/web 2>/dev/null); then
     echo "reproducible: the path $dir lies inside: $found"
     status=1
   fi
