@@ -26,9 +26,6 @@
 #include "shell/headless_run.h"
 #include "shell/resources/resources.h"
 
-#ifndef TL_DEFAULT_DATA_DIR
-#define TL_DEFAULT_DATA_DIR ""
-#endif
 #ifndef TL_VERSION
 #define TL_VERSION "unknown"
 #endif
@@ -97,7 +94,13 @@ int main(int argc, char** argv) {
   warnings.SetQuiet(true);
   XB_RouteWarningsTo(&warnings);
 
-  std::string data = TL_DEFAULT_DATA_DIR;
+  // The build tree's demo world, found beside the program (<build>/bench/bench_frame_times) rather
+  // than compiled in, so that no checkout's path ends up in the object file.
+  std::error_code selfError;
+  std::string data = (std::filesystem::read_symlink("/proc/self/exe", selfError).parent_path().parent_path() /
+                      "world" / "Tillands")
+                         .string();
+  if (selfError) data.clear();
   unsigned long minutes = 30, animations = 100, seed = 1, fps = 12, slowest = 5;
   std::vector<Size> sizes;
   std::vector<std::string> kernelSets;

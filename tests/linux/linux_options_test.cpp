@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 #include <vector>
+#include "tests/common/build_dirs.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ namespace {
 // Every argument the settings description (tillands.xml) can hand to the hack goes through the parser
 // and changes what it should: XScreenSaver shows a hack whose options fail as a crash.
 TEST(LinuxOptions, EveryArgumentOfTheSettingsDescriptionParses) {
-  std::ifstream in(std::string(TL_SOURCE_DIR) + "/shell/linux/install/tillands.xml");
+  std::ifstream in(tl_test::SourceDir() + "/shell/linux/install/tillands.xml");
   std::stringstream all;
   all << in.rdbuf();
   const std::string xml = all.str();

@@ -15,6 +15,7 @@
 #include "shell/headless_run.h"
 #include "shell/version.h"
 #include "tests/common/synthetic_world.h"
+#include "tests/common/build_dirs.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -134,9 +135,9 @@ TEST_F(HeadlessRun, BadDataDirectoriesStopBeforeTheFirstFrame) {
 
 TEST_F(HeadlessRun, TheProgramEndsAFailedStartWithAStatusAndTheReasonAndKeepsNoOutput) {
   // The Linux program carries the renderer behind --headless; elsewhere it is the renderer alone.
-  std::string program = std::string(TL_BINARY_DIR) + "/shell/linux/tillands";
-  if (!std::filesystem::exists(program)) program = std::string(TL_BINARY_DIR) + "/shell/headless/tillands";
-  if (!std::filesystem::exists(program)) GTEST_SKIP() << "no tillands program in " << TL_BINARY_DIR;
+  std::string program = tl_test::BinaryDir() + "/shell/linux/tillands";
+  if (!std::filesystem::exists(program)) program = tl_test::BinaryDir() + "/shell/headless/tillands";
+  if (!std::filesystem::exists(program)) GTEST_SKIP() << "no tillands program in " << tl_test::BinaryDir();
   dir.WriteText("Data_V/VE_Graphics/remaptables/remaptables.ini",
                 "[RemapTable]\nName = \"Identity\"\nFileName = \"identity.bmp\"\n");
   tl_test::TempDir out;
@@ -153,10 +154,10 @@ TEST_F(HeadlessRun, TheProgramEndsAFailedStartWithAStatusAndTheReasonAndKeepsNoO
 }
 
 TEST(HeadlessProgram, PrintsItsVersionAndWritesFramesFromTheGivenSecondOn) {
-  const std::string program = std::string(TL_BINARY_DIR) + "/shell/linux/tillands";
-  const std::string world = std::string(TL_BINARY_DIR) + "/world/Tillands";
+  const std::string program = tl_test::BinaryDir() + "/shell/linux/tillands";
+  const std::string world = tl_test::BinaryDir() + "/world/Tillands";
   if (!std::filesystem::exists(program) || !std::filesystem::is_directory(world))
-    GTEST_SKIP() << "no tillands program or demo world in " << TL_BINARY_DIR;
+    GTEST_SKIP() << "no tillands program or demo world in " << tl_test::BinaryDir();
   tl_test::TempDir out;
   ASSERT_EQ(
       std::system(("'" + program + "' --headless --version >'" + out.File("version.txt") + "'").c_str()), 0);
@@ -207,7 +208,7 @@ TEST_F(HeadlessRun, AnOutputFailureStopsTheRun) {
 
 // The demo world generated into the build tree, when this build made it.
 TEST(HeadlessDemoWorld, RunsThroughTheIntroIntoTheScenesTheSameWayTwice) {
-  const std::filesystem::path world = std::filesystem::path(TL_BINARY_DIR) / "world" / "Tillands";
+  const std::filesystem::path world = std::filesystem::path(tl_test::BinaryDir()) / "world" / "Tillands";
   if (!std::filesystem::is_directory(world)) GTEST_SKIP() << "no demo world in " << world;
   HeadlessOptions options;
   options.dataDir = world.string();

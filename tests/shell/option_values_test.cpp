@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "shell/version.h"
+#include "tests/common/build_dirs.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ TEST(OptionNumbers, TheEndsOfTheRangeAreTakenAndEverythingElseIsRefusedWithTheRa
 
 // The version the programs print is the one set in the top CMakeLists.txt.
 TEST(Version, IsTheProjectVersion) {
-  std::ifstream in(std::string(TL_SOURCE_DIR) + "/CMakeLists.txt");
+  std::ifstream in(tl_test::SourceDir() + "/CMakeLists.txt");
   std::stringstream text;
   text << in.rdbuf();
   std::smatch match;

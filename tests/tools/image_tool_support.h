@@ -11,6 +11,7 @@
 #include <string>
 
 #include "graphics/graphics_storables.h"
+#include "tests/common/build_dirs.h"
 #include "tests/common/temp_dir.h"
 
 namespace asset_test {
@@ -22,7 +23,7 @@ struct Result {
 };
 
 inline const std::string& ToolPath() {
-  static const std::string path = std::string(TL_BINARY_DIR) + "/tools/tillands-assets";
+  static const std::string path = tl_test::BinaryDir() + "/tools/tillands-assets";
   return path;
 }
 

@@ -18,6 +18,7 @@
 #include "staticdata/application_services.h"
 #include "staticdata/ve_animation_state.h"
 #include "staticdata/ve_static_data_manager.h"
+#include "tests/common/build_dirs.h"
 #include "tests/common/temp_dir.h"
 #include "tools/world/colour_sets.h"
 #include "tools/world/creature_world.h"
@@ -93,7 +94,7 @@ class CreatureWorld : public ::testing::Test {
     dir_ = new tl_test::TempDir();
     // The build generates the world into its tree; a copy keeps the caches the loaders write out of
     // it. Without a generated world (a build without it), the creature part is made here.
-    const std::filesystem::path built = std::filesystem::path(TL_BINARY_DIR) / "world" / "Tillands";
+    const std::filesystem::path built = std::filesystem::path(tl_test::BinaryDir()) / "world" / "Tillands";
     if (std::filesystem::exists(built / "DATA_V")) {
       std::filesystem::copy(built, dir_->Path(), std::filesystem::copy_options::recursive);
       return;

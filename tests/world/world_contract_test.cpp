@@ -20,6 +20,7 @@
 #include "graphics/xb_picture.h"
 #include "graphics/xb_rect.h"
 #include "shell/resources/palette_resource.h"
+#include "tests/common/build_dirs.h"
 #include "tests/common/temp_dir.h"
 #include "tools/world/scenery_files.h"
 #include "tools/world/world_builder.h"
@@ -31,7 +32,7 @@ using tlworld::WorldOutput;
 // The world the build generated into the build tree (without the caches that runs write beside
 // the descriptions), or null when there is none.
 WorldOutput* WorldOfBuildTree() {
-  std::filesystem::path root = std::filesystem::path(TL_BINARY_DIR) / "world" / "Tillands";
+  std::filesystem::path root = std::filesystem::path(tl_test::BinaryDir()) / "world" / "Tillands";
   if (!std::filesystem::exists(root / "Logo.txt")) return nullptr;
   auto* world = new WorldOutput();
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {

@@ -15,6 +15,7 @@
 #include "graphics/xb_bob_manager.h"
 #include "shell/resources/palette_resource.h"
 #include "shell/resources/sound_synth.h"
+#include "tests/common/build_dirs.h"
 #include "tests/common/temp_dir.h"
 #include "tools/common/png_io.h"
 #include "tools/world/contact_sheet.h"
@@ -307,7 +308,7 @@ class WorldCommands : public ::testing::Test {
     int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   }
-  std::string tool_ = std::string(TL_BINARY_DIR) + "/tools/tillands-assets";
+  std::string tool_ = tl_test::BinaryDir() + "/tools/tillands-assets";
   tl_test::TempDir dir_;
 };
 
@@ -360,8 +361,8 @@ TEST_F(WorldCommands, ResourcesAndContactSheetFromTheCommandLine) {
   const std::string pal = dir_.ReadText("res/palette104.pal");
   ASSERT_EQ(pal.size(), sizeof kPaletteResource);
   EXPECT_EQ(0, std::memcmp(pal.data(), kPaletteResource, sizeof kPaletteResource));
-  fs::path built = fs::path(TL_BINARY_DIR) / "world" / "Tillands" / "DATA_V" / "VE_Graphics" / "BobManager" /
-                   "Screensaver_Masked.bmd";
+  fs::path built = fs::path(tl_test::BinaryDir()) / "world" / "Tillands" / "DATA_V" / "VE_Graphics" /
+                   "BobManager" / "Screensaver_Masked.bmd";
   if (!fs::exists(built)) GTEST_SKIP() << "no world in the build tree";
   ASSERT_EQ(Run("contact-sheet '" + built.string() + "' masked.png --width 400"), 0)
       << dir_.ReadText("err.txt");
