@@ -8,12 +8,9 @@
 # any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-case "${1:-}" in
-  -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) echo "test.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
-  "") ;;
-  *) echo "test.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
-esac
+# shellcheck source=scripts/script-options.sh
+source scripts/script-options.sh
+tl_common_option "$0" "${1:-}"
 # shellcheck source=scripts/build-config.sh
 source scripts/build-config.sh
 
