@@ -9,6 +9,7 @@ export CCACHE_BASEDIR="$TL_ROOT" CCACHE_NOHASHDIR=1
 # The unit tests compile with a precompiled header (GoogleTest's); without this sloppiness the cache
 # declines every object that uses one ("could not use precompiled header") and the tests are compiled
 # again in every build. No code of ours reads __DATE__ or __TIME__ (the artefacts are reproducible).
+# GCC's builds only: the test command unsets it for the clang build (see there).
 export CCACHE_SLOPPINESS=pch_defines,time_macros
 # Packages are made from what is built (cpack does not build every target first): the main job's
 # tree packs without building the tests, and the test command has built everything by then.
