@@ -7,8 +7,11 @@
 # The Windows build must have been made with -DTL_WIN32=ON; the host build has the tools, the headless
 # renderer and the demo world. One Wine prefix under build/ is made once and reused; its registry is
 # the saver's settings store. Prints one line per check, then "N passed, M failed"; exits non-zero on
-# any failure. FRESH_PREFIX=1 makes the prefix anew first.
+# any failure. FRESH_PREFIX=1 makes the prefix anew first; DISPLAY_FIRST=N looks for a free X display
+# from :N on (default :40).
 #
+# No check sleeps for luck: each waits for the event it needs (a window, the focus, a file, a picture
+# on the screen, a process's end), with a deadline after which it fails.
 # Input is sent only once the window that should take it is Wine's foreground window with the keyboard
 # focus inside (tillands-wintest ready): keys that arrive before Wine has activated a newly mapped
 # window go nowhere. The saver runs in a German user interface unless a check asks for another
@@ -57,12 +60,13 @@ for f in "$SCR" "$WINTEST" "$HEADLESS"; do
   [ -e "$f" ] || { echo "test-win32: missing $f (build the Windows and host builds first)"; exit 2; }
 done
 
-# A display of our own range (40..49) that no one else holds.
+# A display of our own range (DISPLAY_FIRST..+9, default 40..49) that no one else holds.
+DISPLAY_FIRST=${DISPLAY_FIRST:-40}
 DISPLAY_NUMBER=""
-for n in 40 41 42 43 44 45 46 47 48 49; do
+for n in $(seq "$DISPLAY_FIRST" $((DISPLAY_FIRST + 9))); do
   if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then DISPLAY_NUMBER=$n; break; fi
 done
-[ -n "$DISPLAY_NUMBER" ] || { echo "test-win32: no free display in :40..:49"; exit 2; }
+[ -n "$DISPLAY_NUMBER" ] || { echo "test-win32: no free display in :$DISPLAY_FIRST..:$((DISPLAY_FIRST + 9))"; exit 2; }
 export DISPLAY=:$DISPLAY_NUMBER
 XVFB_PID=""
 cleanup() {
@@ -108,7 +112,14 @@ reset_settings() {
   reg_ add "$KEY" /v GamePath /d "$(winpath "$WORK/world")" /f
 }
 
-saver_pids() { pgrep -f "Bildschirmschoner.scr" || true; }
+# Savers of this prefix only: another Wine prefix on the machine may run one of its own.
+saver_pids() {
+  local p
+  for p in $(pgrep -f "Bildschirmschoner.scr"); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$p"
+  done
+  return 0
+}
 running() { [ -n "$(saver_pids)" ]; }
 not_running() { ! running; }
 wait_gone() {  # wait_gone TENTHS
@@ -120,6 +131,25 @@ wait_window() {  # wait_window NAME TENTHS
   return 1
 }
 shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
+# screen_shows IMAGE TENTHS: takes screenshots (into $WORK/shown.png) until one equals IMAGE.
+screen_shows() {
+  for _ in $(seq "$2"); do
+    shot "$WORK/shown.png" && same_image "$WORK/shown.png" "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# screen_leaves IMAGE TENTHS: takes screenshots until one differs from IMAGE.
+screen_leaves() {
+  for _ in $(seq "$2"); do
+    shot "$WORK/shown.png" && ! same_image "$WORK/shown.png" "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# Returns once the saver window has handled all input sent so far (and what it set off); fails when
+# the window has gone.
+synced() { "$WINE" "$WINTEST" sync "${1:-Tillands ScreenSaver}" >/dev/null 2>&1; }
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info: 2>/dev/null; }
 same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
 start_saver() { ("${SAVER_ENV[@]}" "$WINE" "$SCR" "$@" >>"$WORK/saver.log" 2>&1 &); }
@@ -145,17 +175,20 @@ ms_now() { date +%s%3N; }
 # ---------------------------------------------------------------------------------------------------
 section "saver mode"
 reset_settings
+# The intro page as the headless renderer draws it; it stays as it is from the second frame on.
+"$HEADLESS" --headless --data "$WORK/world" --size 1024x768 --seed 1 --frames 2 --ppm "$WORK/intro" --quiet 2>/dev/null
 # Wine reports the pointer where it last saw it: start from the screen's centre, where it begins.
-xdotool mousemove 512 384
+xdotool mousemove --sync 512 384
 t0=$(ms_now)
+export TILLANDS_SEED=1
 start_saver /s
+unset TILLANDS_SEED
 ready 'Tillands ScreenSaver'
-sleep 2
-shot "$WORK/s1.png"
+check "the screen shows the intro page as the headless renderer draws it" screen_shows "$WORK/intro/frame_000001.ppm" 300
+cp "$WORK/shown.png" "$WORK/s1.png"
 check "a window covers the screen" bash -c "xdotool search --name '^Tillands ScreenSaver\$' getwindowgeometry | grep -q 'Geometry: 1024x768'"
 # The intro page: a pixel of its panel against the headless frame, and that colour in the PALETTE.
-"$HEADLESS" --headless --data "$WORK/world" --size 1024x768 --seed 1 --frames 1 --ppm "$WORK/intro" --quiet 2>/dev/null
-ref_panel=$(pixel "$WORK/intro/frame_000000.ppm" 250 160)
+ref_panel=$(pixel "$WORK/intro/frame_000001.ppm" 250 160)
 check "the intro panel shows its PALETTE colour ($ref_panel)" test "$(pixel "$WORK/s1.png" 250 160)" = "$ref_panel"
 check "the colour is an entry of the PALETTE resource" python3 -c "
 import sys; p=open('$WINBUILD/shell/win32/resources/palette104.pal','rb').read()
@@ -167,21 +200,15 @@ check "the window: popup, topmost, over the virtual screen" bash -c "
   grep -q 'popup=1 child=0 caption=0 visible=1 topmost=1' '$WORK/window.txt' &&
   grep -q 'rect=0,0,1024,768 virtual=0,0,1024,768' '$WORK/window.txt'"
 check "the saver has the mouse captured" grep -q 'capture=1' "$WORK/window.txt"
-xdotool mousemove 513 384
-sleep 0.3
-xdotool mousemove 515 384
-sleep 1
-check "a 3-pixel mouse move does not end the saver" running
+xdotool mousemove --sync 513 384
+xdotool mousemove --sync 515 384
+check "a 3-pixel mouse move does not end the saver" bash -c "'$WINE' '$WINTEST' sync 'Tillands ScreenSaver' >/dev/null 2>&1"
 check "a second /s ends at once while one runs" timeout 15 "$WINE" "$SCR" /s
 check "and the first one runs on" running
 # The intro lasts 10 seconds from the saver's own start (which a loaded machine delays); the scene
 # after it moves. Screens are taken until one differs from the intro, for at most 30 seconds.
 changed=0
-while [ $(($(ms_now) - t0)) -lt 30000 ]; do
-  sleep 0.5
-  shot "$WORK/s2.png"
-  same_image "$WORK/s1.png" "$WORK/s2.png" || { changed=1; break; }
-done
+screen_leaves "$WORK/s1.png" 300 && changed=1
 check "frames change over time (after $(($(ms_now) - t0)) ms)" test $changed = 1
 xdotool mousemove 522 384
 check "a 10-pixel mouse move ends it" wait_gone 20
@@ -342,7 +369,11 @@ export TILLANDS_CAPTURE_DIR="$WORK/capw" TILLANDS_CAPTURE_FRAMES=5
 start_saver /s
 unset TILLANDS_CAPTURE_DIR TILLANDS_CAPTURE_FRAMES
 check "the \"Warning!\" box appears" wait_window '^Warning!$' 200
-sleep 2
+# A nested tick would come from the frame timer inside the box's message loop. No event marks a tick
+# that does not happen: the box stays up for 12 periods of the 12-per-second timer, then a round trip
+# through that loop waits for any tick in progress, which would have written a frame.
+sleep 1
+synced 'Warning!'
 check "no tick runs while the box is up (ticks never nest)" test "$(ls "$WORK/capw" | grep -c '\.ppm$')" = 0
 check "the box is visible above the saver window" bash -c "xdotool search --onlyvisible --name '^Warning!\$' >/dev/null"
 # Answered with OK. (Without a window manager Wine may hand keys to the disabled saver window; the
@@ -397,15 +428,15 @@ export TILLANDS_CAPTURE_DIR="$WORK/cap2" TILLANDS_CAPTURE_FRAMES=2 TILLANDS_SEED
 start_saver /s
 unset TILLANDS_CAPTURE_DIR TILLANDS_CAPTURE_FRAMES TILLANDS_SEED
 for _ in $(seq 200); do [ "$(ls "$WORK/cap2" | grep -c '\.ppm$')" -ge 2 ] && break; sleep 0.1; done
-sleep 1
-shot "$WORK/scaled.png"
+# The second frame (the intro page, which stays) enlarged: every scene pixel as a 2x2 block.
+convert "$WORK/cap2/frame_000001.ppm" -sample 200% "$WORK/cap2-enlarged.png" 2>/dev/null
+check "the screen shows the scene's frame, each pixel as a 2x2 block" screen_shows "$WORK/cap2-enlarged.png" 200
+cp "$WORK/shown.png" "$WORK/scaled.png"
 xdotool click 1
 wait_gone 100
 stop_all
 "$HEADLESS" --headless --data "$WORK/world" --size 512x384 --seed 3 --frames 2 --ppm "$WORK/ref2" --quiet 2>/dev/null
 check "the scene runs at 512x384, frames as the headless renderer's" diff -r "$WORK/cap2" "$WORK/ref2"
-convert "$WORK/scaled.png" -sample 50% -sample 200% "$WORK/blocks.png" 2>/dev/null
-check "every scene pixel shows as a 2x2 block on the 1024x768 screen" same_image "$WORK/scaled.png" "$WORK/blocks.png"
 check "and the screen is not all one colour" test "$(convert "$WORK/scaled.png" -format '%k' info: 2>/dev/null)" -gt 16
 
 # ---------------------------------------------------------------------------------------------------
@@ -417,11 +448,13 @@ for rate in 12 25; do
   reg_ add "$KEY" /v FrameRate /t REG_DWORD /d $rate /f
   reg_ add "$KEY" /v Sound /t REG_DWORD /d $((rate == 12 ? 1 : 0)) /f
   rm -f "$WORK/rate.txt" "$WORK/sound.txt"
-  export TILLANDS_STATS_FILE="$WORK/rate.txt" TILLANDS_SOUND_LOG="$WORK/sound.txt"
+  export TILLANDS_STATS_FILE="$WORK/rate.txt" TILLANDS_SOUND_LOG="$WORK/sound.txt" TILLANDS_SEED=1
   start_saver_status /s
-  unset TILLANDS_STATS_FILE TILLANDS_SOUND_LOG
+  unset TILLANDS_STATS_FILE TILLANDS_SOUND_LOG TILLANDS_SEED
   ready 'Tillands ScreenSaver'
-  sleep 4  # a measuring span: the check reads the frames the saver itself counted in it
+  # The measuring span is the intro page, which ends by the saver's own clock: the check reads the
+  # ticks the saver itself counted in it.
+  screen_shows "$WORK/intro/frame_000001.ppm" 300 && screen_leaves "$WORK/intro/frame_000001.ppm" 300
   xdotool click 1
   status_is 0
   fps=$(awk '/^ticks/ {t=$2} /^run_ms/ {r=$2} END {if (r > 0) printf "%.2f", t * 1000 / r}' "$WORK/rate.txt")
@@ -494,12 +527,17 @@ stop_all
 section "timings (measured, not checked)"
 reset_settings
 reg_ add "$KEY" /v FrameRate /t REG_DWORD /d 1000 /f
-export TILLANDS_STATS_FILE="$WORK/stats.txt"
+export TILLANDS_STATS_FILE="$WORK/stats.txt" TILLANDS_SEED=1
 rm -f "$TILLANDS_STATS_FILE"
 start_saver /s
-unset TILLANDS_STATS_FILE
+unset TILLANDS_STATS_FILE TILLANDS_SEED
 ready 'Tillands ScreenSaver'
-sleep 16  # the 10-second intro page and then scenes
+# The 10-second intro page, and then the scenes for ten pictures on the screen.
+screen_shows "$WORK/intro/frame_000001.ppm" 300 && screen_leaves "$WORK/intro/frame_000001.ppm" 300
+for _ in $(seq 10); do
+  cp "$WORK/shown.png" "$WORK/last.png"
+  screen_leaves "$WORK/last.png" 100 || break
+done
 xdotool click 1
 wait_gone 100
 stop_all
@@ -568,7 +606,13 @@ if [ -f "$MSI" ]; then
   # working directory.
   check "installer.exe hands the saver to the shell and ends with 0" timeout 30 "$WINE" "$PF/installer.exe"
   started=""
-  for _ in $(seq 100); do started=$(pgrep -f '^C:.windows.Tillands Bildschirmschoner.scr' | head -1); [ -n "$started" ] && break; sleep 0.1; done
+  shell_started() {
+    local p
+    for p in $(saver_pids); do
+      tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -q '^C:.windows.Tillands Bildschirmschoner.scr' && echo "$p"
+    done | head -1
+  }
+  for _ in $(seq 100); do started=$(shell_started); [ -n "$started" ] && break; sleep 0.1; done
   check "the shell got the installed saver's path" test -n "$started"
   check "and the Windows directory as working directory" test "$(readlink "/proc/${started:-0}/cwd")" = "$WINEPREFIX/drive_c/windows"
   stop_all

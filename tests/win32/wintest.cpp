@@ -143,6 +143,23 @@ int SendClose(const char* title) {
   return SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, &result) ? 0 : 1;
 }
 
+// Returns once the thread of the window has handled all input the X server had delivered to it, and
+// whatever that input set off: Wine turns X events into messages when the thread next looks at its
+// queue, and a sent message is answered only from the thread's message loop. The first round trip
+// has the thread read the input, the second has it dispatch that input, the third whatever the input
+// posted. Fails when the window is gone (or never answers within SECONDS).
+int Sync(const char* title, int seconds) {
+  HWND window = FindWindowW(nullptr, WideArg(title).c_str());
+  for (int i = 0; i < 3; ++i) {
+    DWORD_PTR result = 0;
+    if (!window || !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, UINT(seconds) * 1000u, &result)) {
+      std::printf("no window\n");
+      return 1;
+    }
+  }
+  return IsWindow(window) ? 0 : 1;
+}
+
 // The colour and mask bits of an icon, for comparing two icons by value.
 std::vector<uint8_t> IconBits(HICON icon) {
   std::vector<uint8_t> bits;
@@ -328,6 +345,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && command == "close") return Close(argv[2]);
   if (argc == 3 && command == "displaychange") return DisplayChange(argv[2]);
   if (argc == 3 && command == "send-close") return SendClose(argv[2]);
+  if (argc >= 3 && command == "sync") return Sync(argv[2], argc > 3 ? std::atoi(argv[3]) : 10);
   if (argc == 4 && command == "window") return Window(argv[2], argv[3]);
   if (argc == 3 && command == "resources") return Resources(argv[2]);
   if (argc == 5 && command == "host") return Host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
@@ -343,6 +361,7 @@ int main(int argc, char** argv) {
                "       tillands-wintest close TITLE\n"
                "       tillands-wintest displaychange TITLE\n"
                "       tillands-wintest send-close TITLE\n"
+               "       tillands-wintest sync TITLE [SECONDS]\n"
                "       tillands-wintest window TITLE PROGRAM\n"
                "       tillands-wintest resources PROGRAM\n"
                "       tillands-wintest host W H SECONDS\n"
