@@ -13,12 +13,9 @@
 #                         3840x2160 with the scale factor 2 halved)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-case "${1:-}" in
-  -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) echo "demo.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
-  "") ;;
-  *) echo "demo.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
-esac
+# shellcheck source=scripts/script-options.sh
+source scripts/script-options.sh
+tl_common_option "$0" "${1:-}"
 # shellcheck source=scripts/build-config.sh
 source scripts/build-config.sh
 step() { echo "== [${SECONDS} s] $*"; }

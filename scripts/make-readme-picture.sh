@@ -5,12 +5,9 @@
 # build (scripts/build-config.sh) first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-case "${1:-}" in
-  -h | --help) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) echo "make-readme-picture.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
-  "") ;;
-  *) echo "make-readme-picture.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
-esac
+# shellcheck source=scripts/script-options.sh
+source scripts/script-options.sh
+tl_common_option "$0" "${1:-}"
 # shellcheck source=scripts/build-config.sh
 source scripts/build-config.sh
 echo "== building the Linux program and the demo world in build/release"

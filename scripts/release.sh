@@ -17,13 +17,12 @@
 #   sha256sum --check --ignore-missing SHA256SUMS
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/script-options.sh
+source scripts/script-options.sh
 check=0
 case "${1:-}" in
   --check) check=1 ;;
-  -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) echo "release.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)"; exit 0 ;;
-  "") ;;
-  *) echo "release.sh: unknown option '$1' (see --help)" >&2; exit 1 ;;
+  *) tl_common_option "$0" "${1:-}" ;;
 esac
 # shellcheck source=scripts/build-config.sh
 source scripts/build-config.sh
