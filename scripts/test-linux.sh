@@ -42,26 +42,16 @@ for f in "$T" "$HOST" "$WORLD"; do
   [ -e "$f" ] || { echo "missing $f (build the release tree first)"; echo "0 passed, 1 failed"; exit 1; }
 done
 
-# A free display number of our range, and an Xvfb on it.
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
+# An Xvfb on a free display number of our range.
 start_xvfb() {  # SIZE [DEPTH [XVFB OPTIONS...]] -> sets DISPLAY
-  local n size=$1 depth=${2:-24}
+  local size=$1 depth=${2:-24}
   shift
   [ $# -gt 0 ] && shift
-  for n in 50 51 52 53 54 55 56 57 58 59; do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 "${size}x$depth" -nolisten tcp "$@" >/dev/null 2>&1 &
-    PIDS+=($!)
-    local i
-    for i in $(seq 50); do
-      if xdpyinfo -display :$n >/dev/null 2>&1; then
-        export DISPLAY=:$n
-        return 0
-      fi
-      sleep 0.1
-    done
-  done
-  echo "no Xvfb display could be started in 50..59"
-  return 1
+  x_server_start 50 59 Xvfb -screen 0 "${size}x$depth" -nolisten tcp "$@" || return 1
+  PIDS+=("$X_SERVER_PID")
+  export DISPLAY=$X_SERVER_DISPLAY
 }
 
 # Waits up to 10 s for a file to exist.
@@ -171,28 +161,64 @@ for f in "$TMP"/headless/frame_*.ppm; do cmp -s "$f" "$TMP/capture/$(basename "$
 check "capture: 40 window frames byte-identical to the headless renderer's ($same same)" [ "$same" = 40 ]
 check "capture: the frames differ from each other" bash -c "! cmp -s '$TMP/capture/frame_000001.ppm' '$TMP/capture/frame_000039.ppm'"
 
+# Stops the saver PID between frames and finds which of the last frames it captured into DIR the window
+# shows exactly (or the one before, should the stop land between drawing and capturing). Sets LAST (the
+# number of frames captured) and MATCH (the frame shown, or "none"); the saver goes on afterwards.
+# CONVERT: options that turn the window's picture into the frame's pixels first (an enlarged scene).
+shows_last_frame() {  # PID WINDOW DIR [CONVERT...]
+  local k f
+  kill -STOP "$1"
+  sleep 0.3
+  xwd -silent -id "$2" | convert xwd:- "${@:4}" "$3.png"
+  LAST=$(ls "$3" | grep -c 'frame_.*\.ppm$')
+  MATCH=none
+  for k in $((LAST - 1)) $((LAST - 2)); do
+    f=$(printf '%s/frame_%06d.ppm' "$3" "$k")
+    [ -e "$f" ] && [ "$(compare -metric AE "$f" "$3.png" null: 2>&1)" = 0 ] && MATCH=$k
+  done
+  kill -CONT "$1"
+}
+# The size of a captured frame ("W H").
+frame_size() { head -c 20 "$1" | sed -n 2p; }
+
 # Only the changed parts of a frame are sent to the X server: what the window shows must still be
-# exactly the last frame. The saver is stopped between frames, and its window compared with the
-# frame it captured last (or the one before, should the stop land between drawing and capturing).
+# exactly the last frame.
 TILLANDS_CAPTURE_DIR=$TMP/exact TILLANDS_CAPTURE_FRAMES=1000 "$T" --window 320x240 --data "$NOLOGO" --fps 4 &
 pid=$!
 PIDS+=($pid)
 W=$(wait_window "Tillands ScreenSaver")
 sleep 5
-kill -STOP $pid
-sleep 0.3
-shot_window "$W" "$TMP/exact.png"
-last=$(ls "$TMP/exact" | grep -c 'frame_.*\.ppm$')
-match=none
-for k in $((last - 1)) $((last - 2)); do
-  f=$(printf '%s/exact/frame_%06d.ppm' "$TMP" "$k")
-  [ -e "$f" ] && [ "$(compare -metric AE "$f" "$TMP/exact.png" null: 2>&1)" = 0 ] && match=$k
-done
-kill -CONT $pid
+shows_last_frame $pid "$W" "$TMP/exact"
 kill -TERM $pid
 wait_end $pid 3
-check "window: after $last frames of partial updates it shows exactly the last frame (frame $match)" \
-  [ "$match" != none ]
+check "window: after $LAST frames of partial updates it shows exactly the last frame (frame $MATCH)" \
+  [ "$MATCH" != none ]
+
+# A window resized by the user or a tiling window manager gets a scene of its new size, not the old
+# one fitted with borders: the frames after the resize have the window's size (here at scale 2, the
+# odd pixel left over), and the window shows the last of them exactly, each pixel a 2x2 block.
+TILLANDS_CAPTURE_DIR=$TMP/resize TILLANDS_CAPTURE_FRAMES=1000 "$T" --window 320x240 --scale 2 --data "$NOLOGO" \
+  --fps 4 &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+wait_file "$TMP/resize/frame_000001.ppm"
+xdotool windowsize "$W" 1001 601
+size=
+for i in $(seq 100); do
+  f=$(ls "$TMP/resize" | grep 'frame_.*\.ppm$' | tail -1)
+  size=$(frame_size "$TMP/resize/$f")
+  [ "$size" = "500 300" ] && break
+  sleep 0.1
+done
+check "window: a resize to 1001x601 at scale 2 lays the scene out at 500x300 (frames of $size)" \
+  [ "$size" = "500 300" ]
+sleep 1
+shows_last_frame $pid "$W" "$TMP/resize" -crop 1000x600+0+0 +repage -sample 50%
+kill -TERM $pid
+wait_end $pid 3
+check "window: the resized window shows the new scene at the whole scale, without borders (frame $MATCH)" \
+  [ "$MATCH" != none ]
 
 echo "== hack"
 "$HOST" 320 240 >"$TMP/host.out" &

@@ -79,18 +79,12 @@ Section "Screen"
 EndSection
 EOF
 mkdir -p "$TMP/xorg.conf.d"
-XPID=
-for n in 60 61 62 63 64 65 66 67 68 69; do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-  Xorg :$n -config "$TMP/xorg.conf" -configdir "$TMP/xorg.conf.d" -logfile "$TMP/xorg.log" -noreset \
-    -nolisten tcp >"$TMP/xorg.out" 2>&1 &
-  XPID=$!
-  PIDS+=($XPID)
-  for i in $(seq 100); do xdpyinfo -display :$n >/dev/null 2>&1 && break; kill -0 $XPID 2>/dev/null || break; sleep 0.1; done
-  if xdpyinfo -display :$n >/dev/null 2>&1; then export DISPLAY=:$n; break; fi
-  XPID=
-done
-[ -n "$XPID" ] || { echo "no Xorg could be started on 60..69"; tail -5 "$TMP/xorg.out"; failed=1; finish; }
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
+X_SERVER_LOG=$TMP/xorg.out x_server_start 60 69 Xorg -config "$TMP/xorg.conf" -configdir "$TMP/xorg.conf.d" \
+  -logfile "$TMP/xorg.log" -noreset -nolisten tcp || { tail -5 "$TMP/xorg.out"; failed=1; finish; }
+PIDS+=("$X_SERVER_PID")
+export DISPLAY=$X_SERVER_DISPLAY
 
 # A layout of monitors: "NAME WxH+X+Y ..." over a screen of the given size. The server's own
 # DUMMY0 monitor leaves the list when the first monitor of our own is set. (Monitors larger than the

@@ -323,4 +323,57 @@ TEST_F(MonitorDesk, ADisplayChangeLaysTheScenesOutAgain) {
   EXPECT_EQ(desk.timersStarted, desk.timersStopped);
 }
 
+TEST_F(MonitorDesk, AResizedWindowGetsOneNewSceneAtTheNextTickForTheLastSizeAsked) {
+  tl_test::SyntheticWorldOptions withIntro;
+  withIntro.withLogo = true;
+  tl_test::WriteSyntheticWorld(world.Path().string(), withIntro);
+  FrontEndSeams seams;
+  seams.readCaptureFromEnvironment = false;
+  seams.fatalMode = XB_FatalMode::Throw;
+  SaverProcess process(seams);
+  SimulatedClock clock(100000);
+  SaverApplication& app = process.App();
+  app.clock = &clock;
+  FakeDesk desk(app, {}, 320, 200);
+  desk.store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", world.Path().string());
+  desk.loop = [&](FakeDesk& d) {
+    MonitorScenes& scenes = *ActiveMonitorScenes();
+    for (int i = 0; i < 150; ++i, clock.Advance(83)) d.Tick();
+    ASSERT_TRUE(app.introOver);
+    // A drag: many sizes between two ticks. Nothing is rebuilt until the tick, and then once.
+    const std::vector<std::string> before = d.surfaces;
+    scenes.RequestLayout({}, 800, 600);
+    scenes.RequestLayout({}, 640, 2400);
+    scenes.RequestLayout({}, 500, 300);
+    EXPECT_EQ(d.surfaces, before);
+    d.Tick();
+    std::vector<std::string> expected = before;
+    expected.push_back("0,0 500x300; x1");
+    EXPECT_EQ(d.surfaces, expected);
+    EXPECT_EQ(app.screenWidth, 500);
+    EXPECT_EQ(app.screenHeight, 300);
+    EXPECT_FALSE(app.introOver);  // the new scene starts with its intro, as after a display change
+    EXPECT_EQ(app.introEndTime, clock.NowMs() + kIntroLengthMs);
+    // The size it already has (or one that came and went within a tick): nothing is rebuilt.
+    scenes.RequestLayout({}, 700, 700);
+    scenes.RequestLayout({}, 500, 300);
+    clock.Advance(83);
+    d.Tick();
+    EXPECT_EQ(d.surfaces, expected);
+    // A tall window takes the scale of its height, as a screen of that height would.
+    scenes.RequestLayout({}, 640, 2400);
+    clock.Advance(83);
+    d.Tick();
+    EXPECT_EQ(app.displayScale, 2);
+    EXPECT_EQ(app.screenHeight, 1200);
+    d.DestroyWindow();
+  };
+  const auto cwd = std::filesystem::current_path();
+  RunApplication(app, "/s", desk);
+  std::error_code ec;
+  std::filesystem::current_path(cwd, ec);
+  EXPECT_TRUE(desk.quit);
+  EXPECT_EQ(desk.timersStarted, desk.timersStopped);
+}
+
 }  // namespace
