@@ -600,59 +600,42 @@ else
 fi
 
 echo "== XScreenSaver"
-# The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver:
-# it refuses to run hacks as root, so it runs as a test user with a home of its own.
-XUSER=tillandstest
-if [ "$(id -u)" = 0 ] && ! id "$XUSER" >/dev/null 2>&1; then
-  useradd -M -s /usr/sbin/nologin "$XUSER" 2>/dev/null
-fi
+# The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver.
+# shellcheck source=scripts/lib-xscreensaver.sh
+source scripts/lib-xscreensaver.sh
 if [ -z "$PKG" ]; then
   fail "XScreenSaver: no package to run (see the package section)"
-elif ! id "$XUSER" >/dev/null 2>&1 || ! command -v xscreensaver >/dev/null; then
-  fail "XScreenSaver: no test user $XUSER or no xscreensaver (run as root, see scripts/deps.sh)"
+elif ! xss_ready; then
+  fail "XScreenSaver: no test user $XSS_USER or no xscreensaver (run as root, see scripts/deps.sh)"
 else
-  XH=$TMP/xss-home
-  mkdir -p "$XH"
-  chown -R "$XUSER" "$XH"
-  as_user() { runuser -u "$XUSER" -- env DISPLAY="$DISPLAY" HOME="$XH" \
-    PATH="$PKG/usr/libexec/xscreensaver:/usr/bin:/bin" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$XH/audio.raw" \
-    XDG_CONFIG_HOME="$XH/.config" "$@"; }
-  as_user "$PKG/usr/bin/tillands" --add-to-xscreensaver >"$TMP/add.out" 2>&1
+  xss_home "$TMP/xss-home" "$PKG"
+  xss_as_user "$PKG/usr/bin/tillands" --add-to-xscreensaver >"$TMP/add.out" 2>&1
   check "XScreenSaver: --add-to-xscreensaver lists the hack after the system's own" bash -c \
-    "grep -q 'tillands --root' '$XH/.xscreensaver' && grep -q 'maze --root' '$XH/.xscreensaver'"
+    "grep -q 'tillands --root' '$XSS_HOME/.xscreensaver' && grep -q 'maze --root' '$XSS_HOME/.xscreensaver'"
   check "XScreenSaver: --add-to-xscreensaver warns that XScreenSaver will not find tillands.xml here" \
     grep -q 'no tillands.xml' "$TMP/add.out"
-  # The user's choices as the settings window writes them: this hack only, sound ticked.
-  index=$(($(grep -c '\\n' "$XH/.xscreensaver") - 1))
-  sed -i 's/tillands --root/tillands --root --sound on/' "$XH/.xscreensaver"
-  printf '%s\n' 'mode:		one' "selected:	$index" 'lock:		False' 'fade:		False' 'unfade:		False' \
-    'splash:		False' 'timeout:	0:30:00' >>"$XH/.xscreensaver"
-  chown "$XUSER" "$XH/.xscreensaver"
-  as_user xscreensaver -no-splash >"$TMP/xscreensaver.log" 2>&1 &
-  XSS=$!
-  PIDS+=($XSS)
-  for i in $(seq 50); do as_user xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+  # This hack only, sound ticked.
+  xss_choose --sound on
+  xss_start "$TMP/xscreensaver.log"
+  PIDS+=($XSS_PID)
   for round in 1 2; do
-    as_user xscreensaver-command -activate >/dev/null 2>&1
-    for i in $(seq 100); do pgrep -u "$XUSER" -x tillands >/dev/null && break; sleep 0.1; done
+    xss_as_user xscreensaver-command -activate >/dev/null 2>&1
+    for i in $(seq 100); do [ -n "$(xss_hacks)" ] && break; sleep 0.1; done
     for i in $(seq 50); do shot_root "$TMP/xss$round.png"; above "$(lit "$TMP/xss$round.png")" 0.5 && break; sleep 0.1; done
     check "XScreenSaver (round $round): activating it puts our frames on the screen" \
       above "$(lit "$TMP/xss$round.png")" 0.5
     if [ $round = 1 ]; then
-      hack=$(pgrep -u "$XUSER" -x tillands | head -1)
-      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" \
-        bash -c "ls -l /proc/$hack/fd 2>/dev/null | grep -q '$XH/audio.raw'"
+      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" xss_plays "$(xss_hacks | head -1)"
     fi
-    as_user xscreensaver-command -deactivate >/dev/null 2>&1
+    xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
     gone=no
     for i in $(seq 50); do
-      pgrep -u "$XUSER" -x tillands >/dev/null || { gone=yes; break; }
+      [ -z "$(xss_hacks)" ] && { gone=yes; break; }
       sleep 0.1
     done
     check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
   done
-  as_user xscreensaver-command -exit >/dev/null 2>&1
-  wait_end $XSS 3
+  xss_stop
 fi
 
 echo "== options"
