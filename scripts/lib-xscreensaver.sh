@@ -49,20 +49,24 @@ xss_choose() {
 }
 
 xss_start() {
-  local i
+  local _
   xss_as_user xscreensaver -no-splash >"$1" 2>&1 &
   XSS_PID=$!
-  for i in $(seq 50); do xss_as_user xscreensaver-command -time >/dev/null 2>&1 && return 0; sleep 0.1; done
+  for _ in $(seq 50); do xss_as_user xscreensaver-command -time >/dev/null 2>&1 && return 0; sleep 0.1; done
   return 1
 }
 
 xss_hacks() { pgrep -u "$XSS_USER" -x tillands; }
 xss_window() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p'; }
-xss_plays() { ls -l "/proc/$1/fd" 2>/dev/null | grep -qF "$XSS_HOME/audio.raw"; }
+xss_plays() {
+  local fd
+  for fd in /proc/"$1"/fd/*; do [ "$(readlink "$fd")" = "$XSS_HOME/audio.raw" ] && return 0; done
+  return 1
+}
 
 xss_stop() {
-  local i
+  local _
   xss_as_user xscreensaver-command -exit >/dev/null 2>&1
-  for i in $(seq 30); do kill -0 "$XSS_PID" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 30); do kill -0 "$XSS_PID" 2>/dev/null || break; sleep 0.1; done
   wait "$XSS_PID" 2>/dev/null
 }

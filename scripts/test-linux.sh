@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Tests of the Linux front end on X servers of their own (Xvfb on displays 50..59): the window, the
+# Tests of the Linux front end on X servers of their own (Xvfb on free displays of 50..59): the window, the
 # full-screen saver, the XScreenSaver hack in a window of a small test host (by --window-id and by
 # $XSCREENSAVER_WINDOW, following a resize), the deterministic capture against the headless renderer,
 # the real XScreenSaver running our hack as a normal user, and the Debian package.
@@ -20,26 +20,11 @@ chmod 755 "$TMP"
 export XDG_CONFIG_HOME=$TMP/config
 unset XSCREENSAVER_WINDOW
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-check() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -n "${KEEP_TMP:-}" ] || rm -rf "$TMP"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib-checks.sh
+source scripts/lib-checks.sh
 
 for f in "$T" "$HOST" "$WORLD"; do
-  [ -e "$f" ] || { echo "missing $f (build the release tree first)"; echo "0 passed, 1 failed"; exit 1; }
+  [ -e "$f" ] || { echo "missing $f (build the release tree first)"; failed=1; finish; }
 done
 
 # shellcheck source=scripts/lib-xserver.sh
@@ -103,7 +88,7 @@ wait_end() {
 NOLOGO=$TMP/nologo
 cp -r "$WORLD" "$NOLOGO" && rm -f "$NOLOGO/Logo.bmp"
 
-start_xvfb 1024x768 || { echo "0 passed, 1 failed"; exit 1; }
+start_xvfb 1024x768 || { failed=1; finish; }
 
 echo "== window"
 "$T" --window 640x480 --data "$NOLOGO" --seed 3 2>"$TMP/window.err" &
@@ -661,5 +646,4 @@ check "--remove-from-xscreensaver gives back the file as it was" \
   cmp -s "$TMP/xss.orig" "$TMP/home/.xscreensaver"
 check "--version" bash -c "'$T' --version | grep -qx 'tillands [0-9.]*'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

@@ -22,28 +22,8 @@ TMP=$(mktemp -d /tmp/tillands-monitors-test.XXXXXX)
 export XDG_CONFIG_HOME=$TMP/config
 unset XSCREENSAVER_WINDOW
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-check() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" = 0 ]
-  exit
-}
-
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -n "${KEEP_TMP:-}" ] || rm -rf "$TMP"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib-checks.sh
+source scripts/lib-checks.sh
 
 for f in "$T" "$WORLD"; do
   [ -e "$f" ] || { echo "missing $f (build the release tree first)"; failed=1; finish; }
