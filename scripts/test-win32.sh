@@ -7,8 +7,8 @@
 # The Windows build must have been made with -DTL_WIN32=ON; the host build has the tools, the headless
 # renderer and the demo world. One Wine prefix under build/ is made once and reused; its registry is
 # the saver's settings store. Prints one line per check, then "N passed, M failed"; exits non-zero on
-# any failure. FRESH_PREFIX=1 makes the prefix anew first; DISPLAY_FIRST=N looks for a free X display
-# from :N on (default :40).
+# any failure. FRESH_PREFIX=1 makes the prefix anew first; TL_X_DISPLAY_FIRST=N looks for a free X
+# display from :N on (default :40, scripts/lib-xserver.sh).
 #
 # No check sleeps for luck: each waits for the event it needs (a window, the focus, a file, a picture
 # on the screen, a process's end), with a deadline after which it fails.
@@ -60,14 +60,6 @@ for f in "$SCR" "$WINTEST" "$HEADLESS"; do
   [ -e "$f" ] || { echo "test-win32: missing $f (build the Windows and host builds first)"; exit 2; }
 done
 
-# A display of our own range (DISPLAY_FIRST..+9, default 40..49) that no one else holds.
-DISPLAY_FIRST=${DISPLAY_FIRST:-40}
-DISPLAY_NUMBER=""
-for n in $(seq "$DISPLAY_FIRST" $((DISPLAY_FIRST + 9))); do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then DISPLAY_NUMBER=$n; break; fi
-done
-[ -n "$DISPLAY_NUMBER" ] || { echo "test-win32: no free display in :$DISPLAY_FIRST..:$((DISPLAY_FIRST + 9))"; exit 2; }
-export DISPLAY=:$DISPLAY_NUMBER
 XVFB_PID=""
 cleanup() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
@@ -75,9 +67,12 @@ cleanup() {
   wait 2>/dev/null
 }
 trap cleanup EXIT
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# A display of our own range (40..49) that no one else holds.
+# shellcheck source=scripts/lib-xserver.sh
+source "$ROOT/scripts/lib-xserver.sh"
+x_server_start 40 49 Xvfb -screen 0 1024x768x24 -nolisten tcp || exit 2
+XVFB_PID=$X_SERVER_PID
+export DISPLAY=$X_SERVER_DISPLAY
 
 wine_() { "$WINE" "$@"; }
 ready() { "$WINE" "$WINTEST" ready "$1" "${2:-15}" >/dev/null 2>&1; }  # ready TITLE [SECONDS]
