@@ -173,7 +173,8 @@ reset_settings
 # The intro page as the headless renderer draws it; it stays as it is from the second frame on.
 "$HEADLESS" --headless --data "$WORK/world" --size 1024x768 --seed 1 --frames 2 --ppm "$WORK/intro" --quiet 2>/dev/null
 # Wine reports the pointer where it last saw it: start from the screen's centre, where it begins.
-xdotool mousemove --sync 512 384
+# (No --sync here: it waits for a move, and the pointer may already be there.)
+xdotool mousemove 512 384
 t0=$(ms_now)
 export TILLANDS_SEED=1
 start_saver /s
