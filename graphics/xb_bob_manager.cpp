@@ -395,10 +395,13 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
                       const uint8_t* table2) {
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
   uint8_t table[256];
-  kernels.mapSpan(table, table1, 256, table2);
+  XB_LOOKUP lookup;
+  XB_PrepareLookup(lookup, table2);
+  kernels.mapSpan(table, table1, 256, lookup);
   // The saver dissolves its pictures through identity tables: then the pixels are copied, not looked up.
   bool identity = true;
   for (int i = 0; i < 256; ++i) identity &= table[i] == i;
+  if (!identity) XB_PrepareLookup(lookup, table);
   const int32_t left = p.c.x, right = p.c.x + p.c.width - 1;
   // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
   // without a clip, and short runs are written as one 8-byte store.
@@ -444,7 +447,7 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
                        if (identity)
                          kernels.copySpanWhere(out, s, pass + (out - dst - left), n);
                        else
-                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, table);
+                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, lookup);
                      });
   }
 }
@@ -474,17 +477,20 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
   };
   const uint16_t format = bitmap.GetFormat();
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
+  // The table of a remapped or shadow draw, made ready for the kernels once for the whole bob.
+  XB_LOOKUP lookup;
   // A bob whose every run lies inside the bitmap: whole rows in one kernel call.
-  auto drawRows = [&](uint8_t* pixels, int op, const uint8_t* table) {
+  auto drawRows = [&](uint8_t* pixels, int op) {
     kernels.drawRows(op, rowTable_ + e.firstRow + (p.c.y - p.r.y), p.c.height, pixelBytes_,
-                     pixels + static_cast<int64_t>(p.c.y) * pitch, pitch, p.r.x, table);
+                     pixels + static_cast<int64_t>(p.c.y) * pitch, pitch, p.r.x, &lookup);
   };
 
   if (e.kind == XB_BOB_PACKED) {
     if (format == XB_PIXELS_8) {
       uint8_t* px = bitmap.GetPixels();
+      if (mode == 1) XB_PrepareLookup(lookup, M);
       if (fastColumns) {
-        drawRows(px, mode == 0 ? XB_ROW_COPY : XB_ROW_MAP, M);
+        drawRows(px, mode == 0 ? XB_ROW_COPY : XB_ROW_MAP);
       } else if (mode == 0) {
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
@@ -494,7 +500,7 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
         const XB_MapSpanFn map = kernels.mapSpan;
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
-                           [M, map](uint8_t* d, const uint8_t* s, int32_t n) { map(d, s, n, M); });
+                           [&lookup, map](uint8_t* d, const uint8_t* s, int32_t n) { map(d, s, n, lookup); });
         });
       }
     } else {
@@ -525,13 +531,14 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
     if (format == XB_PIXELS_8) {
       const uint8_t* S = shadowTable_;
       if (!S) return;
+      XB_PrepareLookup(lookup, S);
       if (fastColumns) {
-        drawRows(bitmap.GetPixels(), XB_ROW_MAP_IN_PLACE, S);
+        drawRows(bitmap.GetPixels(), XB_ROW_MAP_IN_PLACE);
       } else {
         const XB_MapSpanFn map = kernels.mapSpan;
         rows(bitmap.GetPixels(), [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<false>(data, dst, sx, clipRight, fast,
-                            [S, map](uint8_t* d, const uint8_t*, int32_t n) { map(d, d, n, S); });
+                            [&lookup, map](uint8_t* d, const uint8_t*, int32_t n) { map(d, d, n, lookup); });
         });
       }
     } else if (format == XB_PIXELS_16) {
@@ -660,11 +667,13 @@ void XB_BOB_MANAGER::DrawShadowThroughMask(uint32_t maskNumber, uint16_t thresho
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
     const XB_MapSpanFn map = XB_ActiveDrawKernels().mapSpan;
+    XB_LOOKUP lookup;
+    XB_PrepareLookup(lookup, table);
     ForEachRow(e, p, rowTable_, pixelBytes_, bitmap.GetPixels(), pitch,
                [&](const uint8_t* data, uint8_t* dst, int32_t startX) {
                  WalkMaskRow(data, dst, startX, clipRight, fastColumns && startX >= 0,
                              [&](uint8_t* d, int32_t n, uint8_t level) {
-                               if (level <= threshold) map(d, d, n, table);
+                               if (level <= threshold) map(d, d, n, lookup);
                              });
                });
   } else if (format == XB_PIXELS_16) {

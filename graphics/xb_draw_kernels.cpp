@@ -15,11 +15,13 @@ const XB_DRAW_KERNELS* XB_Avx512DrawKernels();  // xb_draw_kernels_avx512.cpp
 
 namespace {
 
-void MapSpanPlain(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table) {
-  XB_MapRunPlain(d, s, n, table);
+void MapSpanPlain(uint8_t* d, const uint8_t* s, int32_t n, const XB_LOOKUP& lookup) {
+  XB_MapRunPlain(d, s, n, lookup.table);
 }
 
-void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const uint8_t* table) {
+void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
+                       const XB_LOOKUP& lookup) {
+  const uint8_t* table = lookup.table;
   int32_t k = 0;
   // Eight pixels at a time: the mapped word is blended into the bitmap's word under the pass bytes,
   // so that a mask that changes on every pixel costs no branch per pixel.
@@ -27,10 +29,7 @@ void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_
     uint64_t p;
     std::memcpy(&p, pass + k, 8);
     if (p == 0) continue;
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    uint64_t out = 0;
-    for (int b = 0; b < 8; ++b) out |= uint64_t{table[(v >> (8 * b)) & 0xFF]} << (8 * b);
+    uint64_t out = XB_Gather8(s + k, table);
     if (p != ~uint64_t{0}) {
       uint64_t old;
       std::memcpy(&old, d + k, 8);
@@ -91,20 +90,39 @@ void RowsPlain(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t
 }
 
 void DrawRowsPlain(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst,
-                   ptrdiff_t pitch, int32_t x0, const uint8_t* table) {
+                   ptrdiff_t pitch, int32_t x0, const XB_LOOKUP* lookup) {
   if (op == XB_ROW_COPY)
-    RowsPlain<XB_ROW_COPY>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_COPY>(desc, rows, bytes, dst, pitch, x0, nullptr);
   else if (op == XB_ROW_MAP)
-    RowsPlain<XB_ROW_MAP>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_MAP>(desc, rows, bytes, dst, pitch, x0, lookup->table);
   else
-    RowsPlain<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, lookup->table);
 }
 
-int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t right, uint8_t threshold,
+int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t right, uint8_t threshold,
                       uint8_t* pass, uint64_t* any) {
+  constexpr uint64_t kCounts = 0x00FF00FF00FF00FFull, kOnes = 0x0001000100010001ull;
   uint64_t seen = 0;
   uint8_t* o = pass;
-  for (; runs[0] != 0 && col <= right; runs += 2) {
+  while (runs[0] != 0 && col <= right) {
+    // Masks that dissolve as noise are runs of one pixel: eight of them (16 bytes, all counts 1) become
+    // eight pass bytes without a test per run.
+    if (end - runs >= 16) {
+      uint64_t a, b;
+      std::memcpy(&a, runs, 8);
+      std::memcpy(&b, runs + 8, 8);
+      if ((a & kCounts) == kOnes && (b & kCounts) == kOnes) {
+        uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v |= uint64_t{runs[2 * i + 1] <= threshold} << (8 * i);
+        v *= 0xFF;
+        std::memcpy(o, &v, 8);
+        seen |= v;
+        o += 8;
+        col += 8;
+        runs += 16;
+        continue;
+      }
+    }
     const int32_t n = runs[0];
     // 0 or all ones, without a branch: noise masks pass and fail at random.
     const uint64_t v = uint64_t{0} - uint64_t{runs[1] <= threshold};
@@ -115,6 +133,7 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t 
       std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
     o += n;
     col += n;
+    runs += 2;
   }
   *any |= seen;
   return col;
@@ -187,6 +206,22 @@ KernelSets& Sets() {
 }
 
 }  // namespace
+
+void XB_PrepareLookup(XB_LOOKUP& lookup, const uint8_t* table) {
+  lookup.table = table;
+  uint8_t diff[256];
+  for (int i = 0; i < 256; ++i) diff[i] = static_cast<uint8_t>(table[i] ^ i);
+  for (int half = 0; half < 256; half += 128) {
+    std::memcpy(lookup.xorRows + half, diff + half, 16);
+    for (int i = half + 16; i < half + 128; ++i) lookup.xorRows[i] = diff[i] ^ diff[i - 16];
+  }
+  lookup.rowsUsed = 0;
+  for (int k = 0; k < 16; ++k) {
+    uint8_t any = 0;
+    for (int j = 0; j < 16; ++j) any |= lookup.xorRows[16 * k + j];
+    if (any) lookup.rowsUsed = static_cast<uint16_t>(lookup.rowsUsed | 1u << k);
+  }
+}
 
 const char* const XB_DRAW_KERNEL_NAMES[] = {"plain", "sse", "avx2", "avx512", nullptr};
 
