@@ -215,12 +215,17 @@ void XB_PrepareLookup(XB_LOOKUP& lookup, const uint8_t* table) {
     std::memcpy(lookup.xorRows + half, diff + half, 16);
     for (int i = half + 16; i < half + 128; ++i) lookup.xorRows[i] = diff[i] ^ diff[i - 16];
   }
-  lookup.rowsUsed = 0;
+  int few = 0, lower = 0;
   for (int k = 0; k < 16; ++k) {
     uint8_t any = 0;
     for (int j = 0; j < 16; ++j) any |= lookup.xorRows[16 * k + j];
-    if (any) lookup.rowsUsed = static_cast<uint16_t>(lookup.rowsUsed | 1u << k);
+    if (!any) continue;
+    if (few < XB_LOOKUP_FEW_ROWS) lookup.rows[few] = static_cast<uint8_t>(k);
+    ++few;
+    if (k < 8) ++lower;
   }
+  lookup.fewRows = static_cast<int8_t>(few <= XB_LOOKUP_FEW_ROWS ? few : -1);
+  lookup.fewLower = static_cast<int8_t>(lower);
 }
 
 const char* const XB_DRAW_KERNEL_NAMES[] = {"plain", "sse", "avx2", "avx512", nullptr};

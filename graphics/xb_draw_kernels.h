@@ -12,15 +12,18 @@
 // A 256-entry table made ready for the lookups of every set, once per draw rather than once per run
 // (a draw through a mask maps hundreds of short runs through the same table). The vector sets read
 // the table's difference from the identity (table[i] ^ i) as sixteen rows of 16 entries; `xorRows`
-// holds each row exclusive-ored with the row before it (rows 0 and 8 as they are), and bit k of
-// `rowsUsed` says that row k of that is not all zero. A table that changes few colours has few such
-// rows, and the vector sets then visit only those (at most XB_LOOKUP_SHORT_ROWS of them).
+// holds each row exclusive-ored with the row before it (rows 0 and 8 as they are). A table that
+// changes a few colours has few such rows that are not all zero, and the vector sets then visit only
+// those: `fewRows` of them (-1 when more than XB_LOOKUP_FEW_ROWS), listed in `rows`, the first
+// `fewLower` of them in the lower half (rows 0 to 7).
+constexpr int XB_LOOKUP_FEW_ROWS = 6;
 struct XB_LOOKUP {
   const uint8_t* table = nullptr;  // the entries themselves, as given (not owned)
-  uint16_t rowsUsed = 0;
+  int8_t fewRows = -1;
+  int8_t fewLower = 0;
+  uint8_t rows[XB_LOOKUP_FEW_ROWS] = {};
   uint8_t xorRows[256];
 };
-constexpr int XB_LOOKUP_SHORT_ROWS = 6;
 // Prepares `lookup` for `table` (256 entries, which must outlive the lookup's use).
 void XB_PrepareLookup(XB_LOOKUP& lookup, const uint8_t* table);
 
