@@ -107,7 +107,7 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int3
   while (runs[0] != 0 && col <= right) {
     // Masks that dissolve as noise are runs of one pixel: eight of them (16 bytes, all counts 1) become
     // eight pass bytes without a test per run.
-    if (end - runs >= 16) {
+    if (runs[0] == 1 && end - runs >= 16) {
       uint64_t a, b;
       std::memcpy(&a, runs, 8);
       std::memcpy(&b, runs + 8, 8);
@@ -127,10 +127,9 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int3
     // 0 or all ones, without a branch: noise masks pass and fail at random.
     const uint64_t v = uint64_t{0} - uint64_t{runs[1] <= threshold};
     seen |= v;
-    if (n <= 8)
-      std::memcpy(o, &v, 8);
-    else
-      std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
+    // Whole words, the last reaching past the run (the next run, or the slack behind the row, takes
+    // those bytes); no call of memset, whose start-up outweighs a short fill.
+    for (int32_t k = 0; k < n; k += 8) std::memcpy(o + k, &v, 8);
     o += n;
     col += n;
     runs += 2;
