@@ -105,23 +105,27 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int3
   uint64_t seen = 0;
   uint8_t* o = pass;
   while (runs[0] != 0 && col <= right) {
-    // Masks that dissolve as noise are runs of one pixel: eight of them (16 bytes, all counts 1) become
-    // eight pass bytes without a test per run.
-    if (runs[0] == 1 && end - runs >= 16) {
+    // Masks that dissolve as noise are runs of one pixel: the levels of the next eight runs become
+    // eight pass bytes at once, of which the leading ones that count 1 are kept (none, when the first
+    // run is longer); the run after them goes alone. No branch depends on how many were kept (masks
+    // mix runs of one and two pixels at random, and it would be mispredicted every few runs).
+    if (end - runs >= 16) {
       uint64_t a, b;
       std::memcpy(&a, runs, 8);
       std::memcpy(&b, runs + 8, 8);
-      if ((a & kCounts) == kOnes && (b & kCounts) == kOnes) {
-        uint64_t v = 0;
-        for (int i = 0; i < 8; ++i) v |= uint64_t{runs[2 * i + 1] <= threshold} << (8 * i);
-        v *= 0xFF;
-        std::memcpy(o, &v, 8);
-        seen |= v;
-        o += 8;
-        col += 8;
-        runs += 16;
-        continue;
-      }
+      const uint64_t notOneA = (a & kCounts) ^ kOnes, notOneB = (b & kCounts) ^ kOnes;
+      const int32_t ka = notOneA ? __builtin_ctzll(notOneA) >> 4 : 4;
+      const int32_t kb = notOneB ? __builtin_ctzll(notOneB) >> 4 : 4;
+      const int32_t k = ka < 4 ? ka : 4 + kb;
+      uint64_t v = 0;
+      for (int i = 0; i < 8; ++i) v |= uint64_t{runs[2 * i + 1] <= threshold} << (8 * i);
+      v *= 0xFF;
+      std::memcpy(o, &v, 8);
+      seen |= k == 8 ? v : v & ((uint64_t{1} << (8 * k)) - 1);
+      o += k;
+      col += k;
+      runs += 2 * k;
+      if (runs[0] == 0 || col > right) break;
     }
     const int32_t n = runs[0];
     // 0 or all ones, without a branch: noise masks pass and fail at random.
