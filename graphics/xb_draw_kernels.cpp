@@ -19,45 +19,47 @@ void MapSpanPlain(uint8_t* d, const uint8_t* s, int32_t n, const XB_LOOKUP& look
   XB_MapRunPlain(d, s, n, lookup.table);
 }
 
-void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
-                       const XB_LOOKUP& lookup) {
-  const uint8_t* table = lookup.table;
-  int32_t k = 0;
-  // Eight pixels at a time: the mapped word is blended into the bitmap's word under the pass bytes,
-  // so that a mask that changes on every pixel costs no branch per pixel.
-  for (; k + 8 <= n; k += 8) {
+// d[k] = table[s[k]] (or s[k] for a copy) where pass[k] is 0xFF, with no branch per pixel: masks
+// that dissolve as noise pass and fail at random. Eight pixels at a time, the word blended into the
+// bitmap's under the pass bytes; the last word overlaps the one before (a byte written twice gets the
+// same value), and a span shorter than a word is blended byte by byte.
+template <bool kMap>
+void WherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const uint8_t* table) {
+  if (n < 8) {
+    for (int32_t k = 0; k < n; ++k) {
+      const uint8_t m = pass[k], v = kMap ? table[s[k]] : s[k];
+      d[k] = static_cast<uint8_t>((v & m) | (d[k] & ~m));
+    }
+    return;
+  }
+  for (int32_t k = 0;; k += 8) {
+    if (k + 8 > n) k = n - 8;
     uint64_t p;
     std::memcpy(&p, pass + k, 8);
-    if (p == 0) continue;
-    uint64_t out = XB_Gather8(s + k, table);
-    if (p != ~uint64_t{0}) {
-      uint64_t old;
-      std::memcpy(&old, d + k, 8);
-      out = (out & p) | (old & ~p);
+    if (p != 0) {
+      uint64_t v;
+      if (kMap)
+        v = XB_Gather8(s + k, table);
+      else
+        std::memcpy(&v, s + k, 8);
+      if (p != ~uint64_t{0}) {
+        uint64_t old;
+        std::memcpy(&old, d + k, 8);
+        v = (v & p) | (old & ~p);
+      }
+      std::memcpy(d + k, &v, 8);
     }
-    std::memcpy(d + k, &out, 8);
+    if (k + 8 >= n) break;
   }
-  for (; k < n; ++k)
-    if (pass[k]) d[k] = table[s[k]];
+}
+
+void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
+                       const XB_LOOKUP& lookup) {
+  WherePlain<true>(d, s, pass, n, lookup.table);
 }
 
 void CopySpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    uint64_t p;
-    std::memcpy(&p, pass + k, 8);
-    if (p == 0) continue;
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    if (p != ~uint64_t{0}) {
-      uint64_t old;
-      std::memcpy(&old, d + k, 8);
-      v = (v & p) | (old & ~p);
-    }
-    std::memcpy(d + k, &v, 8);
-  }
-  for (; k < n; ++k)
-    if (pass[k]) d[k] = s[k];
+  WherePlain<false>(d, s, pass, n, nullptr);
 }
 
 template <int kOp>

@@ -148,6 +148,9 @@ TEST_P(DrawKernels, EightBitDrawsMatchTheReference) {
   for (int i = 0; i < 256; ++i) identity[i] = static_cast<uint8_t>(i);
   int changed = 0;
   for (int round = 0; round < 400; ++round) {
+    // Masks are walked as runs, or decoded into levels once and kept, in turns of 40 draws.
+    if (round % 40 == 0)
+      lib->SetLevelPlaneBudget(round % 80 == 0 ? 0 : XB_BOB_MANAGER::kDefaultLevelPlaneBudget);
     const int32_t w = 50 + static_cast<int32_t>(rng() % 500), h = 20 + static_cast<int32_t>(rng() % 100);
     XB_BITMAP target(w, h), expect(w, h);
     for (int32_t y = 0; y < h; ++y)
