@@ -41,6 +41,7 @@ TEST_F(StaticDataTest, WalkDataDescriptions) {
   EXPECT_EQ(data->GetWalkAnimation(1, 11), woman.walkAnimations[1]);
   EXPECT_EQ(data->GetWalkAnimation(1, 100), VE_NO_ID);
   EXPECT_EQ(data->GetWalkAnimation(VE_NO_ID, 0), VE_NO_ID);
+  EXPECT_EQ(data->GetWalkData(3), nullptr);  // one past the last record is no record
   const VE_WALKDATA_DESCRIPTION& sheep = data->walkData[2];
   EXPECT_EQ(sheep.hasTurnFrames, 1);
   EXPECT_EQ(sheep.turnLibraries[0], data->FindBobLibrary("sheep"));
