@@ -167,6 +167,8 @@ TEST_F(StaticDataTest, DescriptionsBeyondTheRecordCapacitiesAreWarnedAndSkipped)
   creature += "RemapRandom = 17, 13";
   for (int i = 0; i < 13; ++i) creature += ", " + std::to_string(i) + ", 1";
   creature += "\nRemapRandom = 4, 3, \"Blue\", 5\nRemapRandom = 5, 1, \"Nothing\", 5, 7\n";
+  // A second creature with colours of its own: the sanitizer build sees each creature's set released.
+  creature += "[CreatureType]\nName = \"Second\"\nRemapRandom = 1, 1, \"Blue\", 5\n";
   WriteData("ve_graphics\\creatures\\z_creature_descriptions.ini", creature);
   WriteData(
       "ve_graphics\\creatures\\z_walkdata_descriptions.ini",
