@@ -35,6 +35,7 @@
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_draw_kernels.h"
 #include "bench/bob_drawing_art.h"
+#include "bench/draw_report.h"
 #include "tools/world/scenery_art.h"
 
 namespace {
@@ -89,10 +90,7 @@ struct World {
       builder.AddMask(n + 2, *s.levels);
     }
     library.reset(builder.Build());
-    for (int i = 0; i < 256; ++i) {
-      remap[i] = static_cast<uint8_t>(255 - i);
-      shadow[i] = static_cast<uint8_t>(i / 2);
-    }
+    MakeBenchTables(remap, shadow);
     screen.Fill(17);
 
     // The sprite's palette of the mapped peer lists the screen's colours backwards: every pixel
@@ -199,27 +197,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::set<std::string> medians;
 };
 
-void PrintRatio(double ours, double peer) {
-  if (ours > 0 && peer > 0)
-    std::printf(" %10.2f", ours / peer);
-  else
-    std::printf(" %10s", "-");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* names[] = {"creature", "building", "logo", "w_building", "w_biglogo"};
   const std::pair<const char*, Mode> modes[] = {
       {"plain", Mode::Plain}, {"remapped", Mode::Remapped}, {"shadow", Mode::Shadow}, {"mask", Mode::Mask}};
-  // Every set the processor runs, or the one the environment names.
-  std::vector<const XB_DRAW_KERNELS*> sets;
-  if (const char* wanted = std::getenv("TILLANDS_DRAW_KERNELS"); wanted && *wanted) {
-    sets.push_back(&XB_ActiveDrawKernels());
-  } else {
-    for (int k = 0; XB_DRAW_KERNEL_NAMES[k]; ++k)
-      if (const XB_DRAW_KERNELS* set = XB_FindDrawKernels(XB_DRAW_KERNEL_NAMES[k])) sets.push_back(set);
-  }
+  const std::vector<const XB_DRAW_KERNELS*> sets = KernelSetsToMeasure();
   for (size_t i = 0; i < std::size(names); ++i) {
     for (const XB_DRAW_KERNELS* set : sets)
       for (const auto& [modeName, mode] : modes)
@@ -247,24 +231,18 @@ int main(int argc, char** argv) {
       "remap/map <= 1, shadow/plain <= 2.5, mask/plain <= 8 (the plain set: 1.5 times those). Masks:\n"
       "synthetic ones change level every pixel (threshold 128); w_ sprites are the demo world's with their\n"
       "own masks. ns columns: time per draw.\n");
-  for (const XB_DRAW_KERNELS* set : sets) {
-    std::printf("\n[%s]\n%-11s %10s %10s %10s %10s %10s %9s %9s %9s %9s %9s %9s\n", set->name, "sprite",
-                "plain/rle", "remap/map", "remap/rle", "shadow/pln", "mask/plain", "plain ns", "remap ns",
-                "shadow ns", "mask ns", "rle ns", "map ns");
-    for (const char* name : names) {
-      auto t = [&](const std::string& group) { return reporter.Time(group + name); };
-      const std::string ours = std::string("ours/") + set->name + "/";
-      const double plain = t(ours + "plain/"), remapped = t(ours + "remapped/"), shadow = t(ours + "shadow/"),
-                   mask = t(ours + "mask/"), rle = t("sdl2/colorkey_rle/"), map = t("sdl2/colorkey_mapped/");
-      std::printf("%-11s", name);
-      PrintRatio(plain, rle);
-      PrintRatio(remapped, map);
-      PrintRatio(remapped, rle);
-      PrintRatio(shadow, plain);
-      PrintRatio(mask, plain);
-      std::printf(" %9.0f %9.0f %9.0f %9.0f %9.0f %9.0f\n", plain, remapped, shadow, mask, rle, map);
-    }
-  }
+  PrintDrawRatios(sets, std::vector<std::string>(std::begin(names), std::end(names)), "rle", "map",
+                  [&](const XB_DRAW_KERNELS* set, const std::string& name) {
+                    const std::string ours = std::string("ours/") + set->name + "/";
+                    DrawTimes t;
+                    t.plain = reporter.Time(ours + "plain/" + name);
+                    t.remapped = reporter.Time(ours + "remapped/" + name);
+                    t.shadow = reporter.Time(ours + "shadow/" + name);
+                    t.mask = reporter.Time(ours + "mask/" + name);
+                    t.peer = reporter.Time("sdl2/colorkey_rle/" + name);
+                    t.mappedPeer = reporter.Time("sdl2/colorkey_mapped/" + name);
+                    return t;
+                  });
   benchmark::Shutdown();
   return 0;
 }

@@ -389,16 +389,19 @@ struct MaskCursor {
 // (0xFF where the level is at most the threshold) over the picture's visible columns; each literal
 // run is then mapped through table2[table1[.]] and written where its pass bytes say. The work is
 // per run of either row and per pixel only in the kernel, instead of one level lookup per segment.
-void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placement& p, const Placement& q,
-                      uint8_t threshold, const uint32_t* rowTable, const uint8_t* pixelBytes,
-                      const uint8_t* bytesEnd, uint8_t* pixels, int32_t pitch, const uint8_t* table1,
-                      const uint8_t* table2) {
+void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const uint8_t* plane, const Placement& p,
+                      const Placement& q, uint8_t threshold, const uint32_t* rowTable,
+                      const uint8_t* pixelBytes, const uint8_t* bytesEnd, uint8_t* pixels, int32_t pitch,
+                      const uint8_t* table1, const uint8_t* table2) {
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
   uint8_t table[256];
-  kernels.mapSpan(table, table1, 256, table2);
+  XB_LOOKUP lookup;
+  XB_PrepareLookup(lookup, table2);
+  kernels.mapSpan(table, table1, 256, lookup);
   // The saver dissolves its pictures through identity tables: then the pixels are copied, not looked up.
   bool identity = true;
   for (int i = 0; i < 256; ++i) identity &= table[i] == i;
+  if (!identity) XB_PrepareLookup(lookup, table);
   const int32_t left = p.c.x, right = p.c.x + p.c.width - 1;
   // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
   // without a clip, and short runs are written as one 8-byte store.
@@ -413,38 +416,53 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const Placem
     const uint32_t d = desc[r];
     const int32_t k = p.c.y + r - q.r.y;
     if (d == XB_BOB_EMPTY_ROW || k < 0 || k >= m.height) continue;
-    const uint32_t md = rowTable[m.firstRow + k];
-    if (md == XB_BOB_EMPTY_ROW) continue;
-    const uint8_t* run = pixelBytes + (md & XB_BOB_OFFSET_MASK);
-    int32_t col = q.r.x + static_cast<int32_t>(md >> XB_BOB_COLUMN_SHIFT);
-    // Runs that end before the visible columns are skipped, one that straddles them is cut.
-    while (run[0] != 0 && col + run[0] <= left) {
-      col += run[0];
-      run += 2;
-    }
-    if (run[0] == 0) continue;  // the mask row ends before the visible columns
-    // Columns before the mask's first run and after its last have level 255: never drawn.
-    if (col > left) std::memset(pass, 0, static_cast<size_t>(std::min(col, right + 1) - left));
     uint64_t any = 0;
-    if (col < left) {
-      const int32_t n = col + run[0] - left;
-      const uint8_t v = run[1] <= threshold ? 0xFF : 0;
-      std::memset(pass, v, static_cast<size_t>(n));
-      any |= v;
-      col = left + n;
-      run += 2;
+    if (plane) {
+      // The decoded levels: one comparison per visible column of the mask, none outside it.
+      const uint8_t* level = plane + static_cast<int64_t>(k) * m.width - q.r.x;  // level[c] for column c
+      const int32_t from = std::max(left, q.r.x), to = std::min(right, q.r.x + m.width - 1);
+      if (from > to) continue;
+      std::memset(pass, 0, static_cast<size_t>(right - left + 1));
+      uint8_t seen = 0;
+      for (int32_t c = from; c <= to; ++c) {
+        const uint8_t v = level[c] <= threshold ? 0xFF : 0;
+        pass[c - left] = v;
+        seen |= v;
+      }
+      if (!seen) continue;
+    } else {
+      const uint32_t md = rowTable[m.firstRow + k];
+      if (md == XB_BOB_EMPTY_ROW) continue;
+      const uint8_t* run = pixelBytes + (md & XB_BOB_OFFSET_MASK);
+      int32_t col = q.r.x + static_cast<int32_t>(md >> XB_BOB_COLUMN_SHIFT);
+      // Runs that end before the visible columns are skipped, one that straddles them is cut.
+      while (run[0] != 0 && col + run[0] <= left) {
+        col += run[0];
+        run += 2;
+      }
+      if (run[0] == 0) continue;  // the mask row ends before the visible columns
+      // Columns before the mask's first run and after its last have level 255: never drawn.
+      if (col > left) std::memset(pass, 0, static_cast<size_t>(std::min(col, right + 1) - left));
+      if (col < left) {
+        const int32_t n = col + run[0] - left;
+        const uint8_t v = run[1] <= threshold ? 0xFF : 0;
+        std::memset(pass, v, static_cast<size_t>(n));
+        any |= v;
+        col = left + n;
+        run += 2;
+      }
+      if (run[0] != 0 && col <= right)
+        col = kernels.maskPass(run, bytesEnd, col, right, threshold, pass + (col - left), &any);
+      if (col <= right) std::memset(pass + (col - left), 0, static_cast<size_t>(right - col + 1));
+      if (!any) continue;
     }
-    if (run[0] != 0 && col <= right)
-      col = kernels.maskPass(run, bytesEnd, col, right, threshold, pass + (col - left), &any);
-    if (col <= right) std::memset(pass + (col - left), 0, static_cast<size_t>(right - col + 1));
-    if (!any) continue;
     const int32_t startX = p.r.x + static_cast<int32_t>(d >> XB_BOB_COLUMN_SHIFT);
     WalkRunRow<true>(pixelBytes + (d & XB_BOB_OFFSET_MASK), dst, startX, right, false,
                      [&](uint8_t* out, const uint8_t* s, int32_t n) {
                        if (identity)
                          kernels.copySpanWhere(out, s, pass + (out - dst - left), n);
                        else
-                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, table);
+                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, lookup);
                      });
   }
 }
@@ -474,17 +492,20 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
   };
   const uint16_t format = bitmap.GetFormat();
   const XB_DRAW_KERNELS& kernels = XB_ActiveDrawKernels();
+  // The table of a remapped or shadow draw, made ready for the kernels once for the whole bob.
+  XB_LOOKUP lookup;
   // A bob whose every run lies inside the bitmap: whole rows in one kernel call.
-  auto drawRows = [&](uint8_t* pixels, int op, const uint8_t* table) {
+  auto drawRows = [&](uint8_t* pixels, int op) {
     kernels.drawRows(op, rowTable_ + e.firstRow + (p.c.y - p.r.y), p.c.height, pixelBytes_,
-                     pixels + static_cast<int64_t>(p.c.y) * pitch, pitch, p.r.x, table);
+                     pixels + static_cast<int64_t>(p.c.y) * pitch, pitch, p.r.x, &lookup);
   };
 
   if (e.kind == XB_BOB_PACKED) {
     if (format == XB_PIXELS_8) {
       uint8_t* px = bitmap.GetPixels();
+      if (mode == 1) XB_PrepareLookup(lookup, M);
       if (fastColumns) {
-        drawRows(px, mode == 0 ? XB_ROW_COPY : XB_ROW_MAP, M);
+        drawRows(px, mode == 0 ? XB_ROW_COPY : XB_ROW_MAP);
       } else if (mode == 0) {
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
@@ -494,7 +515,7 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
         const XB_MapSpanFn map = kernels.mapSpan;
         rows(px, [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<true>(data, dst, sx, clipRight, fast,
-                           [M, map](uint8_t* d, const uint8_t* s, int32_t n) { map(d, s, n, M); });
+                           [&lookup, map](uint8_t* d, const uint8_t* s, int32_t n) { map(d, s, n, lookup); });
         });
       }
     } else {
@@ -525,13 +546,14 @@ void XB_BOB_MANAGER::DrawBob(uint32_t number, XB_BITMAP& bitmap, int16_t x, int1
     if (format == XB_PIXELS_8) {
       const uint8_t* S = shadowTable_;
       if (!S) return;
+      XB_PrepareLookup(lookup, S);
       if (fastColumns) {
-        drawRows(bitmap.GetPixels(), XB_ROW_MAP_IN_PLACE, S);
+        drawRows(bitmap.GetPixels(), XB_ROW_MAP_IN_PLACE);
       } else {
         const XB_MapSpanFn map = kernels.mapSpan;
         rows(bitmap.GetPixels(), [&](const uint8_t* data, uint8_t* dst, int32_t sx, bool fast) {
           WalkRunRow<false>(data, dst, sx, clipRight, fast,
-                            [S, map](uint8_t* d, const uint8_t*, int32_t n) { map(d, d, n, S); });
+                            [&lookup, map](uint8_t* d, const uint8_t*, int32_t n) { map(d, d, n, lookup); });
         });
       }
     } else if (format == XB_PIXELS_16) {
@@ -620,8 +642,8 @@ void XB_BOB_MANAGER::DrawBobThroughMask(uint32_t number, uint32_t maskNumber, ui
   };
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
-    DrawThroughMask8(e, m, p, q, level, rowTable_, pixelBytes_, pixelBytes_ + GetPixelBufferSize(),
-                     bitmap.GetPixels(), pitch, table1, table2);
+    DrawThroughMask8(e, m, LevelPlane(maskNumber - firstIndex_, m), p, q, level, rowTable_, pixelBytes_,
+                     pixelBytes_ + GetPixelBufferSize(), bitmap.GetPixels(), pitch, table1, table2);
   } else {
     XB_PALETTE* palette = PaletteOf(number - firstIndex_);
     if (!palette) return;
@@ -660,11 +682,13 @@ void XB_BOB_MANAGER::DrawShadowThroughMask(uint32_t maskNumber, uint16_t thresho
   const uint16_t format = bitmap.GetFormat();
   if (format == XB_PIXELS_8) {
     const XB_MapSpanFn map = XB_ActiveDrawKernels().mapSpan;
+    XB_LOOKUP lookup;
+    XB_PrepareLookup(lookup, table);
     ForEachRow(e, p, rowTable_, pixelBytes_, bitmap.GetPixels(), pitch,
                [&](const uint8_t* data, uint8_t* dst, int32_t startX) {
                  WalkMaskRow(data, dst, startX, clipRight, fastColumns && startX >= 0,
                              [&](uint8_t* d, int32_t n, uint8_t level) {
-                               if (level <= threshold) map(d, d, n, table);
+                               if (level <= threshold) map(d, d, n, lookup);
                              });
                });
   } else if (format == XB_PIXELS_16) {
@@ -675,6 +699,42 @@ void XB_BOB_MANAGER::DrawShadowThroughMask(uint32_t maskNumber, uint16_t thresho
   } else {
     walk(bitmap.GetPixels32(), [](uint32_t& d) { d = (d >> 1) & 0x7F7F7Fu; });
   }
+}
+
+// A dissolve draws the same mask frame after frame with a rising threshold. Its runs are mostly one
+// or two pixels long (noise), so walking them costs a step per pixel or two and a branch the
+// processor cannot foresee; decoded once into a level per pixel, a row becomes pass bytes by one
+// comparison per pixel. Null when the library's budget would be exceeded (the runs are walked then).
+const uint8_t* XB_BOB_MANAGER::LevelPlane(uint32_t index, const XB_BOB_ENTRY& m) {
+  if (levelPlanes_.size() != count_) levelPlanes_.resize(count_);
+  if (levelPlanes_[index]) return levelPlanes_[index].get();
+  // A mask whose runs reach beyond its width lends its levels to the columns there: only the runs say.
+  if (overhang_[index]) return nullptr;
+  const size_t bytes = static_cast<size_t>(m.width) * static_cast<size_t>(m.height);
+  if (bytes == 0 || bytes > levelPlaneBudget_ - levelPlaneBytes_) return nullptr;
+  std::unique_ptr<uint8_t[]> plane(new uint8_t[bytes]);
+  std::memset(plane.get(), 255, bytes);  // no run: never drawn
+  for (int32_t k = 0; k < m.height; ++k) {
+    const uint32_t md = rowTable_[m.firstRow + k];
+    if (md == XB_BOB_EMPTY_ROW) continue;
+    uint8_t* row = plane.get() + static_cast<size_t>(k) * static_cast<size_t>(m.width);
+    int32_t col = static_cast<int32_t>(md >> XB_BOB_COLUMN_SHIFT);
+    for (const uint8_t* run = pixelBytes_ + (md & XB_BOB_OFFSET_MASK); run[0] != 0 && col < m.width;
+         run += 2) {
+      const int32_t n = std::min<int32_t>(run[0], m.width - col);
+      std::memset(row + col, run[1], static_cast<size_t>(n));
+      col += run[0];
+    }
+  }
+  levelPlaneBytes_ += bytes;
+  levelPlanes_[index] = std::move(plane);
+  return levelPlanes_[index].get();
+}
+
+void XB_BOB_MANAGER::SetLevelPlaneBudget(size_t bytes) {
+  levelPlanes_.clear();
+  levelPlaneBytes_ = 0;
+  levelPlaneBudget_ = bytes;
 }
 
 XB_STORABLE* XB_LoadBobManager(XB_FILE& file, uint16_t version) {

@@ -11,7 +11,10 @@
 // a damaged library is a fatal error naming its file, and drawing never needs bounds checks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "base/xb_storable.h"
 #include "graphics/xb_rect.h"
@@ -98,10 +101,16 @@ class XB_BOB_MANAGER : public XB_STORABLE {
   void DrawShadowThroughMask(uint32_t maskNumber, uint16_t threshold, XB_BITMAP& bitmap, int16_t x, int16_t y,
                              const uint8_t* table);
 
+  // 8-bit draws through a mask keep the mask's levels decoded, a byte per pixel, up to this many bytes
+  // for the whole library (see LevelPlane); 0 walks the mask's runs on every draw. Drops what was kept.
+  void SetLevelPlaneBudget(size_t bytes);
+  static constexpr size_t kDefaultLevelPlaneBudget = size_t{16} << 20;
+
  private:
   void Validate(const char* what);
   void FreeParts();
   XB_PALETTE* PaletteOf(uint32_t index) const;
+  const uint8_t* LevelPlane(uint32_t index, const XB_BOB_ENTRY& m);
 
   uint32_t firstIndex_ = 0;
   uint32_t count_ = 0;
@@ -121,6 +130,10 @@ class XB_BOB_MANAGER : public XB_STORABLE {
   uint8_t* overhang_ = nullptr;
   const uint8_t* remapTable_ = nullptr;
   const uint8_t* shadowTable_ = nullptr;
+  // Per mask entry, its levels decoded on its first 8-bit draw through it (null until then).
+  std::vector<std::unique_ptr<uint8_t[]>> levelPlanes_;
+  size_t levelPlaneBytes_ = 0;
+  size_t levelPlaneBudget_ = kDefaultLevelPlaneBudget;
 };
 
 XB_STORABLE* XB_LoadBobManager(XB_FILE& file, uint16_t version);

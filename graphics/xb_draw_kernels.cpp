@@ -15,50 +15,51 @@ const XB_DRAW_KERNELS* XB_Avx512DrawKernels();  // xb_draw_kernels_avx512.cpp
 
 namespace {
 
-void MapSpanPlain(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table) {
-  XB_MapRunPlain(d, s, n, table);
+void MapSpanPlain(uint8_t* d, const uint8_t* s, int32_t n, const XB_LOOKUP& lookup) {
+  XB_MapRunPlain(d, s, n, lookup.table);
 }
 
-void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const uint8_t* table) {
-  int32_t k = 0;
-  // Eight pixels at a time: the mapped word is blended into the bitmap's word under the pass bytes,
-  // so that a mask that changes on every pixel costs no branch per pixel.
-  for (; k + 8 <= n; k += 8) {
+// d[k] = table[s[k]] (or s[k] for a copy) where pass[k] is 0xFF, with no branch per pixel: masks
+// that dissolve as noise pass and fail at random. Eight pixels at a time, the word blended into the
+// bitmap's under the pass bytes; the last word overlaps the one before (a byte written twice gets the
+// same value), and a span shorter than a word is blended byte by byte.
+template <bool kMap>
+void WherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const uint8_t* table) {
+  if (n < 8) {
+    for (int32_t k = 0; k < n; ++k) {
+      const uint8_t m = pass[k], v = kMap ? table[s[k]] : s[k];
+      d[k] = static_cast<uint8_t>((v & m) | (d[k] & ~m));
+    }
+    return;
+  }
+  for (int32_t k = 0;; k += 8) {
+    if (k + 8 > n) k = n - 8;
     uint64_t p;
     std::memcpy(&p, pass + k, 8);
-    if (p == 0) continue;
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    uint64_t out = 0;
-    for (int b = 0; b < 8; ++b) out |= uint64_t{table[(v >> (8 * b)) & 0xFF]} << (8 * b);
-    if (p != ~uint64_t{0}) {
-      uint64_t old;
-      std::memcpy(&old, d + k, 8);
-      out = (out & p) | (old & ~p);
+    if (p != 0) {
+      uint64_t v;
+      if (kMap)
+        v = XB_Gather8(s + k, table);
+      else
+        std::memcpy(&v, s + k, 8);
+      if (p != ~uint64_t{0}) {
+        uint64_t old;
+        std::memcpy(&old, d + k, 8);
+        v = (v & p) | (old & ~p);
+      }
+      std::memcpy(d + k, &v, 8);
     }
-    std::memcpy(d + k, &out, 8);
+    if (k + 8 >= n) break;
   }
-  for (; k < n; ++k)
-    if (pass[k]) d[k] = table[s[k]];
+}
+
+void MapSpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
+                       const XB_LOOKUP& lookup) {
+  WherePlain<true>(d, s, pass, n, lookup.table);
 }
 
 void CopySpanWherePlain(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n) {
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    uint64_t p;
-    std::memcpy(&p, pass + k, 8);
-    if (p == 0) continue;
-    uint64_t v;
-    std::memcpy(&v, s + k, 8);
-    if (p != ~uint64_t{0}) {
-      uint64_t old;
-      std::memcpy(&old, d + k, 8);
-      v = (v & p) | (old & ~p);
-    }
-    std::memcpy(d + k, &v, 8);
-  }
-  for (; k < n; ++k)
-    if (pass[k]) d[k] = s[k];
+  WherePlain<false>(d, s, pass, n, nullptr);
 }
 
 template <int kOp>
@@ -91,30 +92,53 @@ void RowsPlain(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t
 }
 
 void DrawRowsPlain(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst,
-                   ptrdiff_t pitch, int32_t x0, const uint8_t* table) {
+                   ptrdiff_t pitch, int32_t x0, const XB_LOOKUP* lookup) {
   if (op == XB_ROW_COPY)
-    RowsPlain<XB_ROW_COPY>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_COPY>(desc, rows, bytes, dst, pitch, x0, nullptr);
   else if (op == XB_ROW_MAP)
-    RowsPlain<XB_ROW_MAP>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_MAP>(desc, rows, bytes, dst, pitch, x0, lookup->table);
   else
-    RowsPlain<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, table);
+    RowsPlain<XB_ROW_MAP_IN_PLACE>(desc, rows, bytes, dst, pitch, x0, lookup->table);
 }
 
-int32_t MaskPassPlain(const uint8_t* runs, const uint8_t*, int32_t col, int32_t right, uint8_t threshold,
+int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int32_t right, uint8_t threshold,
                       uint8_t* pass, uint64_t* any) {
+  constexpr uint64_t kCounts = 0x00FF00FF00FF00FFull, kOnes = 0x0001000100010001ull;
   uint64_t seen = 0;
   uint8_t* o = pass;
-  for (; runs[0] != 0 && col <= right; runs += 2) {
+  while (runs[0] != 0 && col <= right) {
+    // Masks that dissolve as noise are runs of one pixel: the levels of the next eight runs become
+    // eight pass bytes at once, of which the leading ones that count 1 are kept (none, when the first
+    // run is longer); the run after them goes alone. No branch depends on how many were kept (masks
+    // mix runs of one and two pixels at random, and it would be mispredicted every few runs).
+    if (end - runs >= 16) {
+      uint64_t a, b;
+      std::memcpy(&a, runs, 8);
+      std::memcpy(&b, runs + 8, 8);
+      const uint64_t notOneA = (a & kCounts) ^ kOnes, notOneB = (b & kCounts) ^ kOnes;
+      const int32_t ka = notOneA ? __builtin_ctzll(notOneA) >> 4 : 4;
+      const int32_t kb = notOneB ? __builtin_ctzll(notOneB) >> 4 : 4;
+      const int32_t k = ka < 4 ? ka : 4 + kb;
+      uint64_t v = 0;
+      for (int i = 0; i < 8; ++i) v |= uint64_t{runs[2 * i + 1] <= threshold} << (8 * i);
+      v *= 0xFF;
+      std::memcpy(o, &v, 8);
+      seen |= k == 8 ? v : v & ((uint64_t{1} << (8 * k)) - 1);
+      o += k;
+      col += k;
+      runs += 2 * k;
+      if (runs[0] == 0 || col > right) break;
+    }
     const int32_t n = runs[0];
     // 0 or all ones, without a branch: noise masks pass and fail at random.
     const uint64_t v = uint64_t{0} - uint64_t{runs[1] <= threshold};
     seen |= v;
-    if (n <= 8)
-      std::memcpy(o, &v, 8);
-    else
-      std::memset(o, static_cast<uint8_t>(v), static_cast<size_t>(n));
+    // Whole words, the last reaching past the run (the next run, or the slack behind the row, takes
+    // those bytes); no call of memset, whose start-up outweighs a short fill.
+    for (int32_t k = 0; k < n; k += 8) std::memcpy(o + k, &v, 8);
     o += n;
     col += n;
+    runs += 2;
   }
   *any |= seen;
   return col;
@@ -187,6 +211,27 @@ KernelSets& Sets() {
 }
 
 }  // namespace
+
+void XB_PrepareLookup(XB_LOOKUP& lookup, const uint8_t* table) {
+  lookup.table = table;
+  uint8_t diff[256];
+  for (int i = 0; i < 256; ++i) diff[i] = static_cast<uint8_t>(table[i] ^ i);
+  for (int half = 0; half < 256; half += 128) {
+    std::memcpy(lookup.xorRows + half, diff + half, 16);
+    for (int i = half + 16; i < half + 128; ++i) lookup.xorRows[i] = diff[i] ^ diff[i - 16];
+  }
+  int few = 0, lower = 0;
+  for (int k = 0; k < 16; ++k) {
+    uint8_t any = 0;
+    for (int j = 0; j < 16; ++j) any |= lookup.xorRows[16 * k + j];
+    if (!any) continue;
+    if (few < XB_LOOKUP_FEW_ROWS) lookup.rows[few] = static_cast<uint8_t>(k);
+    ++few;
+    if (k < 8) ++lower;
+  }
+  lookup.fewRows = static_cast<int8_t>(few <= XB_LOOKUP_FEW_ROWS ? few : -1);
+  lookup.fewLower = static_cast<int8_t>(lower);
+}
 
 const char* const XB_DRAW_KERNEL_NAMES[] = {"plain", "sse", "avx2", "avx512", nullptr};
 

@@ -9,11 +9,29 @@
 #include <cstddef>
 #include <cstdint>
 
+// A 256-entry table made ready for the lookups of every set, once per draw rather than once per run
+// (a draw through a mask maps hundreds of short runs through the same table). The vector sets read
+// the table's difference from the identity (table[i] ^ i) as sixteen rows of 16 entries; `xorRows`
+// holds each row exclusive-ored with the row before it (rows 0 and 8 as they are). A table that
+// changes a few colours has few such rows that are not all zero, and the vector sets then visit only
+// those: `fewRows` of them (-1 when more than XB_LOOKUP_FEW_ROWS), listed in `rows`, the first
+// `fewLower` of them in the lower half (rows 0 to 7).
+constexpr int XB_LOOKUP_FEW_ROWS = 6;
+struct XB_LOOKUP {
+  const uint8_t* table = nullptr;  // the entries themselves, as given (not owned)
+  int8_t fewRows = -1;
+  int8_t fewLower = 0;
+  uint8_t rows[XB_LOOKUP_FEW_ROWS] = {};
+  uint8_t xorRows[256];
+};
+// Prepares `lookup` for `table` (256 entries, which must outlive the lookup's use).
+void XB_PrepareLookup(XB_LOOKUP& lookup, const uint8_t* table);
+
 // d[k] = table[s[k]] for k < n; s may equal d (a shadow maps the bitmap in place).
-using XB_MapSpanFn = void (*)(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table);
+using XB_MapSpanFn = void (*)(uint8_t* d, const uint8_t* s, int32_t n, const XB_LOOKUP& table);
 // d[k] = table[s[k]] where pass[k] is 0xFF, unchanged where it is 0 (s and d never overlap).
 using XB_MapSpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n,
-                                   const uint8_t* table);
+                                   const XB_LOOKUP& table);
 // d[k] = s[k] where pass[k] is 0xFF, unchanged where it is 0 (a draw through identity tables).
 using XB_CopySpanWhereFn = void (*)(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n);
 
@@ -24,9 +42,10 @@ enum XB_ROW_OP : int {
   XB_ROW_MAP_IN_PLACE = 2,  // shadow (no pixel bytes): the bitmap's pixel becomes table[pixel]
 };
 // Walks `rows` row descriptors (empty rows skipped). Row r starts at dst + r * pitch + x0 + its start
-// column; nothing is clipped, so the caller guarantees that every run lies inside the bitmap.
+// column; nothing is clipped, so the caller guarantees that every run lies inside the bitmap. A copy
+// reads no table (it may be null).
 using XB_DrawRowsFn = void (*)(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst,
-                               ptrdiff_t pitch, int32_t x0, const uint8_t* table);
+                               ptrdiff_t pitch, int32_t x0, const XB_LOOKUP* table);
 
 // Turns the runs of a level-mask row ((count, level) pairs ended by a count of 0) into pass bytes,
 // starting with the run at column `col` (<= right) and going on to the end of the row or past column

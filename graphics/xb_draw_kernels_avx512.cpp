@@ -47,13 +47,13 @@ inline void Map(uint8_t* d, const uint8_t* s, int32_t n, const Table& t) {
   _mm512_mask_storeu_epi8(d, m, t.Map(_mm512_maskz_loadu_epi8(m, s)));
 }
 
-void MapSpan(uint8_t* d, const uint8_t* s, int32_t n, const uint8_t* table) {
+void MapSpan(uint8_t* d, const uint8_t* s, int32_t n, const XB_LOOKUP& table) {
   if (n <= 0) return;
-  Map(d, s, n, Table(table));
+  Map(d, s, n, Table(table.table));
 }
 
-void MapSpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const uint8_t* table) {
-  const Table t(table);
+void MapSpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n, const XB_LOOKUP& table) {
+  const Table t(table.table);
   for (; n > 0; n -= 64, d += 64, s += 64, pass += 64) {
     const __mmask64 m = Head(n);
     const __mmask64 write = m & _mm512_movepi8_mask(_mm512_maskz_loadu_epi8(m, pass));
@@ -71,9 +71,9 @@ void CopySpanWhere(uint8_t* d, const uint8_t* s, const uint8_t* pass, int32_t n)
 
 template <int kOp>
 void Rows(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst, ptrdiff_t pitch, int32_t x0,
-          const uint8_t* table) {
+          const XB_LOOKUP* table) {
   alignas(64) static const uint8_t kUnused[256] = {};  // a copy maps nothing
-  const Table t(kOp == XB_ROW_COPY ? kUnused : table);
+  const Table t(kOp == XB_ROW_COPY ? kUnused : table->table);
   for (int32_t r = 0; r < rows; ++r, dst += pitch) {
     const uint32_t dr = desc[r];
     if (dr == 0xFFFFFFFFu) continue;
@@ -101,7 +101,7 @@ void Rows(const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst
 }
 
 void DrawRows(int op, const uint32_t* desc, int32_t rows, const uint8_t* bytes, uint8_t* dst, ptrdiff_t pitch,
-              int32_t x0, const uint8_t* table) {
+              int32_t x0, const XB_LOOKUP* table) {
   if (op == XB_ROW_COPY)
     Rows<XB_ROW_COPY>(desc, rows, bytes, dst, pitch, x0, table);
   else if (op == XB_ROW_MAP)

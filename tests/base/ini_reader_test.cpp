@@ -162,6 +162,11 @@ TEST_F(IniReaderTest, SectionAndKeyWalking) {
   r.Close();
   EXPECT_EQ(r.FindSection("AnimationType"), nullptr);
   EXPECT_EQ(r.CountSections("AnimationType"), 0u);
+  // A description of a single line: its section has no keys, not one empty key after it.
+  dir.WriteText("one.ini", "[Only]\n");
+  XB_INI_FILE_READER one("one.ini", false);
+  ASSERT_STREQ(one.FindSection("only"), "Only");
+  EXPECT_EQ(one.NextKey(), nullptr);
 }
 
 TEST_F(IniReaderTest, DefinesAreExpandedInKeyLines) {

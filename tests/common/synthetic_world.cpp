@@ -8,6 +8,7 @@
 
 #include "graphics/bob_authoring.h"
 #include "graphics/xb_bitmap.h"
+#include "scene/scene_creatures.h"
 
 namespace tl_test {
 namespace {
@@ -155,7 +156,7 @@ void WriteDescriptions(const fs::path& root, const SyntheticWorldOptions& option
   WriteFile(dir / "z_walkdata_descriptions.ini", walk.str());
 
   std::ostringstream creatures;
-  for (const std::string& name : SyntheticCreatureNames()) {
+  for (const std::string name : kSceneCreatures) {
     creatures << "[CreatureType]\nName = \"" << name
               << "\"\nGroup = \"synthetic\"\nRemapName = \"Identity\"\n";
     if (name == "stork") {
@@ -210,29 +211,6 @@ void WriteLogo(const fs::path& root) {
 }
 
 }  // namespace
-
-const std::vector<std::string>& SyntheticCreatureNames() {
-  static const std::vector<std::string> names = {"civilian",
-                                                 "woman_01",
-                                                 "girl_00",
-                                                 "boy_00",
-                                                 "rabbit",
-                                                 "sheep",
-                                                 "sheepnude",
-                                                 "soldier_a",
-                                                 "soldier_b",
-                                                 "soldier_c",
-                                                 "baby_male",
-                                                 "baby_female",
-                                                 "stork",
-                                                 "scout_master",
-                                                 "constructionworker_trainee",
-                                                 "constructionworker_master",
-                                                 "woodworker_trainee",
-                                                 "clayworker_trainee",
-                                                 "fisher_trainee"};
-  return names;
-}
 
 std::vector<uint8_t> SyntheticPaletteRgb() {
   std::vector<uint8_t> rgb(768);

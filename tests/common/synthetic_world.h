@@ -23,9 +23,6 @@ struct SyntheticWorldOptions {
   std::string extraCreatures;        // INI sections appended to the creature descriptions
 };
 
-// Every creature name the scenes use.
-const std::vector<std::string>& SyntheticCreatureNames();
-
 // The 256 colours of the world's screen palette as red, green, blue triples (768 bytes). Distinct
 // colours, so that matching the palette against itself gives the identity.
 std::vector<uint8_t> SyntheticPaletteRgb();

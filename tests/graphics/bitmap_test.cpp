@@ -238,6 +238,14 @@ TEST_F(BitmapStreamTest, DamagedStreamsAndVirtualBitmapsAreRefused) {
   std::unique_ptr<XB_BITMAP> view(XB_BITMAP::CreateVirtual(memory, 2, 2, XB_PIXELS_8));
   view->Fill(7);
   EXPECT_EQ(memory[3], 7);
+  // A view over no pixel memory has nothing to draw on or to copy: it changes nothing, also where
+  // its rectangle meets the area asked for.
+  std::unique_ptr<XB_BITMAP> none(XB_BITMAP::CreateVirtual(nullptr, 2, 2, XB_PIXELS_8));
+  const uint8_t zero[256] = {};
+  none->Fill(1);
+  none->Shade(zero);
+  none->BlitTo(*view, 0, 0);
+  EXPECT_EQ(memory[3], 7);
   XB_EXPECT_FATAL(SaveObjectToFile(*view, "v.obj", true), "XB_BITMAP: cannot save virtual bitmap");
 }
 

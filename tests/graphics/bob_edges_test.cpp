@@ -45,12 +45,16 @@ TEST(BobEdges, AMaskRunCutByTheLeftEdgeShowsAtALevelEqualToTheThreshold) {
                         {6, 10, 11, 12, 13, 14, 15, 0, 6, 100, 0}, {Row(0, 0), Row(0, 8)});
   uint8_t identity[256];
   for (int i = 0; i < 256; ++i) identity[i] = static_cast<uint8_t>(i);
-  auto b = Blank(5, 1, 0);
-  lib->DrawBobThroughMask(0, 1, 100, *b, -2, 0, identity, identity);
-  EXPECT_EQ(Pixels(*b), (Bytes{12, 13, 14, 15, 0}));
-  b = Blank(5, 1, 0);
-  lib->DrawBobThroughMask(0, 1, 99, *b, -2, 0, identity, identity);
-  EXPECT_EQ(Pixels(*b), (Bytes{0, 0, 0, 0, 0}));
+  // With the mask's runs walked on every draw, and with its levels decoded once.
+  for (const size_t budget : {size_t{0}, XB_BOB_MANAGER::kDefaultLevelPlaneBudget}) {
+    lib->SetLevelPlaneBudget(budget);
+    auto b = Blank(5, 1, 0);
+    lib->DrawBobThroughMask(0, 1, 100, *b, -2, 0, identity, identity);
+    EXPECT_EQ(Pixels(*b), (Bytes{12, 13, 14, 15, 0})) << "budget " << budget;
+    b = Blank(5, 1, 0);
+    lib->DrawBobThroughMask(0, 1, 99, *b, -2, 0, identity, identity);
+    EXPECT_EQ(Pixels(*b), (Bytes{0, 0, 0, 0, 0})) << "budget " << budget;
+  }
 }
 
 TEST(BobEdges, HiColourDrawsThroughAMaskNeverShowColumnsPastItsLastRun) {

@@ -43,11 +43,20 @@ class DrawKernels : public ::testing::TestWithParam<const char*> {
 TEST_P(DrawKernels, SpansMapLikeTheNaiveLoopAtEveryLengthAndAlignment) {
   EXPECT_STREQ(k->name, GetParam());
   std::mt19937 rng(7);
-  for (int round = 0; round < 3; ++round) {
-    // Random tables, and one whose entries differ from their neighbours' in every bit pattern.
+  for (int round = 0; round < 5; ++round) {
+    // Random tables, one whose entries differ from their neighbours' in every bit pattern, the
+    // identity, and one that changes a few colours as a player's colours do (kernels may take a
+    // shorter way through such tables).
     Bytes table = RandomBytes(rng, 256);
     if (round == 1)
       for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i * 167 + 13);
+    if (round >= 3)
+      for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
+    if (round == 4) {
+      for (int i = 40; i < 48; ++i) table[i] = static_cast<uint8_t>(rng());
+      table[130] = 7;
+      for (int i = 250; i < 256; ++i) table[i] = static_cast<uint8_t>(rng());
+    }
     for (int32_t n = 0; n <= 300; ++n) {
       const size_t at = rng() % 64;  // unaligned starts
       const Bytes src = RandomBytes(rng, 400), old = RandomBytes(rng, 400);
@@ -57,9 +66,11 @@ TEST_P(DrawKernels, SpansMapLikeTheNaiveLoopAtEveryLengthAndAlignment) {
 
       Bytes mapped = old, expectMapped = old, where = old, expectWhere = old, inPlace = src,
             expectInPlace = src, copied = old, expectCopied = old;
-      k->mapSpan(mapped.data() + at, src.data() + at, n, table.data());
-      k->mapSpanWhere(where.data() + at, src.data() + at, pass.data() + at, n, table.data());
-      k->mapSpan(inPlace.data() + at, inPlace.data() + at, n, table.data());
+      XB_LOOKUP lookup;
+      XB_PrepareLookup(lookup, table.data());
+      k->mapSpan(mapped.data() + at, src.data() + at, n, lookup);
+      k->mapSpanWhere(where.data() + at, src.data() + at, pass.data() + at, n, lookup);
+      k->mapSpan(inPlace.data() + at, inPlace.data() + at, n, lookup);
       k->copySpanWhere(copied.data() + at, src.data() + at, pass.data() + at, n);
       for (int32_t i = 0; i < n; ++i) {
         expectMapped[at + i] = table[src[at + i]];
@@ -137,6 +148,9 @@ TEST_P(DrawKernels, EightBitDrawsMatchTheReference) {
   for (int i = 0; i < 256; ++i) identity[i] = static_cast<uint8_t>(i);
   int changed = 0;
   for (int round = 0; round < 400; ++round) {
+    // Masks are walked as runs, or decoded into levels once and kept, in turns of 40 draws.
+    if (round % 40 == 0)
+      lib->SetLevelPlaneBudget(round % 80 == 0 ? 0 : XB_BOB_MANAGER::kDefaultLevelPlaneBudget);
     const int32_t w = 50 + static_cast<int32_t>(rng() % 500), h = 20 + static_cast<int32_t>(rng() % 100);
     XB_BITMAP target(w, h), expect(w, h);
     for (int32_t y = 0; y < h; ++y)

@@ -29,6 +29,12 @@ TEST(LinuxOptions, ModesFromTheCommandLine) {
   EXPECT_EQ(o.windowWidth, 800);
   EXPECT_EQ(o.windowHeight, 600);
   EXPECT_EQ(o.seed.value(), 5u);
+  // The lowest value of each range is taken, and a size after another option is still the window's.
+  ASSERT_TRUE(Parse({"--wm-fullscreen", "--window", "32x32", "--seed", "0", "--fps", "1"}, o));
+  EXPECT_EQ(o.windowWidth, 32);
+  EXPECT_EQ(o.windowHeight, 32);
+  EXPECT_EQ(o.seed.value(), 0u);
+  EXPECT_EQ(o.frameRate.value(), 1u);
   // The headless renderer parses its own options, wherever --headless stands.
   ASSERT_TRUE(Parse({"--size", "10x10", "--headless"}, o));
   EXPECT_EQ(o.kind, LinuxRunKind::Headless);
@@ -36,6 +42,12 @@ TEST(LinuxOptions, ModesFromTheCommandLine) {
   EXPECT_EQ(o.kind, LinuxRunKind::Version);
   ASSERT_TRUE(Parse({"-help"}, o));
   EXPECT_EQ(o.kind, LinuxRunKind::Help);
+  ASSERT_TRUE(Parse({"--add-to-xscreensaver"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::AddToXScreenSaver);
+  ASSERT_TRUE(Parse({"--remove-from-xscreensaver"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::RemoveFromXScreenSaver);
+  ASSERT_TRUE(Parse({"--save-settings", "--sound", "off"}, o));
+  EXPECT_EQ(o.kind, LinuxRunKind::SaveSettings);
 }
 
 TEST(LinuxOptions, XScreenSaverConventions) {

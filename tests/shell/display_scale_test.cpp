@@ -46,10 +46,12 @@ TEST(DisplayScale, EnlargesEveryPixelToABlockInIndicesAndColours) {
 
   uint32_t table[256];
   for (uint32_t i = 0; i < 256; ++i) table[i] = 0xFF000000u | (i * 0x010101u);
-  std::vector<uint32_t> colours(9 * 6, 0);
-  EnlargeToColours(src, 4, 3, 2, 3, table, colours.data(), 9);
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 9; ++x) EXPECT_EQ(colours[size_t(y * 9 + x)], table[src[(y / 3) * 4 + x / 3]]);
+  std::vector<uint32_t> colours(12 * 6, 0);  // 9 columns used, pitch 12
+  EnlargeToColours(src, 4, 3, 2, 3, table, colours.data(), 12);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(colours[size_t(y * 12 + x)], table[src[(y / 3) * 4 + x / 3]]);
+    for (int x = 9; x < 12; ++x) EXPECT_EQ(colours[size_t(y * 12 + x)], 0u) << "padding touched in row " << y;
+  }
 }
 
 TEST(DisplayScale, ScaleSettingIsReadAndOnlyTheScaleDialogWritesIt) {

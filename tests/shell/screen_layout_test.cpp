@@ -57,9 +57,15 @@ TEST(ScreenLayout, NoUsableMonitorFallsBackToThePrimaryScreen) {
   layout.monitors = {{10, 10, 10, 500}, {0, 0, 800, -5}};
   ExpectRect(ReadSaverScreenMetrics(*holder.app, layout), 0, 0, 1024, 768);
   EXPECT_EQ(holder.app->screenWidth, 1024);
-  // An empty monitor beside a real one does not stretch the area.
-  layout.monitors = {{5000, 5000, 5000, 5000}, {0, 0, 640, 480}};
+  // A monitor without height beside a real one does not stretch the area.
+  layout.monitors = {{5000, 5000, 6000, 5000}, {0, 0, 640, 480}};
   ExpectRect(ReadSaverScreenMetrics(*holder.app, layout), 0, 0, 640, 480);
+  // An inverted primary screen gives an empty area, never a negative size.
+  layout.monitors = {};
+  layout.primary = {300, 200, 100, 50};
+  ExpectRect(ReadSaverScreenMetrics(*holder.app, layout), 300, 200, 300, 200);
+  EXPECT_EQ(holder.app->screenWidth, 0);
+  EXPECT_EQ(holder.app->screenHeight, 0);
 }
 
 TEST(ScreenLayout, SizesBeyondSixteenBitsAreCut) {
@@ -72,6 +78,9 @@ TEST(ScreenLayout, SizesBeyondSixteenBitsAreCut) {
   EXPECT_EQ(r.bottom, 65535);
   EXPECT_EQ(holder.app->screenWidth, 65535);
   EXPECT_EQ(holder.app->screenHeight, 65535);
+  // Far from the origin only the size counts: a small monitor low down is not cut.
+  layout.monitors = {{0, 40000, 800, 41000}};
+  ExpectRect(ReadSaverScreenMetrics(*holder.app, layout), 0, 40000, 800, 41000);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Settings: defaults, clamps, the sound rule, the two keys written by OK, and the INI file store.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "shell/settings.h"
@@ -67,16 +68,16 @@ TEST(Settings, NumAnimationsIsClampedOnItsLow16Bits) {
 
 TEST(Settings, FrameRateAndSoundAreWrittenBackAsLoaded) {
   MemorySettingsStore store;
-  store.SetNumber(kUser, kSettingsKeyPath, "FrameRate", 25);
+  store.SetNumber(kUser, kSettingsKeyPath, "FrameRate", 300);  // more than one byte
   store.SetNumber(kUser, kSettingsKeyPath, "Sound", 7);
   SaverSettings s = Load(store);
-  EXPECT_EQ(s.frameRate, 25);
+  EXPECT_EQ(s.frameRate, 300);
   EXPECT_EQ(s.soundOn, 1);
   SettingsDialogInit init = SettingsDialogInitValues(s);
   SettingsDialogOk(s, init.trackbarPosition, init.soundChecked, store);
   uint32_t v = 0;
   ASSERT_TRUE(store.GetNumber(kUser, kSettingsKeyPath, "FrameRate", v));
-  EXPECT_EQ(v, 25u);
+  EXPECT_EQ(v, 300u);
   ASSERT_TRUE(store.GetNumber(kUser, kSettingsKeyPath, "Sound", v));
   EXPECT_EQ(v, 1u);
   ASSERT_TRUE(store.GetNumber(kUsers, kDefaultUserSettingsKeyPath, "Sound", v));
@@ -190,11 +191,18 @@ TEST(IniSettingsStore, HandWrittenNumbersAndValuesThatCannotBeRead) {
   EXPECT_EQ(s.scale, 2);
   EXPECT_TRUE(store.Problems().empty());
 
-  dir.WriteText("settings.ini",
-                section + "FrameRate=dword:0000000c\nNum Animations=fast\nSound=on\nGamePath=42\n");
+  dir.WriteText("settings.ini", section +
+                                    "FrameRate=dword:0000000c\nNum Animations=fast\nSound=on\nGamePath=42\n"
+                                    "Other=4041331395\nOlder=dword:f0e1d2c3\n");
   s = SaverSettings{};
   LoadSettings(s, store);
   EXPECT_EQ(s.frameRate, 12);
+  // A number is read with all four of its bytes, in either form.
+  uint32_t other = 0, older = 0;
+  auto key = store.OpenKey(kUser, kSettingsKeyPath);
+  ASSERT_TRUE(key && ReadSettingsNumber(*key, "Other", other) && ReadSettingsNumber(*key, "Older", older));
+  EXPECT_EQ(other, 4041331395u);
+  EXPECT_EQ(older, 4041331395u);
   EXPECT_EQ(s.numAnimations, kDefaultNumAnimations);
   EXPECT_EQ(s.soundOn, 1);  // missing in an existing key: on
   EXPECT_EQ(ReadGamePathForTest(store), "42");
@@ -207,6 +215,8 @@ TEST(IniSettingsStore, HandWrittenNumbersAndValuesThatCannotBeRead) {
   EXPECT_NE(text.find("FrameRate=30\n"), std::string::npos);
   EXPECT_NE(text.find("Num Animations=40\n"), std::string::npos);
   EXPECT_NE(text.find("GamePath=42\n"), std::string::npos);
+  EXPECT_NE(text.find("Other=4041331395\n"), std::string::npos);
+  EXPECT_NE(text.find("Older=4041331395\n"), std::string::npos);
   EXPECT_TRUE(store.Problems().empty());
 
   ASSERT_TRUE(
@@ -218,13 +228,38 @@ TEST(IniSettingsStore, HandWrittenNumbersAndValuesThatCannotBeRead) {
   EXPECT_EQ(s.soundOn, 1);
   EXPECT_EQ(ReadGamePathForTest(store), "/d");
 
-  // A file that exists but cannot be read is said so (here a folder in its place: root reads files
-  // whatever their permissions).
+  // A file not written yet is no problem; one that exists but cannot be read is said so (here a
+  // folder in its place: root reads files whatever their permissions).
+  EXPECT_TRUE(IniSettingsStore(dir.File("none.ini")).Problems().empty());
   IniSettingsStore folder(dir.File("folder.ini"));
   dir.MakeDir("folder.ini");
   EXPECT_EQ(folder.Problems(),
             std::vector<std::string>{"cannot read the settings file " + dir.File("folder.ini") +
                                      ": Is a directory (the defaults stand)"});
+}
+
+// The settings file lives under $XDG_CONFIG_HOME, else under $HOME/.config; with neither there is no
+// place for it, never a folder below wherever the saver happened to be started.
+TEST(IniSettingsStore, DefaultPathFollowsTheEnvironment) {
+  struct SavedVariable {
+    const char* name;
+    bool had;
+    std::string value;
+    explicit SavedVariable(const char* n) : name(n), had(std::getenv(n) != nullptr) {
+      if (had) value = std::getenv(n);
+    }
+    ~SavedVariable() { had ? setenv(name, value.c_str(), 1) : unsetenv(name); }
+  } xdg("XDG_CONFIG_HOME"), home("HOME");
+  setenv("XDG_CONFIG_HOME", "/x", 1);
+  setenv("HOME", "/h", 1);
+  EXPECT_EQ(IniSettingsStore::DefaultPath(), "/x/tillands/settings.ini");
+  setenv("XDG_CONFIG_HOME", "", 1);
+  EXPECT_EQ(IniSettingsStore::DefaultPath(), "/h/.config/tillands/settings.ini");
+  setenv("HOME", "", 1);
+  EXPECT_EQ(IniSettingsStore::DefaultPath(), "");
+  unsetenv("HOME");
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(IniSettingsStore::DefaultPath(), "");
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ TEST_F(StaticDataTest, WalkDataDescriptions) {
   EXPECT_EQ(data->GetWalkAnimation(1, 11), woman.walkAnimations[1]);
   EXPECT_EQ(data->GetWalkAnimation(1, 100), VE_NO_ID);
   EXPECT_EQ(data->GetWalkAnimation(VE_NO_ID, 0), VE_NO_ID);
+  EXPECT_EQ(data->GetWalkData(3), nullptr);  // one past the last record is no record
   const VE_WALKDATA_DESCRIPTION& sheep = data->walkData[2];
   EXPECT_EQ(sheep.hasTurnFrames, 1);
   EXPECT_EQ(sheep.turnLibraries[0], data->FindBobLibrary("sheep"));
@@ -166,6 +167,8 @@ TEST_F(StaticDataTest, DescriptionsBeyondTheRecordCapacitiesAreWarnedAndSkipped)
   creature += "RemapRandom = 17, 13";
   for (int i = 0; i < 13; ++i) creature += ", " + std::to_string(i) + ", 1";
   creature += "\nRemapRandom = 4, 3, \"Blue\", 5\nRemapRandom = 5, 1, \"Nothing\", 5, 7\n";
+  // A second creature with colours of its own: the sanitizer build sees each creature's set released.
+  creature += "[CreatureType]\nName = \"Second\"\nRemapRandom = 1, 1, \"Blue\", 5\n";
   WriteData("ve_graphics\\creatures\\z_creature_descriptions.ini", creature);
   WriteData(
       "ve_graphics\\creatures\\z_walkdata_descriptions.ini",

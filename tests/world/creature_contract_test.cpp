@@ -15,6 +15,7 @@
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_palette.h"
+#include "scene/scene_creatures.h"
 #include "staticdata/application_services.h"
 #include "staticdata/ve_animation_state.h"
 #include "staticdata/ve_static_data_manager.h"
@@ -29,48 +30,6 @@ namespace {
 using tlworld::WorldOutput;
 
 constexpr int kE = 0, kSE = 1, kSW = 2, kW = 3, kNW = 4, kNE = 5, kN = 10, kS = 11;
-
-// Every creature name the scenes and the walker chooser use.
-const char* const kSceneCreatures[] = {"civilian",
-                                       "woman_01",
-                                       "girl_00",
-                                       "boy_00",
-                                       "baby_male",
-                                       "baby_female",
-                                       "soldier_a",
-                                       "soldier_b",
-                                       "soldier_c",
-                                       "constructionworker_trainee",
-                                       "constructionworker_master",
-                                       "woodworker_trainee",
-                                       "clayworker_trainee",
-                                       "fisher_trainee",
-                                       "scout_master",
-                                       "rabbit",
-                                       "sheep",
-                                       "sheepnude",
-                                       "stork"};
-
-// Creatures that wander and stand idle (the walker kinds, the babies, and villagers after a meeting).
-const char* const kWalkers[] = {"civilian",
-                                "woman_01",
-                                "girl_00",
-                                "boy_00",
-                                "rabbit",
-                                "sheep",
-                                "sheepnude",
-                                "baby_male",
-                                "baby_female",
-                                "soldier_a",
-                                "soldier_b",
-                                "soldier_c",
-                                "constructionworker_trainee",
-                                "constructionworker_master",
-                                "woodworker_trainee",
-                                "clayworker_trainee",
-                                "fisher_trainee",
-                                "scout_master",
-                                "stork"};
 
 // The codes PickIdleAnimation draws from.
 const uint16_t kIdleCodes[] = {1000, 1001, 1002, 1003, 1005, 1006, 1007, 1008, 2000, 2001, 2002,
@@ -252,8 +211,9 @@ TEST_F(CreatureWorld, EveryWorkAndGatheringAnimationExistsInItsDirections) {
   EXPECT_GE(GetAnimationLength("fisher_trainee", 2000, kNE), 12u);
 }
 
+// Every creature the scenes name can stand idle: the walker kinds, the babies, villagers after a meeting.
 TEST_F(CreatureWorld, EveryWalkerHasSeveralIdlesFacingSouthWest) {
-  for (const char* name : kWalkers) {
+  for (const char* name : kSceneCreatures) {
     int found = 0;
     for (uint16_t code : kIdleCodes) found += HasCreatureAnimation(name, code, kSW) ? 1 : 0;
     EXPECT_GE(found, 3) << name;

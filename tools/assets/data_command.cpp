@@ -16,6 +16,7 @@
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_palette.h"
 #include "scene/saver_application.h"
+#include "scene/scene_creatures.h"
 #include "shell/resources/palette_resource.h"
 #include "shell/saver_window.h"
 #include "staticdata/application_services.h"
@@ -74,27 +75,6 @@ std::vector<SceneBob> MaskedSceneBobs() {
   for (uint32_t n = 20; n <= 43; ++n) bobs.push_back({n, 2});
   return bobs;
 }
-
-// Every creature the scenes ask for by name.
-const char* const kSceneCreatures[] = {"civilian",
-                                       "woman_01",
-                                       "girl_00",
-                                       "boy_00",
-                                       "rabbit",
-                                       "sheep",
-                                       "sheepnude",
-                                       "soldier_a",
-                                       "soldier_b",
-                                       "soldier_c",
-                                       "baby_male",
-                                       "baby_female",
-                                       "stork",
-                                       "scout_master",
-                                       "constructionworker_trainee",
-                                       "constructionworker_master",
-                                       "woodworker_trainee",
-                                       "clayworker_trainee",
-                                       "fisher_trainee"};
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets data: %s\n", message.c_str());
