@@ -91,6 +91,9 @@ HWND WaitForWindow(const char* title, int seconds) {
 
 int Dump(const char* title, int seconds) {
   HWND window = WaitForWindow(title, seconds);
+  // A dialog or message box is found as soon as it exists, before its controls are made and filled;
+  // it is shown once they are.
+  for (int i = 0; window && !IsWindowVisible(window) && i < seconds * 10; ++i) Sleep(100);
   if (!window) {
     std::printf("no window\n");
     return 1;
