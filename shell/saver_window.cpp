@@ -7,6 +7,7 @@
 #include "base/xb_file.h"
 #include "base/xb_ini_file_reader.h"
 #include "base/xb_storable.h"
+#include "display/frame_changes.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_font.h"
@@ -231,10 +232,19 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
     const int32_t height =
         app.frameBitmap ? std::min<int32_t>(app.frameBitmap->GetHeight(), display->Height()) : 0;
     const bool covers = width == display->Width() && height == display->Height();
-    uint8_t* target = covers ? display->PixelsToOverwrite() : display->Pixels();
+    // A surface that keeps the frame it showed gets only the tiles that changed, found while they are
+    // copied (one pass over the frame instead of a copy and a comparison). Single-threaded: one list.
+    static std::vector<SurfaceChange> changes;
+    const bool onlyChanges =
+        covers && width > 0 && height > 0 && app.frameBitmap && display->KeepsShownFrame();
+    uint8_t* target = covers && !onlyChanges ? display->PixelsToOverwrite() : display->Pixels();
     if (app.frameBitmap && target) {
       display->Flush();
-      if (width > 0 && height > 0)
+      if (onlyChanges)
+        CopyChangedTiles(target, display->Pitch(), app.frameBitmap->GetPixels(),
+                         static_cast<uint32_t>(app.frameBitmap->GetPitchInBytes()),
+                         static_cast<uint32_t>(width), static_cast<uint32_t>(height), changes);
+      else if (width > 0 && height > 0)
         XB_SpanCopy8(target, static_cast<int32_t>(display->Pitch()), app.frameBitmap->GetPixels(),
                      app.frameBitmap->GetPitchInBytes(), width, height);
     }
@@ -247,7 +257,10 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
         app.frameCounter = 0;
       }
     }
-    display->Present();
+    if (onlyChanges && target)
+      display->PresentChanges(changes);
+    else
+      display->Present();
   }
   if (!app.staticDataReady) {
     app.staticDataReady = 1;
