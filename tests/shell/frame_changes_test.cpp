@@ -1,6 +1,7 @@
-// The changed tiles the presentation hands to a backend that keeps its shown frame: over whole runs
-// (the intro, the scenes, the switch to the text page and back), showing only those rectangles of
-// each new frame over the last one gives exactly the new frame.
+// The shortcuts of the frame cycle against the full path, over whole runs (the intro, the scenes,
+// the switch to the text page and back): a scene frame that puts back the background only where the
+// last frame drew is the same frame as one tiled whole, and the changed tiles the presentation hands
+// to a backend that keeps its shown frame, shown over the last frame, give exactly the new frame.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "display/display_surface.h"
 #include "display/frame_changes.h"
+#include "scene/frame_update.h"
 #include "shell/headless_run.h"
 #include "tests/common/synthetic_world.h"
 #include "tests/common/temp_dir.h"
@@ -45,6 +47,61 @@ Outcome RunAndReplay(const HeadlessOptions& options) {
     return true;
   });
   return out;
+}
+
+std::vector<uint64_t> FrameHashes(const HeadlessOptions& options) {
+  std::vector<uint64_t> hashes;
+  RunHeadless(options, [&](const HeadlessFrame& f) {
+    // Eight bytes at a time, the odd rest byte by byte.
+    const size_t size = size_t(f.width) * f.height;
+    uint64_t h = 1469598103934665603ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, f.indices + i, 8);
+      h = (h ^ word) * 0x100000001b3ull;
+      h ^= h >> 29;
+    }
+    for (; i < size; ++i) h = (h ^ f.indices[i]) * 0x100000001b3ull;
+    hashes.push_back(h);
+    return true;
+  });
+  return hashes;
+}
+
+TEST(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw) {
+  tl_test::TempDir dir;
+  tl_test::SyntheticWorldOptions world;
+  world.withLogo = true;
+  tl_test::WriteSyntheticWorld(dir.Path().string(), world);
+  HeadlessOptions options;
+  options.dataDir = dir.Path().string();
+  options.fps = 12;
+  options.progress = false;
+  options.sound = false;
+  options.animations = 100;
+  struct Case {
+    uint16_t width, height;
+    uint32_t seed;
+    double seconds;
+  };
+  for (const Case& c : {Case{640, 480, 5, 215.0}, Case{701, 395, 17, 60.0}}) {
+    options.width = c.width;
+    options.height = c.height;
+    options.seed = c.seed;
+    options.seconds = c.seconds;
+    SetBackgroundShortcut(false);
+    const std::vector<uint64_t> whole = FrameHashes(options);
+    SetBackgroundShortcut(true);
+    const std::vector<uint64_t> shortcut = FrameHashes(options);
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " seed " << c.seed);
+    ASSERT_EQ(whole.size(), options.TickCount());
+    size_t firstDifferent = 0;
+    while (firstDifferent < whole.size() && firstDifferent < shortcut.size() &&
+           whole[firstDifferent] == shortcut[firstDifferent])
+      ++firstDifferent;
+    EXPECT_EQ(firstDifferent, whole.size()) << "frames differ from tick " << firstDifferent;
+  }
 }
 
 TEST(FrameChanges, OnlyTheChangedTilesRebuildEveryFrameOfSeveralScenes) {
