@@ -25,5 +25,10 @@ constexpr uint32_t kChangeTileColumns = 64;
 // `*Pitch` bytes apart) and lists them in `changes` (cleared first), band by band from the top and
 // left to right. Afterwards `shown` holds the frame's pixels; every pixel that was different lies in
 // one of the rectangles.
+//
+// `mayDiffer`, when given, lists every place where the two can differ at all (what the scene drew
+// and put back since the frame in `shown`; parts outside the frame are ignored): only the tiles
+// they touch are compared, so a frame where a few villagers moved costs what they cover.
 void CopyChangedTiles(uint8_t* shown, uint32_t shownPitch, const uint8_t* frame, uint32_t framePitch,
-                      uint32_t width, uint32_t height, std::vector<SurfaceChange>& changes);
+                      uint32_t width, uint32_t height, std::vector<SurfaceChange>& changes,
+                      const std::vector<SurfaceChange>* mayDiffer = nullptr);

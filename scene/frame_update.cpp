@@ -75,6 +75,7 @@ void RestoreBackground(XB_BITMAP& frame, const SceneRedraw& redraw, int32_t th) 
 
 void DrawBackground(SaverApplication& app) {
   XB_BITMAP& frame = *app.frameBitmap;
+  if (app.redraw) app.redraw->restoredOnly = false;
   if (app.textPhase || !app.introOver) {
     frame.Fill(HasLogo(app) ? 0 : 56);
     return;
@@ -89,7 +90,9 @@ void DrawBackground(SaverApplication& app) {
   if (g_backgroundShortcut && frame.GetDamage() == &redraw.drawn && !redraw.drawn.all &&
       redraw.tile == &tile && redraw.width == frame.GetWidth() && redraw.height == frame.GetHeight()) {
     RestoreBackground(frame, redraw, th);
+    redraw.restored.swap(redraw.drawn.rects);
     redraw.drawn.Clear();
+    redraw.restoredOnly = true;
     return;
   }
   frame.SetDamage(nullptr);
@@ -394,6 +397,7 @@ void UpdateFrame(SaverApplication& app) {
   DrawCornerLogo(app, W(app) > 800 ? 3 : 2, true);
   ++app.frameCounter;
   ++app.statistics.ticks;
+  if (app.redraw) ++app.redraw->frames;
 }
 
 void SetBackgroundShortcut(bool on) {

@@ -21,10 +21,15 @@ void StartTextPhase(SaverApplication& app);
 // again. Anything that writes the whole frame (the intro and text pages fill it) or a new frame
 // bitmap makes the next scene frame tile everything.
 struct SceneRedraw {
-  XB_DAMAGE drawn;                  // what was drawn on the frame since its background was last whole
-  std::vector<uint8_t> band;        // the background's first row of tiles, the frame's width
-  const XB_BITMAP* tile = nullptr;  // the tile the band was made from
-  int32_t width = 0, height = 0;    // the frame's size then
+  XB_DAMAGE drawn;                    // what was drawn on the frame since its background was last whole
+  std::vector<XB_RECT> restored;      // what this frame put back: the last frame's drawings
+  bool restoredOnly = false;          // this frame's background was put back, not tiled or filled
+  uint64_t frames = 0;                // frames UpdateFrame drew
+  uint64_t presented = 0;             // the frame the presentation showed last ...
+  const void* presentedTo = nullptr;  // ... and the surface it went to
+  std::vector<uint8_t> band;          // the background's first row of tiles, the frame's width
+  const XB_BITMAP* tile = nullptr;    // the tile the band was made from
+  int32_t width = 0, height = 0;      // the frame's size then
 };
 // The shortcut can be switched off (tests and benchmarks compare it with the whole redraw).
 void SetBackgroundShortcut(bool on);

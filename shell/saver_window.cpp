@@ -223,6 +223,31 @@ void ReleaseSaverWindow(SaverApplication& app, SaverWindowHost& host) {
   app.windowDC = nullptr;
 }
 
+namespace {
+
+// Copies the tiles of the frame that changed into the surface's memory (which holds the frame shown
+// last) and lists them. When the scene put back only what the last frame drew, and that frame went
+// to this surface, nothing else can differ: only those places are compared.
+void CopyFrameChanges(SaverApplication& app, DisplaySurface& display, uint8_t* target, int32_t width,
+                      int32_t height, std::vector<SurfaceChange>& changes) {
+  static std::vector<SurfaceChange> mayDiffer;  // single-threaded: one list kept for the purpose
+  const SceneRedraw* redraw = app.redraw;
+  const bool known = redraw && redraw->restoredOnly && !redraw->drawn.all &&
+                     redraw->presentedTo == &display && redraw->presented + 1 == redraw->frames;
+  if (known) {
+    mayDiffer.clear();
+    for (const std::vector<XB_RECT>* list : {&redraw->restored, &redraw->drawn.rects})
+      for (const XB_RECT& r : *list)
+        mayDiffer.push_back({static_cast<uint32_t>(r.x), static_cast<uint32_t>(r.y),
+                             static_cast<uint32_t>(r.width), static_cast<uint32_t>(r.height)});
+  }
+  CopyChangedTiles(target, display.Pitch(), app.frameBitmap->GetPixels(),
+                   static_cast<uint32_t>(app.frameBitmap->GetPitchInBytes()), static_cast<uint32_t>(width),
+                   static_cast<uint32_t>(height), changes, known ? &mayDiffer : nullptr);
+}
+
+}  // namespace
+
 void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
   if (DisplaySurface* display = app.display) {
     // Only the part both have in common: the client area may be smaller than the screen. When the
@@ -241,12 +266,15 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
     if (app.frameBitmap && target) {
       display->Flush();
       if (onlyChanges)
-        CopyChangedTiles(target, display->Pitch(), app.frameBitmap->GetPixels(),
-                         static_cast<uint32_t>(app.frameBitmap->GetPitchInBytes()),
-                         static_cast<uint32_t>(width), static_cast<uint32_t>(height), changes);
+        CopyFrameChanges(app, *display, target, width, height, changes);
       else if (width > 0 && height > 0)
         XB_SpanCopy8(target, static_cast<int32_t>(display->Pitch()), app.frameBitmap->GetPixels(),
                      app.frameBitmap->GetPitchInBytes(), width, height);
+      // Only a surface that keeps what it showed holds this frame for the next one to compare with.
+      if (app.redraw) {
+        app.redraw->presented = app.redraw->frames;
+        app.redraw->presentedTo = onlyChanges ? display : nullptr;
+      }
     }
     if (!app.introOver) {
       const uint32_t now = SaverNow(app);

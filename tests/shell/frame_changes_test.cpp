@@ -1,7 +1,8 @@
 // The shortcuts of the frame cycle against the full path, over whole runs (the intro, the scenes,
 // the switch to the text page and back): a scene frame that puts back the background only where the
-// last frame drew is the same frame as one tiled whole, and the changed tiles the presentation hands
-// to a backend that keeps its shown frame, shown over the last frame, give exactly the new frame.
+// last frame drew, presented by comparing only there (the headless renderer's surface keeps its
+// shown frame, as the X11 saver's does), shows the same frames as one tiled and compared whole; and
+// the changed tiles, shown over the last frame, give exactly the new frame.
 #include <gtest/gtest.h>
 
 #include <cstdint>
