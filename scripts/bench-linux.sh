@@ -16,6 +16,8 @@
 #   scripts/bench-linux.sh [BUILD_DIR]     (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
 case "${1:-}" in
   -h | --help)
     sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
@@ -81,18 +83,9 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else prin
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
 for size in $SIZES; do
-  display=
-  for n in 90 91 92 93 94 95 96 97 98 99; do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
-    XVFB=$!
-    for i in $(seq 50); do xdpyinfo -display :$n >/dev/null 2>&1 && { display=:$n; break; }; sleep 0.1; done
-    [ -n "$display" ] && break
-    kill "$XVFB" 2>/dev/null
-    XVFB=
-  done
-  [ -n "$display" ] || { echo "bench-linux.sh: no free Xvfb display in 90..99" >&2; exit 1; }
-  export DISPLAY=$display
+  x_server_start 90 99 Xvfb -screen 0 "${size}x24" -nolisten tcp || exit 1
+  XVFB=$X_SERVER_PID
+  export DISPLAY=$X_SERVER_DISPLAY
 
   names=("tillands, full screen" "tillands --root (hack path)")
   commands=("$T --data $WORLD --fps 12 --sound off" "$T --root --data $WORLD --fps 12 --sound off")

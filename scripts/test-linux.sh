@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Tests of the Linux front end on X servers of their own (Xvfb on displays 50..59): the window, the
+# Tests of the Linux front end on X servers of their own (Xvfb on free displays of 50..59): the window, the
 # full-screen saver, the XScreenSaver hack in a window of a small test host (by --window-id and by
 # $XSCREENSAVER_WINDOW, following a resize), the deterministic capture against the headless renderer,
 # the real XScreenSaver running our hack as a normal user, and the Debian package.
@@ -20,48 +20,23 @@ chmod 755 "$TMP"
 export XDG_CONFIG_HOME=$TMP/config
 unset XSCREENSAVER_WINDOW
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-check() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -n "${KEEP_TMP:-}" ] || rm -rf "$TMP"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib-checks.sh
+source scripts/lib-checks.sh
 
 for f in "$T" "$HOST" "$WORLD"; do
-  [ -e "$f" ] || { echo "missing $f (build the release tree first)"; echo "0 passed, 1 failed"; exit 1; }
+  [ -e "$f" ] || { echo "missing $f (build the release tree first)"; failed=1; finish; }
 done
 
-# A free display number of our range, and an Xvfb on it.
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
+# An Xvfb on a free display number of our range.
 start_xvfb() {  # SIZE [DEPTH [XVFB OPTIONS...]] -> sets DISPLAY
-  local n size=$1 depth=${2:-24}
+  local size=$1 depth=${2:-24}
   shift
   [ $# -gt 0 ] && shift
-  for n in 50 51 52 53 54 55 56 57 58 59; do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 "${size}x$depth" -nolisten tcp "$@" >/dev/null 2>&1 &
-    PIDS+=($!)
-    local i
-    for i in $(seq 50); do
-      if xdpyinfo -display :$n >/dev/null 2>&1; then
-        export DISPLAY=:$n
-        return 0
-      fi
-      sleep 0.1
-    done
-  done
-  echo "no Xvfb display could be started in 50..59"
-  return 1
+  x_server_start 50 59 Xvfb -screen 0 "${size}x$depth" -nolisten tcp "$@" || return 1
+  PIDS+=("$X_SERVER_PID")
+  export DISPLAY=$X_SERVER_DISPLAY
 }
 
 # Waits up to 10 s for a file to exist.
@@ -113,7 +88,7 @@ wait_end() {
 NOLOGO=$TMP/nologo
 cp -r "$WORLD" "$NOLOGO" && rm -f "$NOLOGO/Logo.bmp"
 
-start_xvfb 1024x768 || { echo "0 passed, 1 failed"; exit 1; }
+start_xvfb 1024x768 || { failed=1; finish; }
 
 echo "== window"
 "$T" --window 640x480 --data "$NOLOGO" --seed 3 2>"$TMP/window.err" &
@@ -171,28 +146,64 @@ for f in "$TMP"/headless/frame_*.ppm; do cmp -s "$f" "$TMP/capture/$(basename "$
 check "capture: 40 window frames byte-identical to the headless renderer's ($same same)" [ "$same" = 40 ]
 check "capture: the frames differ from each other" bash -c "! cmp -s '$TMP/capture/frame_000001.ppm' '$TMP/capture/frame_000039.ppm'"
 
+# Stops the saver PID between frames and finds which of the last frames it captured into DIR the window
+# shows exactly (or the one before, should the stop land between drawing and capturing). Sets LAST (the
+# number of frames captured) and MATCH (the frame shown, or "none"); the saver goes on afterwards.
+# CONVERT: options that turn the window's picture into the frame's pixels first (an enlarged scene).
+shows_last_frame() {  # PID WINDOW DIR [CONVERT...]
+  local k f
+  kill -STOP "$1"
+  sleep 0.3
+  xwd -silent -id "$2" | convert xwd:- "${@:4}" "$3.png"
+  LAST=$(ls "$3" | grep -c 'frame_.*\.ppm$')
+  MATCH=none
+  for k in $((LAST - 1)) $((LAST - 2)); do
+    f=$(printf '%s/frame_%06d.ppm' "$3" "$k")
+    [ -e "$f" ] && [ "$(compare -metric AE "$f" "$3.png" null: 2>&1)" = 0 ] && MATCH=$k
+  done
+  kill -CONT "$1"
+}
+# The size of a captured frame ("W H").
+frame_size() { head -c 20 "$1" | sed -n 2p; }
+
 # Only the changed parts of a frame are sent to the X server: what the window shows must still be
-# exactly the last frame. The saver is stopped between frames, and its window compared with the
-# frame it captured last (or the one before, should the stop land between drawing and capturing).
+# exactly the last frame.
 TILLANDS_CAPTURE_DIR=$TMP/exact TILLANDS_CAPTURE_FRAMES=1000 "$T" --window 320x240 --data "$NOLOGO" --fps 4 &
 pid=$!
 PIDS+=($pid)
 W=$(wait_window "Tillands ScreenSaver")
 sleep 5
-kill -STOP $pid
-sleep 0.3
-shot_window "$W" "$TMP/exact.png"
-last=$(ls "$TMP/exact" | grep -c 'frame_.*\.ppm$')
-match=none
-for k in $((last - 1)) $((last - 2)); do
-  f=$(printf '%s/exact/frame_%06d.ppm' "$TMP" "$k")
-  [ -e "$f" ] && [ "$(compare -metric AE "$f" "$TMP/exact.png" null: 2>&1)" = 0 ] && match=$k
-done
-kill -CONT $pid
+shows_last_frame $pid "$W" "$TMP/exact"
 kill -TERM $pid
 wait_end $pid 3
-check "window: after $last frames of partial updates it shows exactly the last frame (frame $match)" \
-  [ "$match" != none ]
+check "window: after $LAST frames of partial updates it shows exactly the last frame (frame $MATCH)" \
+  [ "$MATCH" != none ]
+
+# A window resized by the user or a tiling window manager gets a scene of its new size, not the old
+# one fitted with borders: the frames after the resize have the window's size (here at scale 2, the
+# odd pixel left over), and the window shows the last of them exactly, each pixel a 2x2 block.
+TILLANDS_CAPTURE_DIR=$TMP/resize TILLANDS_CAPTURE_FRAMES=1000 "$T" --window 320x240 --scale 2 --data "$NOLOGO" \
+  --fps 4 &
+pid=$!
+PIDS+=($pid)
+W=$(wait_window "Tillands ScreenSaver")
+wait_file "$TMP/resize/frame_000001.ppm"
+xdotool windowsize "$W" 1001 601
+size=
+for i in $(seq 100); do
+  f=$(ls "$TMP/resize" | grep 'frame_.*\.ppm$' | tail -1)
+  size=$(frame_size "$TMP/resize/$f")
+  [ "$size" = "500 300" ] && break
+  sleep 0.1
+done
+check "window: a resize to 1001x601 at scale 2 lays the scene out at 500x300 (frames of $size)" \
+  [ "$size" = "500 300" ]
+sleep 1
+shows_last_frame $pid "$W" "$TMP/resize" -crop 1000x600+0+0 +repage -sample 50%
+kill -TERM $pid
+wait_end $pid 3
+check "window: the resized window shows the new scene at the whole scale, without borders (frame $MATCH)" \
+  [ "$MATCH" != none ]
 
 echo "== hack"
 "$HOST" 320 240 >"$TMP/host.out" &
@@ -574,59 +585,42 @@ else
 fi
 
 echo "== XScreenSaver"
-# The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver:
-# it refuses to run hacks as root, so it runs as a test user with a home of its own.
-XUSER=tillandstest
-if [ "$(id -u)" = 0 ] && ! id "$XUSER" >/dev/null 2>&1; then
-  useradd -M -s /usr/sbin/nologin "$XUSER" 2>/dev/null
-fi
+# The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver.
+# shellcheck source=scripts/lib-xscreensaver.sh
+source scripts/lib-xscreensaver.sh
 if [ -z "$PKG" ]; then
   fail "XScreenSaver: no package to run (see the package section)"
-elif ! id "$XUSER" >/dev/null 2>&1 || ! command -v xscreensaver >/dev/null; then
-  fail "XScreenSaver: no test user $XUSER or no xscreensaver (run as root, see scripts/deps.sh)"
+elif ! xss_ready; then
+  fail "XScreenSaver: no test user $XSS_USER or no xscreensaver (run as root, see scripts/deps.sh)"
 else
-  XH=$TMP/xss-home
-  mkdir -p "$XH"
-  chown -R "$XUSER" "$XH"
-  as_user() { runuser -u "$XUSER" -- env DISPLAY="$DISPLAY" HOME="$XH" \
-    PATH="$PKG/usr/libexec/xscreensaver:/usr/bin:/bin" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$XH/audio.raw" \
-    XDG_CONFIG_HOME="$XH/.config" "$@"; }
-  as_user "$PKG/usr/bin/tillands" --add-to-xscreensaver >"$TMP/add.out" 2>&1
+  xss_home "$TMP/xss-home" "$PKG"
+  xss_as_user "$PKG/usr/bin/tillands" --add-to-xscreensaver >"$TMP/add.out" 2>&1
   check "XScreenSaver: --add-to-xscreensaver lists the hack after the system's own" bash -c \
-    "grep -q 'tillands --root' '$XH/.xscreensaver' && grep -q 'maze --root' '$XH/.xscreensaver'"
+    "grep -q 'tillands --root' '$XSS_HOME/.xscreensaver' && grep -q 'maze --root' '$XSS_HOME/.xscreensaver'"
   check "XScreenSaver: --add-to-xscreensaver warns that XScreenSaver will not find tillands.xml here" \
     grep -q 'no tillands.xml' "$TMP/add.out"
-  # The user's choices as the settings window writes them: this hack only, sound ticked.
-  index=$(($(grep -c '\\n' "$XH/.xscreensaver") - 1))
-  sed -i 's/tillands --root/tillands --root --sound on/' "$XH/.xscreensaver"
-  printf '%s\n' 'mode:		one' "selected:	$index" 'lock:		False' 'fade:		False' 'unfade:		False' \
-    'splash:		False' 'timeout:	0:30:00' >>"$XH/.xscreensaver"
-  chown "$XUSER" "$XH/.xscreensaver"
-  as_user xscreensaver -no-splash >"$TMP/xscreensaver.log" 2>&1 &
-  XSS=$!
-  PIDS+=($XSS)
-  for i in $(seq 50); do as_user xscreensaver-command -time >/dev/null 2>&1 && break; sleep 0.1; done
+  # This hack only, sound ticked.
+  xss_choose --sound on
+  xss_start "$TMP/xscreensaver.log"
+  PIDS+=($XSS_PID)
   for round in 1 2; do
-    as_user xscreensaver-command -activate >/dev/null 2>&1
-    for i in $(seq 100); do pgrep -u "$XUSER" -x tillands >/dev/null && break; sleep 0.1; done
+    xss_as_user xscreensaver-command -activate >/dev/null 2>&1
+    for i in $(seq 100); do [ -n "$(xss_hacks)" ] && break; sleep 0.1; done
     for i in $(seq 50); do shot_root "$TMP/xss$round.png"; above "$(lit "$TMP/xss$round.png")" 0.5 && break; sleep 0.1; done
     check "XScreenSaver (round $round): activating it puts our frames on the screen" \
       above "$(lit "$TMP/xss$round.png")" 0.5
     if [ $round = 1 ]; then
-      hack=$(pgrep -u "$XUSER" -x tillands | head -1)
-      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" \
-        bash -c "ls -l /proc/$hack/fd 2>/dev/null | grep -q '$XH/audio.raw'"
+      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" xss_plays "$(xss_hacks | head -1)"
     fi
-    as_user xscreensaver-command -deactivate >/dev/null 2>&1
+    xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
     gone=no
     for i in $(seq 50); do
-      pgrep -u "$XUSER" -x tillands >/dev/null || { gone=yes; break; }
+      [ -z "$(xss_hacks)" ] && { gone=yes; break; }
       sleep 0.1
     done
     check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
   done
-  as_user xscreensaver-command -exit >/dev/null 2>&1
-  wait_end $XSS 3
+  xss_stop
 fi
 
 echo "== options"
@@ -652,5 +646,4 @@ check "--remove-from-xscreensaver gives back the file as it was" \
   cmp -s "$TMP/xss.orig" "$TMP/home/.xscreensaver"
 check "--version" bash -c "'$T' --version | grep -qx 'tillands [0-9.]*'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

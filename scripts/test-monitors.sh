@@ -7,7 +7,8 @@
 # Checked: every monitor shows its own intro page centred on it, the dead areas stay black, each
 # monitor's captured frames equal the headless renderer's for that monitor's size and seed, every
 # monitor's scene moves, a RandR change lays the scenes out again, any key ends the saver on every
-# monitor, and --monitors span keeps the one scene over the whole screen.
+# monitor, --monitors span keeps the one scene over the whole screen, and the real XScreenSaver runs
+# one installed hack per monitor, of which only the primary monitor's plays sound.
 #
 #   scripts/test-monitors.sh [BUILD_DIR]   (default build/release; needs tillands and the world there)
 # Ends with "N passed, N failed" and a non-zero status on any failure.
@@ -21,28 +22,8 @@ TMP=$(mktemp -d /tmp/tillands-monitors-test.XXXXXX)
 export XDG_CONFIG_HOME=$TMP/config
 unset XSCREENSAVER_WINDOW
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-check() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" = 0 ]
-  exit
-}
-
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  [ -n "${KEEP_TMP:-}" ] || rm -rf "$TMP"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib-checks.sh
+source scripts/lib-checks.sh
 
 for f in "$T" "$WORLD"; do
   [ -e "$f" ] || { echo "missing $f (build the release tree first)"; failed=1; finish; }
@@ -79,18 +60,12 @@ Section "Screen"
 EndSection
 EOF
 mkdir -p "$TMP/xorg.conf.d"
-XPID=
-for n in 60 61 62 63 64 65 66 67 68 69; do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-  Xorg :$n -config "$TMP/xorg.conf" -configdir "$TMP/xorg.conf.d" -logfile "$TMP/xorg.log" -noreset \
-    -nolisten tcp >"$TMP/xorg.out" 2>&1 &
-  XPID=$!
-  PIDS+=($XPID)
-  for i in $(seq 100); do xdpyinfo -display :$n >/dev/null 2>&1 && break; kill -0 $XPID 2>/dev/null || break; sleep 0.1; done
-  if xdpyinfo -display :$n >/dev/null 2>&1; then export DISPLAY=:$n; break; fi
-  XPID=
-done
-[ -n "$XPID" ] || { echo "no Xorg could be started on 60..69"; tail -5 "$TMP/xorg.out"; failed=1; finish; }
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
+X_SERVER_LOG=$TMP/xorg.out x_server_start 60 69 Xorg -config "$TMP/xorg.conf" -configdir "$TMP/xorg.conf.d" \
+  -logfile "$TMP/xorg.log" -noreset -nolisten tcp || { tail -5 "$TMP/xorg.out"; failed=1; finish; }
+PIDS+=("$X_SERVER_PID")
+export DISPLAY=$X_SERVER_DISPLAY
 
 # A layout of monitors: "NAME WxH+X+Y ..." over a screen of the given size. The server's own
 # DUMMY0 monitor leaves the list when the first monitor of our own is set. (Monitors larger than the
@@ -232,5 +207,61 @@ wait $pid
 "$T" --headless --quiet --data "$NOLOGO" --size 1800x1000 --seed 1 --frames 3 --ppm "$TMP/span-h" 2>/dev/null
 check "span: one frame set of the whole screen, equal to the headless run of 1800x1000" \
   bash -c "[ ! -d '$TMP/span/monitor_0' ] && cmp -s '$TMP/span-h/frame_000002.ppm' '$TMP/span/frame_000002.ppm'"
+
+echo "== XScreenSaver: a hack per monitor (${SECONDS}s)"
+# The real daemon runs one hack per monitor, each in a window of its own. It counts RandR's outputs,
+# not the monitors of --setmonitor (it believes Xinerama only when RandR has a single output), so the
+# dummy driver's second output is switched on here: two real outputs, the primary on the right. The
+# hack runs installed, listed by its own --add-to-xscreensaver, with sound ticked: only the hack
+# whose window holds the primary monitor's origin may play.
+# shellcheck source=scripts/lib-xscreensaver.sh
+source scripts/lib-xscreensaver.sh
+chmod 755 "$TMP"
+if ! xss_ready; then
+  fail "XScreenSaver: no test user $XSS_USER or no xscreensaver (see scripts/deps.sh)"
+elif ! DESTDIR=$TMP/inst cmake --install "$BUILD" --prefix /usr >"$TMP/install.log" 2>&1; then
+  fail "XScreenSaver: cmake --install failed"
+  tail -5 "$TMP/install.log"
+else
+  for m in $(xrandr --listmonitors | awk 'NR > 1 { print $2 }' | tr -d '+*'); do xrandr --delmonitor "$m" 2>/dev/null; done
+  xrandr --addmode DUMMY1 800x600 2>/dev/null
+  xrandr --output DUMMY0 --mode 1024x768 --pos 0x0 --output DUMMY1 --mode 800x600 --pos 1024x0 --primary
+  xss_home "$TMP/xss-home" "$TMP/inst"
+  xss_as_user "$TMP/inst/usr/bin/tillands" --add-to-xscreensaver >/dev/null 2>&1
+  xss_choose --sound on
+  xss_start "$TMP/xscreensaver.log"
+  PIDS+=($XSS_PID)
+  xss_as_user xscreensaver-command -activate >/dev/null 2>&1
+  # Until both monitors show frames and the primary's hack has its device open (bounded).
+  geometry() { xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+    /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%sx%s+%s+%s", w, h, x, y }'; }
+  lit_at() { convert "$TMP/xss.png" -crop "$1" -fill white +opaque black -colorspace gray -format '%[fx:mean]' info:; }
+  both_lit() {
+    awk -v a="$(lit_at 1024x768+0+0)" -v b="$(lit_at 800x600+1024+0)" 'BEGIN { exit !(a > 0.5 && b > 0.5) }'
+  }
+  only_primary_plays() { [ -n "$other" ] && xss_plays "$primary" && ! xss_plays "$other"; }
+  primary= other=
+  for i in $(seq 100); do
+    placed= count=0
+    for p in $(xss_hacks); do
+      g=$(geometry "$(xss_window "$p")")
+      placed="$placed $g"
+      count=$((count + 1))
+      [ "$g" = 800x600+1024+0 ] && primary=$p
+      [ "$g" = 1024x768+0+0 ] && other=$p
+    done
+    shot_root "$TMP/xss.png"
+    [ -n "$primary" ] && [ -n "$other" ] && xss_plays "$primary" && both_lit && break
+    sleep 0.1
+  done
+  check "XScreenSaver: two hacks run, one in each monitor's window (windows:$placed)" \
+    bash -c "[ $count = 2 ] && [ -n '$primary' ] && [ -n '$other' ]"
+  check "XScreenSaver: both monitors show our frames" both_lit
+  check "XScreenSaver: with sound on, only the hack on the primary monitor (right) plays" only_primary_plays
+  xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
+  for i in $(seq 50); do [ -z "$(xss_hacks)" ] && break; sleep 0.1; done
+  check "XScreenSaver: deactivating it ends both hacks" [ -z "$(xss_hacks)" ]
+  xss_stop
+fi
 
 finish

@@ -57,13 +57,6 @@ for f in "$SCR" "$WINTEST" "$HEADLESS"; do
   [ -e "$f" ] || { echo "test-win32: missing $f (build the Windows and host builds first)"; exit 2; }
 done
 
-# A display of our own range (40..49) that no one else holds.
-DISPLAY_NUMBER=""
-for n in 40 41 42 43 44 45 46 47 48 49; do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then DISPLAY_NUMBER=$n; break; fi
-done
-[ -n "$DISPLAY_NUMBER" ] || { echo "test-win32: no free display in :40..:49"; exit 2; }
-export DISPLAY=:$DISPLAY_NUMBER
 XVFB_PID=""
 cleanup() {
   /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
@@ -71,9 +64,12 @@ cleanup() {
   wait 2>/dev/null
 }
 trap cleanup EXIT
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# A display of our own range (40..49) that no one else holds.
+# shellcheck source=scripts/lib-xserver.sh
+source "$ROOT/scripts/lib-xserver.sh"
+x_server_start 40 49 Xvfb -screen 0 1024x768x24 -nolisten tcp || exit 2
+XVFB_PID=$X_SERVER_PID
+export DISPLAY=$X_SERVER_DISPLAY
 
 wine_() { "$WINE" "$@"; }
 ready() { "$WINE" "$WINTEST" ready "$1" "${2:-15}" >/dev/null 2>&1; }  # ready TITLE [SECONDS]

@@ -22,12 +22,11 @@ trap cleanup EXIT
 cp -r "$BUILD/world/Tillands" "$TMP/world" && rm -f "$TMP/world/Logo.bmp"
 export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=$TMP/config XDG_RUNTIME_DIR=$TMP/run
 mkdir -m 700 "$TMP/run"
-for n in 80 81 82 83 84 85 86 87 88 89; do
-  [ -e /tmp/.X$n-lock ] || { HOSTD=:$n; break; }
-done
-Xvfb "$HOSTD" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-PIDS+=($!)
-for i in $(seq 50); do xdpyinfo -display "$HOSTD" >/dev/null 2>&1 && break; sleep 0.1; done
+# shellcheck source=scripts/lib-xserver.sh
+source scripts/lib-xserver.sh
+x_server_start 80 89 Xvfb -screen 0 1024x768x24 -nolisten tcp || exit 1
+PIDS+=("$X_SERVER_PID")
+HOSTD=$X_SERVER_DISPLAY
 DISPLAY=$HOSTD weston --backend=x11-backend.so --xwayland --socket=tillands-wl --width=800 --height=600 \
   --idle-time=0 >"$TMP/weston.log" 2>&1 &
 PIDS+=($!)

@@ -297,6 +297,24 @@ void MonitorScenes::Rearrange(SaverWindowHost& host, const std::vector<SurfaceRe
   LayOutSites();
 }
 
+void MonitorScenes::RequestLayout(const std::vector<SurfaceRect>& monitors, int32_t width, int32_t height) {
+  requested_ = MonitorSceneRects(monitors, SurfaceRect{0, 0, std::max(width, 1), std::max(height, 1)},
+                                 primary_.monitorsSetting);
+}
+
+bool MonitorScenes::LayOutAsRequested(SaverWindowHost& host) {
+  if (requested_.empty()) return true;
+  const std::vector<SurfaceRect> rects = std::move(requested_);
+  requested_.clear();
+  bool same = rects.size() == scenes_.size();
+  for (size_t i = 0; same && i < rects.size(); ++i) same = Same(rects[i], scenes_[i].area);
+  // A size that came and went within one tick, or a RandR event that changed nothing we use.
+  if (same) return true;
+  host.ScenesMoving();
+  Rearrange(host, rects);
+  return !primary_.quitRequested;
+}
+
 MonitorScenes* ActiveMonitorScenes() {
   return g_activeScenes;
 }

@@ -64,6 +64,17 @@ class MonitorScenes {
   // front end has already moved and sized its window to the new virtual screen.
   void Rearrange(SaverWindowHost& host, const std::vector<SurfaceRect>& rects);
 
+  // The window's size or its monitors changed while the saver runs (a window resized by the user or
+  // by a tiling window manager, a RandR change): the scenes for the window as it is now, `monitors`
+  // as SaverPlatform::SceneMonitors gives them. Only remembered here; the next frame tick lays the
+  // scenes out (LayOutAsRequested), so that a drag's stream of sizes rebuilds them once per tick, for
+  // the last size, and never in the middle of a frame.
+  void RequestLayout(const std::vector<SurfaceRect>& monitors, int32_t width, int32_t height);
+  // Called by SaverWindowEvent before a frame tick: the requested layout, when it differs from the
+  // running one, through Rearrange (every scene starts again with its intro; the static data stays),
+  // after SaverWindowHost::ScenesMoving. False when the window could not be rebuilt and is destroyed.
+  bool LayOutAsRequested(SaverWindowHost& host);
+
  private:
   struct SceneEntry {
     SaverApplication* app = nullptr;  // the primary's record for scene 0, owned otherwise
@@ -80,6 +91,7 @@ class MonitorScenes {
 
   SaverApplication& primary_;
   std::vector<SceneEntry> scenes_;
+  std::vector<SurfaceRect> requested_;  // the last layout asked for; empty when none is pending
 };
 
 // The set of the running saver window, or null (one scene, no set). SaverWindowEvent consults it.

@@ -325,6 +325,9 @@ bool MouseMoveEndsSaver(SaverApplication& app, int16_t x, int16_t y) {
 
 SaverEventResult SaverWindowEvent(SaverApplication& app, SaverWindowHost& host, const SaverEvent& event) {
   MonitorScenes* scenes = ActiveMonitorScenes();
+  if (scenes && &scenes->Primary() == &app && event.kind == SaverEventKind::Timer &&
+      event.timerId == app.timerId && !scenes->LayOutAsRequested(host))
+    return {};
   const bool forAll = event.kind == SaverEventKind::Create || event.kind == SaverEventKind::Destroy ||
                       event.kind == SaverEventKind::Timer;
   if (forAll && scenes && scenes->Count() > 1 && &scenes->Primary() == &app)

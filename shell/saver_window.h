@@ -51,6 +51,9 @@ class SaverWindowHost {
   // After a successful creation: capture the mouse and hide the cursor; at destruction the reverse.
   virtual void CaptureMouseAndHideCursor() {}
   virtual void ShowCursorAndReleaseMouse() {}
+  // The scenes are about to be laid out anew over a resized window or changed monitors: whatever the
+  // old ones left on the screen must go (where no new scene draws, the window stays black).
+  virtual void ScenesMoving() {}
   // Called by ReleaseSaverWindow just before each object goes (field name), for logs and tests.
   virtual void NoteReleased(const char* /*field*/) {}
 };
@@ -146,7 +149,8 @@ struct SaverEventResult {
 // nothing (result 1). EraseBackground: nothing (1). Keys and buttons destroy the window; mouse moves
 // follow the mouse rule. Other: default processing.
 // While a set of monitor scenes with more than one scene is active for `app` (monitor_scenes.h),
-// Create, Destroy and the frame timer are the set's: they run for every scene.
+// Create, Destroy and the frame timer are the set's: they run for every scene. A layout the set was
+// asked for since the last tick is made before the tick draws (MonitorScenes::RequestLayout).
 SaverEventResult SaverWindowEvent(SaverApplication& app, SaverWindowHost& host, const SaverEvent& event);
 // The same for the one scene of `app` alone.
 SaverEventResult SaverWindowEventOfOneScene(SaverApplication& app, SaverWindowHost& host,

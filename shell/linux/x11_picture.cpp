@@ -77,7 +77,12 @@ uint32_t X11Picture::PixelValue(uint8_t r, uint8_t g, uint8_t b) const {
 bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
                       const uint32_t* table, const std::vector<SurfaceChange>* changes) {
   if (!EnsureImage()) return false;
-  const FitRect fit = FitScene(w, h, width_, height_);
+  FitRect fit = FitScene(w, h, width_, height_);
+  // A window a few pixels larger than the enlarged scene (an odd size at scale 2, say) keeps the whole
+  // scale, centred, rather than a stretch by a factor just above it.
+  const uint32_t ww = uint32_t(w) * scale, wh = uint32_t(h) * scale;
+  if (ww <= width_ && wh <= height_ && width_ - ww < scale && height_ - wh < scale)
+    fit = FitRect{int32_t(width_ - ww) / 2, int32_t(height_ - wh) / 2, int32_t(ww), int32_t(wh)};
   uint32_t* dst = Pixels32();
   const uint32_t dstPitch = Pitch32();
   auto send = [&](auto draw) {

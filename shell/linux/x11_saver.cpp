@@ -178,7 +178,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
       }
       if (relayoutPending_ && windowAlive_) {
         relayoutPending_ = false;
-        LayOutScenesAgain(app);
+        RequestLayout();
       }
       if (quitPosted_ || app.quitRequested) break;
       uint32_t now = SteadyMs();
@@ -242,6 +242,10 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
                    "blanking the screen\n");
       failed_ = true;
     }
+  }
+  void ScenesMoving() override {
+    picture_->DropImage();
+    XClearWindow(dpy_, target_.window);
   }
   void ShowCursorAndReleaseMouse() override {
     grabs_.Release(target_.window, !g_windowGone && !target_.foreign);
@@ -313,8 +317,9 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
         } else if (event.xconfigure.window == target_.window) {
           const uint32_t w = static_cast<uint32_t>(std::max(1, event.xconfigure.width));
           const uint32_t h = static_cast<uint32_t>(std::max(1, event.xconfigure.height));
-          if (options_.kind == LinuxRunKind::FullScreen &&
-              (w != picture_->Width() || h != picture_->Height()))
+          // A window of our own gets scenes of its new size (a hack keeps its scene, fitted: XScreenSaver
+          // sizes its windows by itself).
+          if (options_.kind != LinuxRunKind::Hack && (w != picture_->Width() || h != picture_->Height()))
             relayoutPending_ = true;
           picture_->Resize(w, h);
         }
@@ -349,25 +354,13 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
     }
   }
 
-  // The monitors or the window's size changed: the scenes over the window as it is now. Nothing
-  // happens when they are the ones running.
-  void LayOutScenesAgain(SaverApplication& app) {
-    MonitorScenes* scenes = ActiveMonitorScenes();
-    if (!scenes) return;
-    const SurfaceRect window{0, 0, static_cast<int32_t>(std::min<uint32_t>(picture_->Width(), 65535)),
-                             static_cast<int32_t>(std::min<uint32_t>(picture_->Height(), 65535))};
-    const std::vector<SurfaceRect> rects = MonitorSceneRects(SceneMonitors(), window, app.monitorsSetting);
-    bool same = rects.size() == scenes->Count();
-    for (size_t i = 0; same && i < rects.size(); ++i) {
-      const SurfaceRect& a = scenes->Area(i);
-      same = a.left == rects[i].left && a.top == rects[i].top && a.right == rects[i].right &&
-             a.bottom == rects[i].bottom;
-    }
-    if (same) return;
-    // The old scenes' pixels must not stay where no scene draws any more.
-    picture_->DropImage();
-    XClearWindow(dpy_, target_.window);
-    scenes->Rearrange(*this, rects);
+  // The monitors or the window's size changed: the spine lays the scenes out again for the window as
+  // it is now, at its next frame tick.
+  void RequestLayout() {
+    if (MonitorScenes* scenes = ActiveMonitorScenes())
+      scenes->RequestLayout(SceneMonitors(),
+                            static_cast<int32_t>(std::min<uint32_t>(picture_->Width(), 65535)),
+                            static_cast<int32_t>(std::min<uint32_t>(picture_->Height(), 65535)));
   }
 
   const X11SaverOptions& options_;

@@ -7,7 +7,8 @@
 // a GL context and has been seen to hang there when the window vanished. One presentation path for all
 // three modes keeps them identical: the 8-bit frame goes through a 256-entry colour table into one
 // 32-bit XImage of the window's size (enlarged by the display scale, or fitted with black borders when
-// the window is resized) and reaches the window with one XPutImage.
+// XScreenSaver resizes a hack's window; our own windows get scenes of their new size) and reaches the
+// window with one XPutImage.
 //
 // Full screen covers the X screen: one override-redirect window over the bounding box of every
 // monitor (the root window's size), with the keyboard and the pointer grabbed; or, with

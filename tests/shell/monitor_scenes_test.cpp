@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -161,6 +162,29 @@ std::vector<uint8_t> PpmOf(const HeadlessFrame& f) {
 class MonitorDesk : public ::testing::Test {
  protected:
   void SetUp() override { tl_test::WriteSyntheticWorld(world.Path().string(), {}); }
+
+  // The saver's whole course on a desk of that size and those monitors, on a simulated clock; `loop`
+  // is its message loop and must end it. Every timer started is stopped again.
+  void RunOnDesk(const std::vector<SurfaceRect>& monitors, uint16_t width, uint16_t height,
+                 const std::function<void(FakeDesk&, SaverApplication&, SimulatedClock&)>& loop) {
+    FrontEndSeams seams;
+    seams.readCaptureFromEnvironment = false;
+    seams.fatalMode = XB_FatalMode::Throw;
+    SaverProcess process(seams);
+    SimulatedClock clock(100000);
+    SaverApplication& app = process.App();
+    app.clock = &clock;
+    FakeDesk desk(app, monitors, width, height);
+    desk.store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", world.Path().string());
+    desk.loop = [&](FakeDesk& d) { loop(d, app, clock); };
+    const auto cwd = std::filesystem::current_path();
+    RunApplication(app, "/s", desk);
+    std::error_code ec;
+    std::filesystem::current_path(cwd, ec);
+    EXPECT_TRUE(desk.quit);
+    EXPECT_EQ(desk.timersStarted, desk.timersStopped);
+  }
+
   tl_test::TempDir world;
   tl_test::TempDir capture;
 };
@@ -281,46 +305,70 @@ TEST_F(MonitorDesk, EveryMonitorRunsTheSceneAHeadlessRunOfItsSizeAndSeedShows) {
 }
 
 TEST_F(MonitorDesk, ADisplayChangeLaysTheScenesOutAgain) {
-  FrontEndSeams seams;
-  seams.readCaptureFromEnvironment = false;
-  seams.fatalMode = XB_FatalMode::Throw;
-  SaverProcess process(seams);
-  SimulatedClock clock(100000);
-  SaverApplication& app = process.App();
-  app.clock = &clock;
-  FakeDesk desk(app, {{0, 0, 320, 200}, {320, 0, 640, 200}}, 640, 200);
-  desk.store.SetText(SettingsHive::CurrentUser, kSettingsKeyPath, "GamePath", world.Path().string());
-  desk.loop = [&](FakeDesk& d) {
+  RunOnDesk({{0, 0, 320, 200}, {320, 0, 640, 200}}, 640, 200,
+            [](FakeDesk& d, SaverApplication&, SimulatedClock& clock) {
+              MonitorScenes& scenes = *ActiveMonitorScenes();
+              for (int i = 0; i < 20; ++i, clock.Advance(83)) d.Tick();
+              // A third monitor appears below; then all but one go away; then two again.
+              const std::vector<std::vector<SurfaceRect>> layouts{
+                  {{0, 0, 320, 200}, {320, 0, 640, 200}, {0, 200, 400, 500}},
+                  {{0, 0, 400, 300}},
+                  {{0, 0, 200, 150}, {200, 0, 400, 150}}};
+              for (const auto& layout : layouts) {
+                scenes.Rearrange(d, layout);
+                ASSERT_TRUE(d.alive);
+                ASSERT_EQ(scenes.Count(), layout.size());
+                for (int i = 0; i < 20; ++i, clock.Advance(83)) d.Tick();
+                for (size_t k = 0; k < layout.size(); ++k) {
+                  const SaverApplication& s = scenes.Scene(k);
+                  ASSERT_NE(s.display, nullptr);
+                  EXPECT_EQ(s.display->Width(), layout[k].right - layout[k].left);
+                  EXPECT_EQ(s.display->Rect().left, layout[k].left);
+                  EXPECT_EQ(s.display->Rect().top, layout[k].top);
+                  EXPECT_GE(static_cast<const MemoryDisplaySurface*>(s.display)->PresentCount(), 20u);
+                  EXPECT_TRUE(s.introOver);  // the scene started afresh and runs
+                }
+              }
+              d.DestroyWindow();
+            });
+}
+
+TEST_F(MonitorDesk, AResizedWindowGetsOneNewSceneAtTheNextTickForTheLastSizeAsked) {
+  tl_test::SyntheticWorldOptions withIntro;
+  withIntro.withLogo = true;
+  tl_test::WriteSyntheticWorld(world.Path().string(), withIntro);
+  RunOnDesk({}, 320, 200, [](FakeDesk& d, SaverApplication& app, SimulatedClock& clock) {
     MonitorScenes& scenes = *ActiveMonitorScenes();
-    for (int i = 0; i < 20; ++i, clock.Advance(83)) d.Tick();
-    // A third monitor appears below; then all but one go away; then two again.
-    const std::vector<std::vector<SurfaceRect>> layouts{
-        {{0, 0, 320, 200}, {320, 0, 640, 200}, {0, 200, 400, 500}},
-        {{0, 0, 400, 300}},
-        {{0, 0, 200, 150}, {200, 0, 400, 150}}};
-    for (const auto& layout : layouts) {
-      scenes.Rearrange(d, layout);
-      ASSERT_TRUE(d.alive);
-      ASSERT_EQ(scenes.Count(), layout.size());
-      for (int i = 0; i < 20; ++i, clock.Advance(83)) d.Tick();
-      for (size_t k = 0; k < layout.size(); ++k) {
-        const SaverApplication& s = scenes.Scene(k);
-        ASSERT_NE(s.display, nullptr);
-        EXPECT_EQ(s.display->Width(), layout[k].right - layout[k].left);
-        EXPECT_EQ(s.display->Rect().left, layout[k].left);
-        EXPECT_EQ(s.display->Rect().top, layout[k].top);
-        EXPECT_GE(static_cast<const MemoryDisplaySurface*>(s.display)->PresentCount(), 20u);
-        EXPECT_TRUE(s.introOver);  // the scene started afresh and runs
-      }
-    }
+    for (int i = 0; i < 150; ++i, clock.Advance(83)) d.Tick();
+    ASSERT_TRUE(app.introOver);
+    // A drag: many sizes between two ticks. Nothing is rebuilt until the tick, and then once.
+    const std::vector<std::string> before = d.surfaces;
+    scenes.RequestLayout({}, 800, 600);
+    scenes.RequestLayout({}, 640, 2400);
+    scenes.RequestLayout({}, 500, 300);
+    EXPECT_EQ(d.surfaces, before);
+    d.Tick();
+    std::vector<std::string> expected = before;
+    expected.push_back("0,0 500x300; x1");
+    EXPECT_EQ(d.surfaces, expected);
+    EXPECT_EQ(app.screenWidth, 500);
+    EXPECT_EQ(app.screenHeight, 300);
+    EXPECT_FALSE(app.introOver);  // the new scene starts with its intro, as after a display change
+    EXPECT_EQ(app.introEndTime, clock.NowMs() + kIntroLengthMs);
+    // The size it already has (or one that came and went within a tick): nothing is rebuilt.
+    scenes.RequestLayout({}, 700, 700);
+    scenes.RequestLayout({}, 500, 300);
+    clock.Advance(83);
+    d.Tick();
+    EXPECT_EQ(d.surfaces, expected);
+    // A tall window takes the scale of its height, as a screen of that height would.
+    scenes.RequestLayout({}, 640, 2400);
+    clock.Advance(83);
+    d.Tick();
+    EXPECT_EQ(app.displayScale, 2);
+    EXPECT_EQ(app.screenHeight, 1200);
     d.DestroyWindow();
-  };
-  const auto cwd = std::filesystem::current_path();
-  RunApplication(app, "/s", desk);
-  std::error_code ec;
-  std::filesystem::current_path(cwd, ec);
-  EXPECT_TRUE(desk.quit);
-  EXPECT_EQ(desk.timersStarted, desk.timersStopped);
+  });
 }
 
 }  // namespace
