@@ -1,6 +1,7 @@
 // The INI description reader: one pass over the bytes builds the stored lines; queries walk them.
 #include "base/xb_ini_file_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,9 +42,6 @@ bool IsDigit(char c) {
 bool IsNameChar(char c) {
   return IsLetter(c) || IsDigit(c) || c == '_';
 }
-bool IsSeparator(char c) {
-  return c == '=' || c == ',' || c == '\t' || c == ' ';
-}
 
 // Copies at most size - 1 bytes of src (up to its NUL) into dst and terminates it.
 void CopyCut(char* dst, const char* src, size_t size) {
@@ -60,8 +58,11 @@ struct LineBuilder {
   void Put(char c) {
     if (length < sizeof(text) - 1) text[length++] = c;
   }
-  void Put(const char* s) {
-    while (*s) Put(*s++);
+  void Put(const char* s) { Put(s, std::strlen(s)); }
+  void Put(const char* s, size_t n) {
+    if (n > sizeof(text) - 1 - length) n = sizeof(text) - 1 - length;
+    std::memcpy(text + length, s, n);
+    length += n;
   }
   const char* Finish() {
     text[length] = 0;
@@ -96,6 +97,7 @@ std::string XB_INI_FILE_READER::MakeCachePath(const char* path) {
 }
 
 XB_INI_FILE_READER::XB_INI_FILE_READER(const char* path, bool writeCache) {
+  lineText_[0] = keyName_[0] = valueText_[0] = 0;
   CopyCut(path_, path ? path : "", sizeof(path_));
   cachePath_ = MakeCachePath(path_);
 
@@ -116,7 +118,7 @@ XB_INI_FILE_READER::XB_INI_FILE_READER(const char* path, bool writeCache) {
       return;
     }
   }
-  char resolved[XB_MAX_PATH] = {};
+  char resolved[XB_MAX_PATH];
   if (XB_FILE::ResolvePath(path_, resolved)) cachePath_ = MakeCachePath(resolved);
 
   lines_ = std::make_unique<XB_STORABLE_STRING_ARRAY>(1);
@@ -183,26 +185,38 @@ void XB_INI_FILE_READER::L_DoLoadIniFile(const char* path, XB_LIST* defines) {
       ++p;
       continue;
     }
+    // The scans below go by runs (library searches) rather than byte by byte: descriptions are
+    // read at every start, and a fuzzer feeds this loop millions of lines.
     const char* start = p;
-    while (*p && *p != '\n' && *p != '\r') ++p;
+    p += std::strcspn(p, "\n\r");
     size_t length = static_cast<size_t>(p - start);
     if (length > XB_INI_MAX_INPUT_LINE) length = XB_INI_MAX_INPUT_LINE;  // the rest is skipped
 
     // Normal form: outside quotes a run of '=', ',', tab and space becomes one space in front of the
     // next kept byte; separators at the end vanish. Inside quotes every byte is kept.
     size_t out = 0;
-    bool quoted = false;
     bool pendingSpace = false;
-    for (size_t i = 0; i < length; ++i) {
-      char b = start[i];
-      if (!quoted && IsSeparator(b)) {
-        pendingSpace = true;
-        continue;
+    size_t i = 0;
+    while (i < length) {
+      // Plain bytes up to the next separator or quote (the line holds no line end or NUL, so the
+      // search stops inside it or right at its end; a cut line is cut here too).
+      size_t n = std::strcspn(start + i, "=,\t \"\n\r");
+      if (n > length - i) n = length - i;
+      if (n == 0) {
+        if (start[i] != '"') {
+          pendingSpace = true;
+          ++i;
+          continue;
+        }
+        // A quoted run: kept whole up to and with its closing quote (or to the end of the line).
+        const void* close = std::memchr(start + i + 1, '"', length - i - 1);
+        n = close ? static_cast<size_t>(static_cast<const char*>(close) - (start + i)) + 1 : length - i;
       }
       if (pendingSpace) line[out++] = ' ';
       pendingSpace = false;
-      line[out++] = b;
-      if (b == '"') quoted = !quoted;
+      std::memcpy(line + out, start + i, n);
+      out += n;
+      i += n;
     }
     line[out] = 0;
     L_ParseLine(path, line, defines);
@@ -276,10 +290,13 @@ void XB_INI_FILE_READER::L_ParseDefine(const char* line, XB_LIST* defines) {
 }
 
 void XB_INI_FILE_READER::L_ParseKey(const char* path, const char* line, XB_LIST* defines) {
+  static constexpr char kNameChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_";
   LineBuilder b;
   b.Put(static_cast<char>(XB_INI_KEY_LINE));
   const char* p = line;
-  while (IsNameChar(*p)) b.Put(*p++);
+  size_t n = std::strspn(p, kNameChars);
+  b.Put(p, n);
+  p += n;
   while (*p) {
     char c = *p;
     if (c == ' ') {
@@ -288,24 +305,25 @@ void XB_INI_FILE_READER::L_ParseKey(const char* path, const char* line, XB_LIST*
       b.Put(' ');
       b.Put('"');
       ++p;
-      while (*p && *p != '"') b.Put(*p++);
+      n = std::strcspn(p, "\"");
+      b.Put(p, n);
+      p += n;
       b.Put('"');
       if (*p == '"') ++p;
     } else if (IsDigit(c) || c == '-' || c == '.') {
       b.Put(' ');
       b.Put(c);
       ++p;
-      while (IsDigit(*p) || *p == '.') b.Put(*p++);
+      n = std::strspn(p, "0123456789.");
+      b.Put(p, n);
+      p += n;
       if (*p) ++p;  // the byte that ends the number is consumed
     } else if (c == '#') {
       ++p;
       char name[XB_INI_DEFINE_FIELD_SIZE];
-      size_t n = 0;
-      while (*p && *p != ' ') {
-        if (n < sizeof(name) - 1) name[n++] = *p;
-        ++p;
-      }
-      name[n] = 0;
+      n = std::strcspn(p, " ");
+      CopyCut(name, p, n < sizeof(name) ? n + 1 : sizeof(name));
+      p += n;
       const XB_INI_DEFINE* found = nullptr;
       for (void* e = defines->First(); e; e = defines->Next()) {
         auto* d = static_cast<const XB_INI_DEFINE*>(e);
@@ -322,7 +340,8 @@ void XB_INI_FILE_READER::L_ParseKey(const char* path, const char* line, XB_LIST*
                    name, path);
       }
     } else {
-      ++p;  // unquoted words are dropped
+      // Unquoted words are dropped, up to whatever may start a value.
+      p += std::max<size_t>(1, std::strcspn(p, " \"0123456789-.#"));
     }
   }
   L_AddLine(b.Finish());

@@ -106,16 +106,18 @@ class XB_INI_FILE_READER {
   uint32_t L_LineCount() const;
   const char* L_FindSectionFrom(const char* name, uint32_t first);
 
-  char path_[XB_MAX_PATH] = {};
+  // The text buffers are only ever read up to their NUL, so they are not cleared on construction
+  // (4 KB a reader; loaders and fuzzers make many).
+  char path_[XB_MAX_PATH];
   std::string cachePath_;
   std::unique_ptr<XB_STORABLE_STRING_ARRAY> lines_;
   uint32_t currentLine_ = 0;
   uint32_t currentKind_ = 0;
   uint32_t currentSection_ = 0;
   uint32_t cursor_ = 0;  // index into lineText_
-  char lineText_[XB_INI_LINE_SIZE] = {};
-  char keyName_[XB_INI_LINE_SIZE] = {};
-  char valueText_[XB_INI_LINE_SIZE] = {};
+  char lineText_[XB_INI_LINE_SIZE];
+  char keyName_[XB_INI_LINE_SIZE];
+  char valueText_[XB_INI_LINE_SIZE];
 
   // Parsing state of one construction.
   std::vector<std::string> includeStack_;  // lower-cased paths of the files being parsed

@@ -60,7 +60,18 @@ struct Slow {
   double wallMs;
   uint64_t tick;
   uint32_t simulatedMs;
+  bool page;
 };
+
+// A frame of the intro or the text page: those are filled with one colour before the page is drawn
+// in the middle, so their top row is all one colour; a scene frame's top row shows the background
+// tiles and the scrolling text.
+bool IsPageFrame(const HeadlessFrame& frame) {
+  const uint8_t* row = frame.indices;
+  for (uint16_t x = 1; x < frame.width; ++x)
+    if (row[x] != row[0]) return false;
+  return true;
+}
 
 double Percentile(std::vector<double> sorted, double p) {
   if (sorted.empty()) return 0;
@@ -192,7 +203,7 @@ int main(int argc, char** argv) {
     options.scale = 1;     // the scene at the full size
     const uint64_t ticks = options.TickCount();
 
-    std::vector<double> ms, wall;
+    std::vector<double> ms, wall, pageMs, sceneMs;
     std::vector<Slow> slow;
     ms.reserve(ticks);
     wall.reserve(ticks);
@@ -207,9 +218,11 @@ int main(int argc, char** argv) {
       if (frame.tick == 0) {
         firstTickMs = cpu;
       } else {
+        const bool page = IsPageFrame(frame);
         ms.push_back(cpu);
         wall.push_back(took);
-        slow.push_back({cpu, took, frame.tick, frame.timeMs});
+        (page ? pageMs : sceneMs).push_back(cpu);
+        slow.push_back({cpu, took, frame.tick, frame.timeMs, page});
       }
       if ((frame.tick + 1) % step == 0)
         std::fprintf(stderr, "  %ux%u: %llu of %llu ticks\n", size.width, size.height,
@@ -223,6 +236,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     auto report = [&](const char* what, std::vector<double> sorted) {
+      if (sorted.empty()) return;
       std::sort(sorted.begin(), sorted.end());
       const double p50 = Percentile(sorted, 0.50), p99 = Percentile(sorted, 0.99), max = sorted.back();
       const size_t above20 =
@@ -235,12 +249,31 @@ int main(int argc, char** argv) {
                 size.width, size.height, ms.size(), firstTickMs);
     report("CPU time ", ms);
     report("wall time", wall);
+    // The spread split by what is drawn: a page (intro, text) costs a fill and a picture, a scene
+    // the background and up to 100 animated villagers.
+    std::printf("%ux%u: %zu page frames, %zu scene frames\n", size.width, size.height, pageMs.size(),
+                sceneMs.size());
+    report("CPU, pages ", pageMs);
+    report("CPU, scenes", sceneMs);
+    // For each slow tick the median of the second around it (the ticks before and after, itself
+    // left out): a stall stands alone above its neighbours, a heavier scene lifts them all.
+    auto around = [&](uint64_t tick) {
+      std::vector<double> near;
+      const uint64_t half = fps / 2;
+      for (uint64_t t = tick > half ? tick - half : 1; t <= tick + half && t < ms.size() + 1; ++t)
+        if (t != tick) near.push_back(ms[t - 1]);
+      std::sort(near.begin(), near.end());
+      return near.empty() ? 0.0 : near[near.size() / 2];
+    };
     std::partial_sort(slow.begin(), slow.begin() + std::min<size_t>(slowest, slow.size()), slow.end(),
                       [](const Slow& a, const Slow& b) { return a.ms > b.ms; });
     for (size_t k = 0; k < slowest && k < slow.size(); ++k)
-      std::printf("  slow tick %llu at %.1f s simulated: %.3f ms CPU, %.3f ms wall\n",
-                  static_cast<unsigned long long>(slow[k].tick), slow[k].simulatedMs / 1000.0, slow[k].ms,
-                  slow[k].wallMs);
+      std::printf(
+          "  slow tick %llu at %.1f s simulated (%s): %.3f ms CPU, %.3f ms wall; the second around it: "
+          "median %.3f ms CPU (x%.2f)\n",
+          static_cast<unsigned long long>(slow[k].tick), slow[k].simulatedMs / 1000.0,
+          slow[k].page ? "page" : "scene", slow[k].ms, slow[k].wallMs, around(slow[k].tick),
+          slow[k].ms / std::max(around(slow[k].tick), 1e-6));
     std::fflush(stdout);
   }
   return 0;

@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "display/frame_changes.h"
 
 struct SurfaceRect {
   int32_t left = 0;
@@ -34,6 +37,16 @@ class DisplaySurface {
   virtual uint8_t* PixelsToOverwrite() { return Pixels(); }
   // Shows the whole surface at (rect.left, rect.top). False (showing nothing) without a palette.
   virtual bool Present() = 0;
+  // A backend whose pixel memory still holds the frame it showed last, and that can send the parts
+  // of a frame that changed on their own (the X11 picture): the presentation then writes only the
+  // changed tiles into Pixels() and hands them over through PresentChanges, instead of copying the
+  // whole frame for the backend to compare once more.
+  virtual bool KeepsShownFrame() const { return false; }
+  // Shows the surface, of which only the pixels inside `changes` differ from what was shown last.
+  virtual bool PresentChanges(const std::vector<SurfaceChange>& changes) {
+    (void)changes;
+    return Present();
+  }
   virtual void ReleasePalette() = 0;
   // Frees everything the surface holds; the owner then deletes the object. Safe to call twice.
   virtual void Release() = 0;

@@ -61,12 +61,31 @@ bool MemoryDisplaySurface::Present() {
     for (uint32_t y = 0; y < height_; ++y)
       std::memcpy(presented_.data() + size_t(y) * width_, pixels_.data() + size_t(y) * pitch, width_);
   }
+  KeepColours();
+  ++presentCount_;
+  return true;
+}
+
+void MemoryDisplaySurface::KeepColours() {
   // What a pixel shows is decided by the section's colour table, whose 0 and 255 are black.
   for (int i = 0; i < 256; ++i) {
     presentedColours_[3 * i + 0] = colours_.table[i][2];
     presentedColours_[3 * i + 1] = colours_.table[i][1];
     presentedColours_[3 * i + 2] = colours_.table[i][0];
   }
+}
+
+bool MemoryDisplaySurface::PresentChanges(const std::vector<SurfaceChange>& changes) {
+  if (!hasPalette_ || options_.failPresent || pixels_.empty()) return false;
+  // Nothing shown yet, or the pixel memory itself is the shown frame: everything goes.
+  if (presentCount_ == 0 || presented_.size() != size_t(width_) * height_ || pixelsArePresented_)
+    return Present();
+  const uint32_t pitch = Pitch();
+  for (const SurfaceChange& c : changes)
+    for (uint32_t y = c.top; y < c.top + c.height; ++y)
+      std::memcpy(presented_.data() + size_t(y) * width_ + c.left,
+                  pixels_.data() + size_t(y) * pitch + c.left, c.width);
+  KeepColours();
   ++presentCount_;
   return true;
 }

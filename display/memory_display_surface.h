@@ -18,6 +18,10 @@ class MemoryDisplaySurface final : public DisplaySurface {
     bool failCreate = false;
     bool failSetPalette = false;
     bool failPresent = false;
+    // Present as a backend that keeps its shown frame: the presentation hands over the changed
+    // tiles, and only those are copied into the presented frame (the headless renderer runs so, the
+    // way the X11 saver shows its frames).
+    bool keepsShownFrame = false;
   };
 
   // Never null; check Failed(). An 8-bit surface is the only kind; other depths fail.
@@ -32,6 +36,8 @@ class MemoryDisplaySurface final : public DisplaySurface {
   uint8_t* Pixels() override;
   uint8_t* PixelsToOverwrite() override;
   bool Present() override;
+  bool KeepsShownFrame() const override { return options_.keepsShownFrame; }
+  bool PresentChanges(const std::vector<SurfaceChange>& changes) override;
   void ReleasePalette() override;
   void Release() override;
 
@@ -51,6 +57,7 @@ class MemoryDisplaySurface final : public DisplaySurface {
 
  private:
   MemoryDisplaySurface() = default;
+  void KeepColours();
 
   Options options_;
   std::vector<uint8_t> pixels_;

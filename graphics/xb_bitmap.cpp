@@ -104,6 +104,7 @@ XB_PALETTE* XB_BITMAP::SetPalette(XB_PALETTE* palette) {
 
 void XB_BITMAP::Fill(uint8_t index) {
   if (!pixels_) return;
+  NoteDrawnEverywhere();
   const int32_t w = rect_.width, h = rect_.height;
   if (format_ == XB_PIXELS_8) {
     XB_SpanFill8(pixels_, pitch_, w, h, index);
@@ -122,6 +123,7 @@ void XB_BITMAP::BlitTo(XB_BITMAP& destination, int32_t x, int32_t y) const {
   XB_RECT c(x, y, rect_.width, rect_.height);
   if (!target.Intersects(c)) return;
   c.ClipTo(target);
+  destination.NoteDrawn(c);
   const int32_t sx = c.x - x, sy = c.y - y;
   const int64_t srcIndex = static_cast<int64_t>(sy) * pitch_ + sx;
   const int64_t dstIndex = static_cast<int64_t>(c.y) * destination.pitch_ + c.x;
@@ -169,6 +171,7 @@ void XB_BITMAP::ShadeRect(const uint8_t* table, const XB_RECT& area) {
   if (!pixels_ || !rect_.Intersects(area)) return;
   XB_RECT c = area;
   c.ClipTo(rect_);
+  NoteDrawn(c);
   const int64_t start = static_cast<int64_t>(c.y) * pitch_ + c.x;
   if (format_ == XB_PIXELS_8) {
     if (table) XB_SpanMap8(pixels_ + start, pitch_, c.width, c.height, table);

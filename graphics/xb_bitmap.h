@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/xb_storable.h"
 #include "graphics/xb_rect.h"
@@ -26,6 +27,18 @@ constexpr uint64_t XB_BITMAP_MAX_BYTES = 64ull << 20;
 
 // True when a bitmap of that size and format may be made (0 x 0 is allowed: a bitmap without pixels).
 bool XB_BitmapSizeAllowed(int64_t width, int64_t height, uint16_t format);
+
+// Where drawing landed on a bitmap. A frame that carries one learns from every drawing operation the
+// rectangle it may have written (clipped to the bitmap), so that the next frame can put back the
+// background there alone instead of everywhere.
+struct XB_DAMAGE {
+  std::vector<XB_RECT> rects;
+  bool all = false;  // the whole bitmap was written (a fill)
+  void Clear() {
+    rects.clear();
+    all = false;
+  }
+};
 
 class XB_BITMAP : public XB_STORABLE {
  public:
@@ -79,6 +92,17 @@ class XB_BITMAP : public XB_STORABLE {
   void ShadeRect(const uint8_t* table, const XB_RECT& rect);
   void Shade(const uint8_t* table) { ShadeRect(table, rect_); }
 
+  // The damage record drawing operations report to (not owned; null: none).
+  void SetDamage(XB_DAMAGE* damage) { damage_ = damage; }
+  XB_DAMAGE* GetDamage() const { return damage_; }
+  // Called by every operation that writes pixels, with the clipped rectangle it may write.
+  void NoteDrawn(const XB_RECT& clipped) const {
+    if (damage_ && !damage_->all) damage_->rects.push_back(clipped);
+  }
+  void NoteDrawnEverywhere() const {
+    if (damage_) damage_->all = true;
+  }
+
   // Text state (see XB_FONT). Setters return the previous value; nothing is owned.
   XB_FONT* SetFont(XB_FONT* font);
   XB_REMAP_TABLE* SetTextColour(XB_REMAP_TABLE* table);
@@ -117,6 +141,7 @@ class XB_BITMAP : public XB_STORABLE {
   int32_t cursorX_ = 0;
   int32_t cursorY_ = 0;
   int32_t lineStartX_ = 0;
+  XB_DAMAGE* damage_ = nullptr;
 };
 
 XB_STORABLE* XB_LoadBitmap(XB_FILE& file, uint16_t version);

@@ -277,6 +277,7 @@ bool Place(const XB_BOB_ENTRY& e, const XB_BITMAP& bitmap, int16_t x, int16_t y,
   if (!bitmap.GetRect().Intersects(p.r)) return false;
   p.c = p.r;
   p.c.ClipTo(bitmap.GetRect());
+  bitmap.NoteDrawn(p.c);  // every bob draw is placed here first
   p.unclippedColumns = p.r.x >= 0 && p.r.x + p.r.width - 1 < bitmap.GetWidth();
   return true;
 }

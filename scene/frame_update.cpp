@@ -60,8 +60,22 @@ void DrawLogoPage(SaverApplication& app) {
   picture->BlitTo(frame, (320 - pw) / 2 + pageX + 292, (300 - ph) / 2 + pageY + 136);
 }
 
+bool g_backgroundShortcut = true;
+
+// Puts the background back where the last frame drew: row y of the background is row y % th of the
+// band.
+void RestoreBackground(XB_BITMAP& frame, const SceneRedraw& redraw, int32_t th) {
+  const size_t pitch = static_cast<size_t>(frame.GetPitchInBytes());
+  for (const XB_RECT& r : redraw.drawn.rects) {
+    for (int32_t y = r.y; y < r.y + r.height; ++y)
+      std::memcpy(frame.Row(y) + r.x, redraw.band.data() + static_cast<size_t>(y % th) * pitch + r.x,
+                  static_cast<size_t>(r.width));
+  }
+}
+
 void DrawBackground(SaverApplication& app) {
   XB_BITMAP& frame = *app.frameBitmap;
+  if (app.redraw) app.redraw->restoredOnly = false;
   if (app.textPhase || !app.introOver) {
     frame.Fill(HasLogo(app) ? 0 : 56);
     return;
@@ -69,6 +83,19 @@ void DrawBackground(SaverApplication& app) {
   const XB_BITMAP& tile = *app.backgroundTile;
   const int32_t tw = tile.GetWidth(), th = tile.GetHeight();
   if (tw <= 0 || th <= 0) return;
+  if (!app.redraw) app.redraw = new SceneRedraw();
+  SceneRedraw& redraw = *app.redraw;
+  // The frame still holds the background under what was drawn since: only that is put back. A frame
+  // bitmap made since carries no damage record, so it is tiled whole.
+  if (g_backgroundShortcut && frame.GetDamage() == &redraw.drawn && !redraw.drawn.all &&
+      redraw.tile == &tile && redraw.width == frame.GetWidth() && redraw.height == frame.GetHeight()) {
+    RestoreBackground(frame, redraw, th);
+    redraw.restored.swap(redraw.drawn.rects);
+    redraw.drawn.Clear();
+    redraw.restoredOnly = true;
+    return;
+  }
+  frame.SetDamage(nullptr);
   // The tiles of the top band are blitted one by one; every band below is the same picture, so it is
   // copied from the top band in one block (the frame's rows are contiguous). Same pixels as blitting
   // every tile, with a few calls instead of thousands of short row copies.
@@ -79,6 +106,12 @@ void DrawBackground(SaverApplication& app) {
     const int32_t rows = std::min(band, height - y);
     std::memcpy(frame.Row(y), frame.Row(0), static_cast<size_t>(rows) * frame.GetPitchInBytes());
   }
+  redraw.band.assign(frame.Row(0), frame.Row(0) + static_cast<size_t>(band) * frame.GetPitchInBytes());
+  redraw.tile = &tile;
+  redraw.width = frame.GetWidth();
+  redraw.height = height;
+  redraw.drawn.Clear();
+  frame.SetDamage(g_backgroundShortcut ? &redraw.drawn : nullptr);
 }
 
 void DrawIntro(SaverApplication& app) {
@@ -364,6 +397,11 @@ void UpdateFrame(SaverApplication& app) {
   DrawCornerLogo(app, W(app) > 800 ? 3 : 2, true);
   ++app.frameCounter;
   ++app.statistics.ticks;
+  if (app.redraw) ++app.redraw->frames;
+}
+
+void SetBackgroundShortcut(bool on) {
+  g_backgroundShortcut = on;
 }
 
 void StartScenePhase(SaverApplication& app) {

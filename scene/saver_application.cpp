@@ -1,5 +1,7 @@
 #include "scene/saver_application.h"
 
+#include "scene/frame_update.h"
+
 #include <chrono>
 #include <new>
 
@@ -40,6 +42,7 @@ static void DeleteOwned(T*& pointer) {
 void DestroySaverApplication(SaverApplication* application) {
   if (!application) return;
   DeleteOwned(application->frameBitmap);
+  DeleteOwned(application->redraw);
   DeleteOwned(application->backgroundTile);
   DeleteOwned(application->palette);
   DeleteOwned(application->packedBobs);

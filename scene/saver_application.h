@@ -15,6 +15,7 @@
 class DisplaySurface;  // owned by the shell layer; only the shell creates and deletes it
 class XB_BITMAP;
 class XB_PALETTE;
+struct SceneRedraw;
 class XB_REMAP_TABLE;
 class XB_BOB_MANAGER;
 class XB_PICTURE;
@@ -281,6 +282,9 @@ struct SaverApplication {
   SoundSink* soundSink;
 
   SaverStatistics statistics;
+
+  // Ours: what the frame keeps from one scene frame to the next (owned, or null; see frame_update.h).
+  SceneRedraw* redraw;
 };
 
 // The one process-wide record.

@@ -504,6 +504,9 @@ echo "== hack sound"
 HS_PIDS=()
 printf '%s\nSound=1\n' "$SECTION" >"$SET/tillands/settings.ini"
 hack_with_sound() {  # AUDIOFILE X ARGS...: a hack in a host window moved to X
+  # A fresh file: two hosts at the same X would otherwise let the wait below read the last one's id
+  # before the new host's output replaced it.
+  rm -f "$TMP/shost$2.out"
   "$HOST" 320 240 >"$TMP/shost$2.out" &
   PIDS+=($!)
   HS_PIDS+=($!)

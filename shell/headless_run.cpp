@@ -259,7 +259,9 @@ class HeadlessHost final : public SaverWindowHost, public SaverPlatform {
   void StopFrameTimer(uint16_t /*id*/) override { timerRunning_ = false; }
   SurfaceRect ClientRect() override { return {0, 0, app_.screenWidth, app_.screenHeight}; }
   DisplaySurface* CreateDisplay(const SurfaceRect& rect, uint16_t bitsPerPixel, uint8_t fill) override {
-    surface_ = MemoryDisplaySurface::Create(rect, bitsPerPixel, fill).release();
+    MemoryDisplaySurface::Options options;
+    options.keepsShownFrame = true;  // the frames take the way the X11 saver's take
+    surface_ = MemoryDisplaySurface::Create(rect, bitsPerPixel, fill, options).release();
     return surface_;
   }
   uint32_t RandomSeed(uint32_t /*now*/) override { return options_.seed; }

@@ -7,6 +7,7 @@
 #include "base/xb_file.h"
 #include "base/xb_ini_file_reader.h"
 #include "base/xb_storable.h"
+#include "display/frame_changes.h"
 #include "graphics/xb_bitmap.h"
 #include "graphics/xb_bob_manager.h"
 #include "graphics/xb_font.h"
@@ -222,6 +223,31 @@ void ReleaseSaverWindow(SaverApplication& app, SaverWindowHost& host) {
   app.windowDC = nullptr;
 }
 
+namespace {
+
+// Copies the tiles of the frame that changed into the surface's memory (which holds the frame shown
+// last) and lists them. When the scene put back only what the last frame drew, and that frame went
+// to this surface, nothing else can differ: only those places are compared.
+void CopyFrameChanges(SaverApplication& app, DisplaySurface& display, uint8_t* target, int32_t width,
+                      int32_t height, std::vector<SurfaceChange>& changes) {
+  static std::vector<SurfaceChange> mayDiffer;  // single-threaded: one list kept for the purpose
+  const SceneRedraw* redraw = app.redraw;
+  const bool known = redraw && redraw->restoredOnly && !redraw->drawn.all &&
+                     redraw->presentedTo == &display && redraw->presented + 1 == redraw->frames;
+  if (known) {
+    mayDiffer.clear();
+    for (const std::vector<XB_RECT>* list : {&redraw->restored, &redraw->drawn.rects})
+      for (const XB_RECT& r : *list)
+        mayDiffer.push_back({static_cast<uint32_t>(r.x), static_cast<uint32_t>(r.y),
+                             static_cast<uint32_t>(r.width), static_cast<uint32_t>(r.height)});
+  }
+  CopyChangedTiles(target, display.Pitch(), app.frameBitmap->GetPixels(),
+                   static_cast<uint32_t>(app.frameBitmap->GetPitchInBytes()), static_cast<uint32_t>(width),
+                   static_cast<uint32_t>(height), changes, known ? &mayDiffer : nullptr);
+}
+
+}  // namespace
+
 void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
   if (DisplaySurface* display = app.display) {
     // Only the part both have in common: the client area may be smaller than the screen. When the
@@ -231,12 +257,24 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
     const int32_t height =
         app.frameBitmap ? std::min<int32_t>(app.frameBitmap->GetHeight(), display->Height()) : 0;
     const bool covers = width == display->Width() && height == display->Height();
-    uint8_t* target = covers ? display->PixelsToOverwrite() : display->Pixels();
+    // A surface that keeps the frame it showed gets only the tiles that changed, found while they are
+    // copied (one pass over the frame instead of a copy and a comparison). Single-threaded: one list.
+    static std::vector<SurfaceChange> changes;
+    const bool onlyChanges =
+        covers && width > 0 && height > 0 && app.frameBitmap && display->KeepsShownFrame();
+    uint8_t* target = covers && !onlyChanges ? display->PixelsToOverwrite() : display->Pixels();
     if (app.frameBitmap && target) {
       display->Flush();
-      if (width > 0 && height > 0)
+      if (onlyChanges)
+        CopyFrameChanges(app, *display, target, width, height, changes);
+      else if (width > 0 && height > 0)
         XB_SpanCopy8(target, static_cast<int32_t>(display->Pitch()), app.frameBitmap->GetPixels(),
                      app.frameBitmap->GetPitchInBytes(), width, height);
+      // Only a surface that keeps what it showed holds this frame for the next one to compare with.
+      if (app.redraw) {
+        app.redraw->presented = app.redraw->frames;
+        app.redraw->presentedTo = onlyChanges ? display : nullptr;
+      }
     }
     if (!app.introOver) {
       const uint32_t now = SaverNow(app);
@@ -247,7 +285,10 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
         app.frameCounter = 0;
       }
     }
-    display->Present();
+    if (onlyChanges && target)
+      display->PresentChanges(changes);
+    else
+      display->Present();
   }
   if (!app.staticDataReady) {
     app.staticDataReady = 1;

@@ -75,7 +75,7 @@ uint32_t X11Picture::PixelValue(uint8_t r, uint8_t g, uint8_t b) const {
 }
 
 bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-                      const uint32_t* table) {
+                      const uint32_t* table, const std::vector<SurfaceChange>* changes) {
   if (!EnsureImage()) return false;
   FitRect fit = FitScene(w, h, width_, height_);
   // A window a few pixels larger than the enlarged scene (an odd size at scale 2, say) keeps the whole
@@ -85,18 +85,21 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
     fit = FitRect{int32_t(width_ - ww) / 2, int32_t(height_ - wh) / 2, int32_t(ww), int32_t(wh)};
   uint32_t* dst = Pixels32();
   const uint32_t dstPitch = Pitch32();
+  auto send = [&](auto draw) {
+    if (changes)
+      SendGiven(w, h, draw, *changes);
+    else
+      SendChanged(pixels, pitch, w, h, draw, previous_, true);
+  };
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
     // The scene enlarged by the whole display scale.
-    SendChanged(
-        pixels, pitch, w, h,
-        [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
-          const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
-          EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
-                           static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
-                           dstPitch);
-          Put(x, y, cols * scale, rows * scale);
-        },
-        previous_, true);
+    send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+      const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
+      EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
+                       static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
+                       dstPitch);
+      Put(x, y, cols * scale, rows * scale);
+    });
     return true;
   }
   // A window of another shape: nearest neighbour into the fitted rectangle. A destination column dx
@@ -110,20 +113,17 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   auto up = [](uint32_t v, uint32_t to, uint32_t from) {
     return uint32_t((uint64_t(v) * to + from - 1) / from);
   };
-  SendChanged(
-      pixels, pitch, w, h,
-      [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
-        const uint32_t x0 = up(left, fw, w), x1 = up(left + cols, fw, w);
-        const uint32_t y0 = up(top, fh, h), y1 = up(top + rows, fh, h);
-        if (x1 <= x0 || y1 <= y0) return;
-        for (uint32_t y = y0; y < y1; ++y) {
-          const uint8_t* row = pixels + size_t(uint64_t(y) * h / fh) * pitch;
-          uint32_t* out = dst + size_t(uint32_t(fit.y) + y) * dstPitch + size_t(fit.x);
-          for (uint32_t x = x0; x < x1; ++x) out[x] = table[row[xMap_[x]]];
-        }
-        Put(fit.x + int32_t(x0), fit.y + int32_t(y0), x1 - x0, y1 - y0);
-      },
-      previous_, true);
+  send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+    const uint32_t x0 = up(left, fw, w), x1 = up(left + cols, fw, w);
+    const uint32_t y0 = up(top, fh, h), y1 = up(top + rows, fh, h);
+    if (x1 <= x0 || y1 <= y0) return;
+    for (uint32_t y = y0; y < y1; ++y) {
+      const uint8_t* row = pixels + size_t(uint64_t(y) * h / fh) * pitch;
+      uint32_t* out = dst + size_t(uint32_t(fit.y) + y) * dstPitch + size_t(fit.x);
+      for (uint32_t x = x0; x < x1; ++x) out[x] = table[row[xMap_[x]]];
+    }
+    Put(fit.x + int32_t(x0), fit.y + int32_t(y0), x1 - x0, y1 - y0);
+  });
   return true;
 }
 
@@ -203,6 +203,18 @@ void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, 
       t = u + 1;
     }
   }
+  FinishFrame();
+}
+
+template <class DrawRect>
+void X11Picture::SendGiven(uint16_t w, uint16_t h, DrawRect draw, const std::vector<SurfaceChange>& changes) {
+  if (!givenShown_) {
+    draw(0, w, 0, h);
+    givenShown_ = true;
+    PutImage();  // the borders too
+    return;
+  }
+  for (const SurfaceChange& c : changes) draw(c.left, c.width, c.top, c.height);
   FinishFrame();
 }
 

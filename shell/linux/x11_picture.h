@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "display/frame_changes.h"
+
 // Xlib last: its macros (None, Bool, Status) would rename words of the headers above.
 // clang-format off
 #include <X11/Xlib.h>
@@ -35,9 +37,11 @@ class X11Picture {
   uint32_t PixelValue(uint8_t r, uint8_t g, uint8_t b) const;
 
   // Shows a frame of the scene (w x h, 8-bit, through table), enlarged by scale or fitted. False
-  // when no image of the window's size can be made (nothing can be shown then).
+  // when no image of the window's size can be made (nothing can be shown then). With `changes`, only
+  // those rectangles of the scene differ from the frame shown last (the caller found them); without,
+  // the frame is compared with a copy of the last one kept here.
   bool Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-            const uint32_t* table);
+            const uint32_t* table, const std::vector<SurfaceChange>* changes = nullptr);
   // One monitor's scene: its frame lands at (x, y) of the window, enlarged by scale, and only what
   // changed since that scene's last frame (kept in `shown`) goes out. A scene that does not fit into
   // the window any more (the window shrank before the scenes were laid out anew) is not drawn.
@@ -68,9 +72,14 @@ class X11Picture {
   template <class DrawRect>
   void SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw,
                    std::vector<uint8_t>& previous, bool wholeWindow);
+  // Sends the given rectangles, or the whole frame and the borders when what the image shows is
+  // not known (the first frame into a new image, new colours).
+  template <class DrawRect>
+  void SendGiven(uint16_t w, uint16_t h, DrawRect draw, const std::vector<SurfaceChange>& changes);
   // What was shown is unknown from now on (new image, new size, new colours): every frame goes out whole.
   void ForgetShown() {
     previous_.clear();
+    givenShown_ = false;
     ++generation_;
   }
   bool TryShmImage();
@@ -100,6 +109,7 @@ class X11Picture {
   std::vector<uint32_t> xMap_;
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
   uint64_t generation_ = 1;        // counts ForgetShown, so monitor scenes know to start whole
+  bool givenShown_ = false;        // the image shows the frame before the next one handed with changes
   std::vector<uint8_t> changedTiles_;
   uint32_t fpsFrames_ = 0, fpsStart_ = 0;
   double fpsShown_ = 0;

@@ -42,6 +42,9 @@ class X11Surface final : public DisplaySurface {
   bool SetPalette(const uint8_t* rgb) override;
   uint8_t* Pixels() override { return pixels_.empty() ? nullptr : pixels_.data(); }
   bool Present() override;
+  // The window's one scene keeps its shown frame here; monitor scenes compare their own.
+  bool KeepsShownFrame() const override { return sceneScale_ == 0; }
+  bool PresentChanges(const std::vector<SurfaceChange>& changes) override;
   void ReleasePalette() override { hasPalette_ = false; }
   void Release() override {
     pixels_.clear();
@@ -249,15 +252,20 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   }
 
   // ---- presentation
-  void Show(X11Surface& surface, const uint8_t* pixels) {
-    if (g_windowGone || !windowAlive_) return;
+  // changes: only these rectangles differ from the frame shown last (null: find out by comparing).
+  void Show(X11Surface& surface, const uint8_t* pixels, const std::vector<SurfaceChange>* changes = nullptr) {
+    if (g_windowGone || !windowAlive_) {
+      // This frame's changes never reach the image: the next frame has to go out whole.
+      if (changes) picture_->Invalidate();
+      return;
+    }
     const uint16_t scale = app_->displayScale ? app_->displayScale : 1;
     const bool shown = surface.SceneScale()
                            ? picture_->ShowAt(pixels, surface.Pitch(), surface.Width(), surface.Height(),
                                               surface.SceneScale(), surface.Table(), surface.Rect().left,
                                               surface.Rect().top, surface.Shown())
                            : picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale,
-                                            surface.Table());
+                                            surface.Table(), changes);
     if (!shown) {
       if (!failed_)
         std::fprintf(stderr,
@@ -402,6 +410,12 @@ bool X11Surface::SetPalette(const uint8_t* rgb) {
 bool X11Surface::Present() {
   if (!hasPalette_ || pixels_.empty()) return false;
   front_.Show(*this, pixels_.data());
+  return true;
+}
+
+bool X11Surface::PresentChanges(const std::vector<SurfaceChange>& changes) {
+  if (!hasPalette_ || pixels_.empty()) return false;
+  front_.Show(*this, pixels_.data(), &changes);
   return true;
 }
 

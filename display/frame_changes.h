@@ -1,0 +1,34 @@
+// What changed between the frame shown last and the next one. Most of a frame is the same as the one
+// before (the background; only villagers, the scroll band and fades move), so a backend that keeps
+// the frame it showed is handed only the rectangles that changed: they are found while the new frame
+// is copied over the old one, in one pass, and nothing is compared again further down.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A rectangle of changed pixels (surface pixels, right and bottom exclusive as width and height).
+struct SurfaceChange {
+  uint32_t left = 0;
+  uint32_t top = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+// The frame is cut into bands of kChangeBandRows rows and each band into tiles of kChangeTileColumns
+// columns; a run of changed tiles in a band is one rectangle. Tiles this size keep the rectangles few
+// (one request each) while a walking villager still sends little more than itself.
+constexpr uint32_t kChangeBandRows = 16;
+constexpr uint32_t kChangeTileColumns = 64;
+
+// Copies the tiles of `frame` that differ from `shown` into `shown` (both width x height, rows
+// `*Pitch` bytes apart) and lists them in `changes` (cleared first), band by band from the top and
+// left to right. Afterwards `shown` holds the frame's pixels; every pixel that was different lies in
+// one of the rectangles.
+//
+// `mayDiffer`, when given, lists every place where the two can differ at all (what the scene drew
+// and put back since the frame in `shown`; parts outside the frame are ignored): only the tiles
+// they touch are compared, so a frame where a few villagers moved costs what they cover.
+void CopyChangedTiles(uint8_t* shown, uint32_t shownPitch, const uint8_t* frame, uint32_t framePitch,
+                      uint32_t width, uint32_t height, std::vector<SurfaceChange>& changes,
+                      const std::vector<SurfaceChange>* mayDiffer = nullptr);

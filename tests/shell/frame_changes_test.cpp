@@ -1,0 +1,140 @@
+// The shortcuts of the frame cycle against the full path, over whole runs (the intro, the scenes,
+// the switch to the text page and back): a scene frame that puts back the background only where the
+// last frame drew, presented by comparing only there (the headless renderer's surface keeps its
+// shown frame, as the X11 saver's does), shows the same frames as one tiled and compared whole; and
+// the changed tiles, shown over the last frame, give exactly the new frame.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "display/display_surface.h"
+#include "display/frame_changes.h"
+#include "scene/frame_update.h"
+#include "shell/headless_run.h"
+#include "tests/common/synthetic_world.h"
+#include "tests/common/temp_dir.h"
+
+namespace {
+
+struct Outcome {
+  uint64_t frames = 0;
+  uint64_t wrongFrames = 0;  // frames where the rectangles missed a changed pixel
+  uint64_t changedArea = 0;  // pixels inside the rectangles, over the run
+  uint64_t framesWithChanges = 0;
+};
+
+Outcome RunAndReplay(const HeadlessOptions& options) {
+  const uint32_t w = options.width, h = options.height, pitch = DisplaySurface::DisplayRowPitch(w);
+  // shown: the surface's memory (padded rows, as a backend has it); screen: what a backend that
+  // sends only the rectangles would show.
+  std::vector<uint8_t> shown(size_t(pitch) * h, 0), screen(size_t(w) * h, 0);
+  std::vector<SurfaceChange> changes;
+  Outcome out;
+  RunHeadless(options, [&](const HeadlessFrame& f) {
+    CopyChangedTiles(shown.data(), pitch, f.indices, f.width, w, h, changes);
+    for (const SurfaceChange& c : changes) {
+      for (uint32_t y = c.top; y < c.top + c.height; ++y)
+        std::memcpy(&screen[size_t(y) * w + c.left], &shown[size_t(y) * pitch + c.left], c.width);
+      out.changedArea += uint64_t(c.width) * c.height;
+    }
+    bool same = std::memcmp(screen.data(), f.indices, screen.size()) == 0;
+    for (uint32_t y = 0; same && y < h; ++y)
+      same = std::memcmp(&shown[size_t(y) * pitch], f.indices + size_t(y) * w, w) == 0;
+    out.wrongFrames += same ? 0 : 1;
+    out.framesWithChanges += changes.empty() ? 0 : 1;
+    ++out.frames;
+    return true;
+  });
+  return out;
+}
+
+std::vector<uint64_t> FrameHashes(const HeadlessOptions& options) {
+  std::vector<uint64_t> hashes;
+  RunHeadless(options, [&](const HeadlessFrame& f) {
+    // Eight bytes at a time, the odd rest byte by byte.
+    const size_t size = size_t(f.width) * f.height;
+    uint64_t h = 1469598103934665603ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, f.indices + i, 8);
+      h = (h ^ word) * 0x100000001b3ull;
+      h ^= h >> 29;
+    }
+    for (; i < size; ++i) h = (h ^ f.indices[i]) * 0x100000001b3ull;
+    hashes.push_back(h);
+    return true;
+  });
+  return hashes;
+}
+
+TEST(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw) {
+  tl_test::TempDir dir;
+  tl_test::SyntheticWorldOptions world;
+  world.withLogo = true;
+  tl_test::WriteSyntheticWorld(dir.Path().string(), world);
+  HeadlessOptions options;
+  options.dataDir = dir.Path().string();
+  options.fps = 12;
+  options.progress = false;
+  options.sound = false;
+  options.animations = 100;
+  struct Case {
+    uint16_t width, height;
+    uint32_t seed;
+    double seconds;
+  };
+  for (const Case& c : {Case{640, 480, 5, 215.0}, Case{701, 395, 17, 60.0}}) {
+    options.width = c.width;
+    options.height = c.height;
+    options.seed = c.seed;
+    options.seconds = c.seconds;
+    SetBackgroundShortcut(false);
+    const std::vector<uint64_t> whole = FrameHashes(options);
+    SetBackgroundShortcut(true);
+    const std::vector<uint64_t> shortcut = FrameHashes(options);
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " seed " << c.seed);
+    ASSERT_EQ(whole.size(), options.TickCount());
+    size_t firstDifferent = 0;
+    while (firstDifferent < whole.size() && firstDifferent < shortcut.size() &&
+           whole[firstDifferent] == shortcut[firstDifferent])
+      ++firstDifferent;
+    EXPECT_EQ(firstDifferent, whole.size()) << "frames differ from tick " << firstDifferent;
+  }
+}
+
+TEST(FrameChanges, OnlyTheChangedTilesRebuildEveryFrameOfSeveralScenes) {
+  tl_test::TempDir dir;
+  tl_test::SyntheticWorldOptions world;
+  world.withLogo = true;
+  tl_test::WriteSyntheticWorld(dir.Path().string(), world);
+  HeadlessOptions options;
+  options.dataDir = dir.Path().string();
+  options.fps = 25;
+  options.progress = false;
+  options.sound = false;
+  // Sizes that are and are not whole tiles and bands; seeds that choose other scenes; 215 s reach
+  // the text page after the scene phase.
+  struct Case {
+    uint16_t width, height;
+    uint32_t seed;
+    double seconds;
+  };
+  for (const Case& c : {Case{640, 480, 3, 215.0}, Case{701, 395, 11, 60.0}, Case{333, 250, 42, 60.0}}) {
+    options.width = c.width;
+    options.height = c.height;
+    options.seed = c.seed;
+    options.seconds = c.seconds;
+    const Outcome out = RunAndReplay(options);
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " seed " << c.seed);
+    EXPECT_EQ(out.frames, uint64_t(c.seconds * 25));
+    EXPECT_EQ(out.wrongFrames, 0u);
+    EXPECT_GT(out.framesWithChanges, out.frames / 2);  // the scenes move
+    // ... but most of each frame stays: far less than the whole frames go out.
+    EXPECT_LT(out.changedArea, out.frames * c.width * c.height / 2);
+  }
+}
+
+}  // namespace
