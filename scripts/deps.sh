@@ -68,6 +68,11 @@ missing=()
 for p in "${wanted[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# The browser tests fetch puppeteer-core with npm. Debian's nodejs comes without it (another nodejs,
+# such as NodeSource's, brings its own and would clash with Debian's npm): asked for by command.
+if [[ " ${purposes[*]} " == *" tests "* ]] && ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "== installing ${#missing[@]} packages (${purposes[*]}): ${missing[*]}"
   SUDO=""
