@@ -106,8 +106,18 @@ mount_in /run -t tmpfs -o mode=0755,nosuid,nodev run
 mount_in /tmp -t tmpfs -o mode=1777,nosuid,nodev tmp
 if [ -d /tmp/.X11-unix ]; then mount_in /tmp/.X11-unix --bind /tmp/.X11-unix; fi
 
+# Where this machine reaches the network through a proxy that signs with a certificate of its own
+# (named by NODE_EXTRA_CA_CERTS), node in the chroot trusts it too: npm fetches the browser tests'
+# puppeteer-core over HTTPS. The chroot's own trust list is Debian's, as on a new machine.
+extra_ca=()
+if [ -n "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$NODE_EXTRA_CA_CERTS" ]; then
+  cp "$NODE_EXTRA_CA_CERTS" "$run/root/host-ca.crt"
+  extra_ca=(NODE_EXTRA_CA_CERTS=/root/host-ca.crt)
+fi
+
 echo "== running in the chroot (log: $log)"
 chroot "$run" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 TESTS=$tests COMMAND="$command" \
+  "${extra_ca[@]}" \
   bash -c '
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
