@@ -37,6 +37,7 @@ TESTS=(
   dpkg-dev lintian libxml2-utils             # the Debian package and its checks
   g++-mingw-w64-x86-64                       # the Windows build
   wine wine64                                # the Windows tests
+  locales                                    # the Windows tests in German and other languages (localedef sources)
   wixl msitools                              # the MSI
   faketime                                   # the MSI's time stamps (reproducible artefacts)
 )

@@ -29,6 +29,8 @@ done
 
 # shellcheck source=scripts/lib-xserver.sh
 source scripts/lib-xserver.sh
+# shellcheck source=scripts/lib-xscreensaver.sh
+source scripts/lib-xscreensaver.sh
 # An Xvfb on a free display number of our range.
 start_xvfb() {  # SIZE [DEPTH [XVFB OPTIONS...]] -> sets DISPLAY
   local size=$1 depth=${2:-24}
@@ -562,25 +564,20 @@ if (cd "$BUILD" && cpack -G DEB >"$TMP/cpack.log" 2>&1); then
     [ "$(readlink "$PKG/usr/libexec/xscreensaver/tillands")" = ../../bin/tillands ]
   check "package: the settings description parses" xmllint --noout "$PKG/usr/share/xscreensaver/config/tillands.xml"
   # The installed program finds the installed world beside it (here under a relocated prefix) and
-  # runs past the intro into the scenes, as a user who cannot write into it.
+  # runs past the intro into the scenes, as a user who cannot write into it (as root: the test user,
+  # made here on a new machine).
+  xss_ready >/dev/null || true
   RUNAS=()
-  id tillandstest >/dev/null 2>&1 && [ "$(id -u)" = 0 ] && RUNAS=(runuser -u tillandstest --)
+  id "$XSS_USER" >/dev/null 2>&1 && [ "$(id -u)" = 0 ] && RUNAS=(runuser -u "$XSS_USER" --)
   (cd / && "${RUNAS[@]}" env HOME=/tmp "$PKG/usr/bin/tillands" --headless --size 320x240 --seconds 14 --seed 1 \
     --quiet >"$TMP/pkgrun.out" 2>&1)
   check "package: the installed binary renders the installed world headless" \
     bash -c "grep -q 'intro over' '$TMP/pkgrun.out' && ! grep -q 'scenes started: none' '$TMP/pkgrun.out'"
   if command -v lintian >/dev/null; then
-    if [ "$(id -u)" = 0 ]; then
-      LINT=(runuser -u tillandstest -- lintian)
-      id tillandstest >/dev/null 2>&1 || LINT=()
-    else
-      LINT=(lintian)
-    fi
-    if [ ${#LINT[@]} -gt 0 ]; then
-      "${LINT[@]}" --info "$TMP/tillands.deb" "$TMP/tillands-data.deb" >"$TMP/lintian.out" 2>&1
-      check "package: lintian --info reports no errors and no warnings" bash -c "! grep -q '^[EW]:' '$TMP/lintian.out'"
-      grep '^[EW]:' "$TMP/lintian.out"
-    fi
+    LINT=("${RUNAS[@]}" lintian)
+    "${LINT[@]}" --info "$TMP/tillands.deb" "$TMP/tillands-data.deb" >"$TMP/lintian.out" 2>&1
+    check "package: lintian --info reports no errors and no warnings" bash -c "! grep -q '^[EW]:' '$TMP/lintian.out'"
+    grep '^[EW]:' "$TMP/lintian.out"
   fi
 else
   fail "package: cpack failed (see below)"
@@ -589,8 +586,6 @@ fi
 
 echo "== XScreenSaver"
 # The real XScreenSaver runs the packaged hack, listed by the packaged program's --add-to-xscreensaver.
-# shellcheck source=scripts/lib-xscreensaver.sh
-source scripts/lib-xscreensaver.sh
 if [ -z "$PKG" ]; then
   fail "XScreenSaver: no package to run (see the package section)"
 elif ! xss_ready; then
