@@ -70,27 +70,41 @@ std::vector<uint64_t> FrameHashes(const HeadlessOptions& options) {
   return hashes;
 }
 
-TEST(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw) {
-  tl_test::TempDir dir;
-  tl_test::SyntheticWorldOptions world;
-  world.withLogo = true;
-  tl_test::WriteSyntheticWorld(dir.Path().string(), world);
-  HeadlessOptions options;
-  options.dataDir = dir.Path().string();
-  options.fps = 12;
-  options.progress = false;
-  options.sound = false;
-  options.animations = 100;
-  struct Case {
-    uint16_t width, height;
-    uint32_t seed;
-    double seconds;
-  };
-  for (const Case& c : {Case{640, 480, 5, 215.0}, Case{701, 395, 17, 60.0}}) {
-    options.width = c.width;
-    options.height = c.height;
-    options.seed = c.seed;
-    options.seconds = c.seconds;
+// One run of the headless renderer over a synthetic world with a logo (so the text page shows it).
+struct RunCase {
+  uint16_t width, height;
+  uint32_t seed;
+  double seconds;
+};
+
+class FrameChanges : public testing::Test {
+ protected:
+  void SetUp() override {
+    tl_test::SyntheticWorldOptions world;
+    world.withLogo = true;
+    tl_test::WriteSyntheticWorld(dir_.Path().string(), world);
+  }
+  HeadlessOptions Options(uint32_t fps, const RunCase& run) const {
+    HeadlessOptions options;
+    options.dataDir = dir_.Path().string();
+    options.fps = fps;
+    options.progress = false;
+    options.sound = false;
+    options.width = run.width;
+    options.height = run.height;
+    options.seed = run.seed;
+    options.seconds = run.seconds;
+    return options;
+  }
+
+ private:
+  tl_test::TempDir dir_;
+};
+
+TEST_F(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw) {
+  for (const RunCase& c : {RunCase{640, 480, 5, 215.0}, RunCase{701, 395, 17, 60.0}}) {
+    HeadlessOptions options = Options(12, c);
+    options.animations = 100;
     SetBackgroundShortcut(false);
     const std::vector<uint64_t> whole = FrameHashes(options);
     SetBackgroundShortcut(true);
@@ -105,28 +119,12 @@ TEST(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw
   }
 }
 
-TEST(FrameChanges, OnlyTheChangedTilesRebuildEveryFrameOfSeveralScenes) {
-  tl_test::TempDir dir;
-  tl_test::SyntheticWorldOptions world;
-  world.withLogo = true;
-  tl_test::WriteSyntheticWorld(dir.Path().string(), world);
-  HeadlessOptions options;
-  options.dataDir = dir.Path().string();
-  options.fps = 25;
-  options.progress = false;
-  options.sound = false;
+TEST_F(FrameChanges, OnlyTheChangedTilesRebuildEveryFrameOfSeveralScenes) {
   // Sizes that are and are not whole tiles and bands; seeds that choose other scenes; 215 s reach
   // the text page after the scene phase.
-  struct Case {
-    uint16_t width, height;
-    uint32_t seed;
-    double seconds;
-  };
-  for (const Case& c : {Case{640, 480, 3, 215.0}, Case{701, 395, 11, 60.0}, Case{333, 250, 42, 60.0}}) {
-    options.width = c.width;
-    options.height = c.height;
-    options.seed = c.seed;
-    options.seconds = c.seconds;
+  for (const RunCase& c :
+       {RunCase{640, 480, 3, 215.0}, RunCase{701, 395, 11, 60.0}, RunCase{333, 250, 42, 60.0}}) {
+    const HeadlessOptions options = Options(25, c);
     const Outcome out = RunAndReplay(options);
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " seed " << c.seed);
     EXPECT_EQ(out.frames, uint64_t(c.seconds * 25));
