@@ -386,10 +386,29 @@ struct MaskCursor {
   }
 };
 
-// The 8-bit draw through a level mask. Per row, the mask's runs are first turned into pass bytes
-// (0xFF where the level is at most the threshold) over the picture's visible columns; each literal
-// run is then mapped through table2[table1[.]] and written where its pass bytes say. The work is
-// per run of either row and per pixel only in the kernel, instead of one level lookup per segment.
+// Zeroes n bytes in a few fixed-size stores, the last overlapping the one before, none outside them
+// (the gaps between a row's runs are short and change from run to run; a memset call or a byte loop
+// would cost more than the bytes).
+inline void ZeroBytes(uint8_t* p, int32_t n) {
+  constexpr uint64_t kZero = 0;
+  if (n >= 8) {
+    for (int32_t k = 0; k + 8 < n; k += 8) std::memcpy(p + k, &kZero, 8);
+    std::memcpy(p + n - 8, &kZero, 8);
+  } else if (n >= 4) {
+    std::memcpy(p, &kZero, 4);
+    std::memcpy(p + n - 4, &kZero, 4);
+  } else if (n > 0) {
+    p[0] = p[n - 1] = p[n / 2] = 0;
+  }
+}
+
+// The 8-bit draw through a level mask. Per row, the mask's runs (or its decoded levels) are first
+// turned into pass bytes (0xFF where the level is at most the threshold) over the picture's visible
+// columns. The picture row's literal runs are then gathered into one row of pixels, the pass bytes of
+// the transparent gaps between them cleared, and the whole row from its first visible pixel to its
+// last is mapped through table2[table1[.]] and written where its pass bytes say, in one kernel call:
+// the vector sets set up their lookup once per row instead of once per run, and short runs, which a
+// vector set would otherwise do a word at a time, share whole vectors.
 void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const uint8_t* plane, const Placement& p,
                       const Placement& q, uint8_t threshold, const uint32_t* rowTable,
                       const uint8_t* pixelBytes, const uint8_t* bytesEnd, uint8_t* pixels, int32_t pitch,
@@ -407,10 +426,13 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const uint8_
   // Slack behind the visible columns: a run that starts inside writes its whole length (at most 255)
   // without a clip, and short runs are written as one 8-byte store.
   constexpr int32_t kSlack = XB_PASS_SLACK;
-  thread_local std::vector<uint8_t> passRow;
-  if (passRow.size() < static_cast<size_t>(p.c.width + kSlack))
+  thread_local std::vector<uint8_t> passRow, pixelRow;
+  if (passRow.size() < static_cast<size_t>(p.c.width + kSlack)) {
     passRow.resize(static_cast<size_t>(p.c.width + kSlack));
-  uint8_t* pass = passRow.data();  // pass[c - left] for bitmap column c
+    pixelRow.resize(static_cast<size_t>(p.c.width + kSlack));
+  }
+  uint8_t* pass = passRow.data();     // pass[c - left] for bitmap column c
+  uint8_t* gather = pixelRow.data();  // the picture's pixel at column c, at gather[c - left]
   const uint32_t* desc = rowTable + e.firstRow + (p.c.y - p.r.y);
   uint8_t* dst = pixels + static_cast<int64_t>(p.c.y) * pitch;
   for (int32_t r = 0; r < p.c.height; ++r, dst += pitch) {
@@ -423,14 +445,9 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const uint8_
       const uint8_t* level = plane + static_cast<int64_t>(k) * m.width - q.r.x;  // level[c] for column c
       const int32_t from = std::max(left, q.r.x), to = std::min(right, q.r.x + m.width - 1);
       if (from > to) continue;
-      std::memset(pass, 0, static_cast<size_t>(right - left + 1));
-      uint8_t seen = 0;
-      for (int32_t c = from; c <= to; ++c) {
-        const uint8_t v = level[c] <= threshold ? 0xFF : 0;
-        pass[c - left] = v;
-        seen |= v;
-      }
-      if (!seen) continue;
+      if (!kernels.levelPass(level + from, to - from + 1, threshold, pass + (from - left))) continue;
+      ZeroBytes(pass, from - left);
+      ZeroBytes(pass + (to + 1 - left), right - to);
     } else {
       const uint32_t md = rowTable[m.firstRow + k];
       if (md == XB_BOB_EMPTY_ROW) continue;
@@ -457,14 +474,24 @@ void DrawThroughMask8(const XB_BOB_ENTRY& e, const XB_BOB_ENTRY& m, const uint8_
       if (col <= right) std::memset(pass + (col - left), 0, static_cast<size_t>(right - col + 1));
       if (!any) continue;
     }
+    // The picture row's visible runs, gathered from `first` to `end` (columns minus left).
+    int32_t first = -1, end = 0;
     const int32_t startX = p.r.x + static_cast<int32_t>(d >> XB_BOB_COLUMN_SHIFT);
     WalkRunRow<true>(pixelBytes + (d & XB_BOB_OFFSET_MASK), dst, startX, right, false,
                      [&](uint8_t* out, const uint8_t* s, int32_t n) {
-                       if (identity)
-                         kernels.copySpanWhere(out, s, pass + (out - dst - left), n);
+                       const int32_t at = static_cast<int32_t>(out - dst) - left;
+                       if (first < 0)
+                         first = at;
                        else
-                         kernels.mapSpanWhere(out, s, pass + (out - dst - left), n, lookup);
+                         ZeroBytes(pass + end, at - end);  // transparent: the bitmap's pixels stay
+                       XB_CopyRunPlain(gather + at, s, n);
+                       end = at + n;
                      });
+    if (first < 0) continue;
+    if (identity)
+      kernels.copySpanWhere(dst + left + first, gather + first, pass + first, end - first);
+    else
+      kernels.mapSpanWhere(dst + left + first, gather + first, pass + first, end - first, lookup);
   }
 }
 

@@ -144,8 +144,18 @@ int32_t MaskPassPlain(const uint8_t* runs, const uint8_t* end, int32_t col, int3
   return col;
 }
 
-const XB_DRAW_KERNELS kPlain = {"plain",       MapSpanPlain, MapSpanWherePlain, CopySpanWherePlain,
-                                DrawRowsPlain, MaskPassPlain};
+bool LevelPassPlain(const uint8_t* level, int32_t n, uint8_t threshold, uint8_t* pass) {
+  uint8_t seen = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    const uint8_t v = level[k] <= threshold ? 0xFF : 0;
+    pass[k] = v;
+    seen |= v;
+  }
+  return seen != 0;
+}
+
+const XB_DRAW_KERNELS kPlain = {"plain",       MapSpanPlain,  MapSpanWherePlain, CopySpanWherePlain,
+                                DrawRowsPlain, MaskPassPlain, LevelPassPlain};
 
 #if defined(TL_DRAW_X86)
 // A set's kernels as the drawing calls them: a kernel a vector set leaves out (null) is the plain one.
@@ -157,6 +167,7 @@ XB_DRAW_KERNELS Complete(const XB_DRAW_KERNELS& set) {
   if (!k.copySpanWhere) k.copySpanWhere = kPlain.copySpanWhere;
   if (!k.drawRows) k.drawRows = kPlain.drawRows;
   if (!k.maskPass) k.maskPass = kPlain.maskPass;
+  if (!k.levelPass) k.levelPass = kPlain.levelPass;
   return k;
 }
 #endif

@@ -58,6 +58,10 @@ using XB_MaskPassFn = int32_t (*)(const uint8_t* runs, const uint8_t* end, int32
                                   uint8_t threshold, uint8_t* pass, uint64_t* any);
 constexpr int32_t XB_PASS_SLACK = 320;
 
+// pass[k] = 0xFF where level[k] <= threshold, else 0, for k < n (a row of a mask's decoded levels).
+// Returns whether any byte passes.
+using XB_LevelPassFn = bool (*)(const uint8_t* level, int32_t n, uint8_t threshold, uint8_t* pass);
+
 struct XB_DRAW_KERNELS {
   const char* name;
   XB_MapSpanFn mapSpan;
@@ -65,6 +69,7 @@ struct XB_DRAW_KERNELS {
   XB_CopySpanWhereFn copySpanWhere;
   XB_DrawRowsFn drawRows;
   XB_MaskPassFn maskPass;
+  XB_LevelPassFn levelPass;
 };
 
 // Every set's name, slowest first; the list ends with a null pointer.

@@ -8,7 +8,8 @@
 #include "graphics/xb_draw_kernels_simd.inc"
 
 namespace {
-const XB_DRAW_KERNELS kKernels = {"avx2", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass};
+const XB_DRAW_KERNELS kKernels = {"avx2",   MapSpan,  MapSpanWhere, CopySpanWhere,
+                                  DrawRows, MaskPass, LevelPass};
 }  // namespace
 
 const XB_DRAW_KERNELS* XB_Avx2DrawKernels() {

@@ -7,7 +7,7 @@
 #include "graphics/xb_draw_kernels_simd.inc"
 
 namespace {
-const XB_DRAW_KERNELS kKernels = {"sse", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass};
+const XB_DRAW_KERNELS kKernels = {"sse", MapSpan, MapSpanWhere, CopySpanWhere, DrawRows, MaskPass, LevelPass};
 }  // namespace
 
 const XB_DRAW_KERNELS* XB_SseDrawKernels() {

@@ -86,7 +86,7 @@ TEST_P(DrawKernels, SpansMapLikeTheNaiveLoopAtEveryLengthAndAlignment) {
   }
 }
 
-TEST_P(DrawKernels, MaskRowsBecomePassBytesLikeTheNaiveWalk) {
+TEST_P(DrawKernels, MaskRowsAndLevelsBecomePassBytesLikeTheNaiveWalk) {
   std::mt19937 rng(11);
   for (int round = 0; round < 600; ++round) {
     // Run lengths from all ones (noise) to long runs, ended early by the right edge now and then.
@@ -125,6 +125,20 @@ TEST_P(DrawKernels, MaskRowsBecomePassBytesLikeTheNaiveWalk) {
       ASSERT_TRUE(std::equal(pass.begin(), pass.begin() + shown, expect.begin()))
           << k->name << " round " << round;
     }
+    // A row of decoded levels (every length up to a few vectors, unaligned): exact, nothing beyond.
+    {
+      const int32_t n = round % 300, at = static_cast<int32_t>(rng() % 64);
+      const Bytes level = RandomBytes(rng, 400);
+      Bytes pass(400, 0x55), expectPass(400, 0x55);
+      bool expectAny = false;
+      for (int32_t i = 0; i < n; ++i) {
+        expectPass[at + i] = level[at + i] <= threshold ? 0xFF : 0;
+        expectAny |= level[at + i] <= threshold;
+      }
+      ASSERT_EQ(k->levelPass(level.data() + at, n, threshold, pass.data() + at), expectAny)
+          << k->name << " round " << round;
+      ASSERT_EQ(pass, expectPass) << k->name << " round " << round;
+    }
   }
 }
 
@@ -138,10 +152,13 @@ TEST_P(DrawKernels, EightBitDrawsMatchTheReference) {
   for (uint32_t n = 0; n < 12; n += 3) {
     const int32_t w = 1 + static_cast<int32_t>(rng() % 420), h = 1 + static_cast<int32_t>(rng() % 90);
     auto art = gfx_test::RandomArt(rng, w, h, 0, n == 6 ? 0.02 : 0.3, n == 3 ? 0.5 : 0.98);
-    builder.AddPacked(n, *art, 0, -static_cast<int32_t>(rng() % 40), -static_cast<int32_t>(rng() % 40));
+    const int32_t ox = -static_cast<int32_t>(rng() % 40), oy = -static_cast<int32_t>(rng() % 40);
+    builder.AddPacked(n, *art, 0, ox, oy);
     builder.AddShadow(n + 1, *art);
-    auto levels = gfx_test::RandomArt(rng, w + 10, h, 255, 0.1, n == 0 ? 0.9 : 0.1);
-    builder.AddMask(n + 2, *levels, -5, 0);
+    // The last mask leaves 10 of the picture's columns uncovered on either side.
+    const bool narrow = n == 9 && w > 24;
+    auto levels = gfx_test::RandomArt(rng, narrow ? w - 20 : w + 10, h, 255, 0.1, n == 0 ? 0.9 : 0.1);
+    builder.AddMask(n + 2, *levels, narrow ? ox + 10 : -5, narrow ? oy : 0);
   }
   std::unique_ptr<XB_BOB_MANAGER> lib(builder.Build());
   Bytes table1 = RandomBytes(rng, 256), table2 = RandomBytes(rng, 256), identity(256);
