@@ -98,11 +98,13 @@ std::vector<uint64_t> FrameHashes(const HeadlessOptions& options) {
   return hashes;
 }
 
-// One run of the headless renderer over a synthetic world with a logo (so the text page shows it).
+// One run of the headless renderer over a synthetic world, with a logo (the intro and text pages show
+// it) or without (no intro page; walkers cross the text page).
 struct RunCase {
   uint16_t width, height;
   uint32_t seed;
   double seconds;
+  bool logo = true;
 };
 
 class FrameChanges : public testing::Test {
@@ -111,10 +113,12 @@ class FrameChanges : public testing::Test {
     tl_test::SyntheticWorldOptions world;
     world.withLogo = true;
     tl_test::WriteSyntheticWorld(dir_.Path().string(), world);
+    world.withLogo = false;
+    tl_test::WriteSyntheticWorld(noLogoDir_.Path().string(), world);
   }
   HeadlessOptions Options(uint32_t fps, const RunCase& run) const {
     HeadlessOptions options;
-    options.dataDir = dir_.Path().string();
+    options.dataDir = (run.logo ? dir_ : noLogoDir_).Path().string();
     options.fps = fps;
     options.progress = false;
     options.sound = false;
@@ -126,11 +130,13 @@ class FrameChanges : public testing::Test {
   }
 
  private:
-  tl_test::TempDir dir_;
+  tl_test::TempDir dir_, noLogoDir_;
 };
 
 TEST_F(FrameChanges, PuttingBackOnlyTheDrawnBackgroundGivesTheFramesOfAWholeRedraw) {
-  for (const RunCase& c : {RunCase{640, 480, 5, 215.0}, RunCase{701, 395, 17, 60.0}}) {
+  // The first runs into the text page, the last through the text page without a logo and back.
+  for (const RunCase& c :
+       {RunCase{640, 480, 5, 215.0}, RunCase{701, 395, 17, 60.0}, RunCase{400, 300, 9, 270.0, false}}) {
     HeadlessOptions options = Options(12, c);
     options.animations = 100;
     SetBackgroundShortcut(false);
