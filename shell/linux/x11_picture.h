@@ -110,7 +110,7 @@ class X11Picture {
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
   uint64_t generation_ = 1;        // counts ForgetShown, so monitor scenes know to start whole
   bool givenShown_ = false;        // the image shows the frame before the next one handed with changes
-  std::vector<uint8_t> changedTiles_;
+  std::vector<SurfaceChange> changes_;
   uint32_t fpsFrames_ = 0, fpsStart_ = 0;
   double fpsShown_ = 0;
 };
