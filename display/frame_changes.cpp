@@ -100,8 +100,9 @@ bool DifferingSpan(const uint8_t* a, const uint8_t* b, uint32_t n, uint32_t& fir
 
 void CopyChangedTiles(uint8_t* shown, uint32_t shownPitch, const uint8_t* frame, uint32_t framePitch,
                       uint32_t width, uint32_t height, std::vector<SurfaceChange>& changes,
-                      const std::vector<SurfaceChange>* mayDiffer) {
+                      const std::vector<SurfaceChange>* mayDiffer, std::vector<SurfaceChange>* rows) {
   changes.clear();
+  if (rows) rows->clear();
   if (width == 0 || height == 0) return;
   const uint32_t tiles = (width + kChangeTileColumns - 1) / kChangeTileColumns;
   const uint32_t bands = (height + kChangeBandRows - 1) / kChangeBandRows;
@@ -134,6 +135,7 @@ void CopyChangedTiles(uint8_t* shown, uint32_t shownPitch, const uint8_t* frame,
     if (!DifferingSpan(row + x, old + x, end - x, first, last)) return false;
     std::memcpy(old + x + first, row + x + first, last - first);
     found[t].Add(x + first, x + last, y, y + 1);
+    if (rows) rows->push_back({x + first, y, last - first, 1});
     return true;
   };
   for (uint32_t y0 = 0, band = 0; y0 < height; y0 += kChangeBandRows, ++band) {

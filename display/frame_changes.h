@@ -32,6 +32,12 @@ constexpr uint32_t kChangeTileColumns = 64;
 // `mayDiffer`, when given, lists every place where the two can differ at all (what the scene drew
 // and put back since the frame in `shown`; parts outside the frame are ignored): only those places
 // are compared, so a frame where a few villagers moved costs what they cover.
+//
+// `rows`, when given, receives (cleared first) the changed pixels row by row: in each row of each
+// tile, the span from its first to its last changed pixel (height 1). Every changed pixel lies in one
+// of them and each lies inside one of `changes`: a backend that keeps its converted picture converts
+// just these and still sends the rectangles.
 void CopyChangedTiles(uint8_t* shown, uint32_t shownPitch, const uint8_t* frame, uint32_t framePitch,
                       uint32_t width, uint32_t height, std::vector<SurfaceChange>& changes,
-                      const std::vector<SurfaceChange>* mayDiffer = nullptr);
+                      const std::vector<SurfaceChange>* mayDiffer = nullptr,
+                      std::vector<SurfaceChange>* rows = nullptr);

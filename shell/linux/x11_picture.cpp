@@ -75,7 +75,8 @@ uint32_t X11Picture::PixelValue(uint8_t r, uint8_t g, uint8_t b) const {
 }
 
 bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-                      const uint32_t* table, const std::vector<SurfaceChange>* changes) {
+                      const uint32_t* table, const std::vector<SurfaceChange>* changes,
+                      const std::vector<SurfaceChange>* rows) {
   if (!EnsureImage()) return false;
   FitRect fit = FitScene(w, h, width_, height_);
   // A window a few pixels larger than the enlarged scene (an odd size at scale 2, say) keeps the whole
@@ -93,12 +94,24 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   };
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
     // The scene enlarged by the whole display scale.
-    send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+    auto convert = [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
       const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
       EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
-                       static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
+                       static_cast<uint16_t>(count), scale, table, dst + size_t(y) * dstPitch + size_t(x),
                        dstPitch);
-      Put(x, y, cols * scale, rows * scale);
+    };
+    auto put = [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
+      Put(fit.x + int32_t(left * scale), fit.y + int32_t(top * scale), cols * scale, count * scale);
+    };
+    if (changes && rows && givenShown_) {
+      for (const SurfaceChange& r : *rows) convert(r.left, r.width, r.top, r.height);
+      for (const SurfaceChange& c : *changes) put(c.left, c.width, c.top, c.height);
+      FinishFrame();
+      return true;
+    }
+    send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
+      convert(left, cols, top, count);
+      put(left, cols, top, count);
     });
     return true;
   }

@@ -3,7 +3,8 @@
 // last frame drew, presented by comparing only there (the headless renderer's surface keeps its
 // shown frame, as the X11 saver's does), shows the same frames as one tiled and compared whole; and
 // the boxes around the changed pixels, shown over the last frame, give exactly the new frame, and
-// comparing only where a damage record lists finds the same boxes.
+// comparing only where a damage record lists finds the same boxes; the changed rows alone rebuild it
+// too, each inside a box.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -21,10 +22,12 @@ namespace {
 
 struct Outcome {
   uint64_t frames = 0;
-  uint64_t wrongFrames = 0;   // frames where the rectangles missed a changed pixel
-  uint64_t looseRects = 0;    // rectangles with an edge row or column where nothing changed
-  uint64_t unlikeListed = 0;  // frames where comparing only around the changes found other rectangles
-  uint64_t changedArea = 0;   // pixels inside the rectangles, over the run
+  uint64_t wrongFrames = 0;     // frames where the rectangles missed a changed pixel
+  uint64_t looseRects = 0;      // rectangles with an edge row or column where nothing changed
+  uint64_t wrongRowFrames = 0;  // frames where the changed rows missed a changed pixel
+  uint64_t strayRows = 0;       // rows not inside one of the rectangles
+  uint64_t unlikeListed = 0;    // frames where comparing only around the changes found other rectangles
+  uint64_t changedArea = 0;     // pixels inside the rectangles, over the run
   uint64_t framesWithChanges = 0;
 };
 
@@ -40,12 +43,22 @@ Outcome RunAndReplay(const HeadlessOptions& options) {
   // shown: the surface's memory (padded rows, as a backend has it); screen: what a backend that
   // sends only the rectangles would show; before: the frame shown last. listedShown compares only
   // where the rectangles found in `shown` lie, grown by a margin, as a damage record would list them.
+  // rowScreen: what a backend that converts only the changed rows would show.
   std::vector<uint8_t> shown(size_t(pitch) * h, 0), listedShown = shown, screen(size_t(w) * h, 0),
-                                                    before = screen;
-  std::vector<SurfaceChange> changes, listedChanges, listed;
+                                                    before = screen, rowScreen = screen;
+  std::vector<SurfaceChange> changes, listedChanges, listed, rows;
   Outcome out;
   RunHeadless(options, [&](const HeadlessFrame& f) {
-    CopyChangedTiles(shown.data(), pitch, f.indices, f.width, w, h, changes);
+    CopyChangedTiles(shown.data(), pitch, f.indices, f.width, w, h, changes, nullptr, &rows);
+    for (const SurfaceChange& r : rows) {
+      std::memcpy(&rowScreen[size_t(r.top) * w + r.left], f.indices + size_t(r.top) * w + r.left, r.width);
+      bool inside = false;
+      for (const SurfaceChange& c : changes)
+        inside = inside || (r.left >= c.left && r.left + r.width <= c.left + c.width && r.top >= c.top &&
+                            r.top < c.top + c.height && r.height == 1);
+      out.strayRows += inside ? 0 : 1;
+    }
+    out.wrongRowFrames += std::memcmp(rowScreen.data(), f.indices, rowScreen.size()) == 0 ? 0 : 1;
     listed.clear();
     for (const SurfaceChange& c : changes)
       listed.push_back({c.left >= 3 ? c.left - 3 : 0, c.top >= 3 ? c.top - 3 : 0, c.width + 6, c.height + 6});
@@ -165,6 +178,8 @@ TEST_F(FrameChanges, OnlyTheBoxesAroundTheChangesRebuildEveryFrameOfSeveralScene
     EXPECT_EQ(out.wrongFrames, 0u);
     EXPECT_EQ(out.looseRects, 0u);
     EXPECT_EQ(out.unlikeListed, 0u);
+    EXPECT_EQ(out.wrongRowFrames, 0u);
+    EXPECT_EQ(out.strayRows, 0u);
     EXPECT_GT(out.framesWithChanges, out.frames / 2);  // the scenes move
     // ... but most of each frame stays: far less than the whole frames go out.
     EXPECT_LT(out.changedArea, out.frames * c.width * c.height / 2);
