@@ -42,9 +42,12 @@ class DisplaySurface {
   // changed tiles into Pixels() and hands them over through PresentChanges, instead of copying the
   // whole frame for the backend to compare once more.
   virtual bool KeepsShownFrame() const { return false; }
-  // Shows the surface, of which only the pixels inside `changes` differ from what was shown last.
-  virtual bool PresentChanges(const std::vector<SurfaceChange>& changes) {
+  // Shows the surface, of which only the pixels inside `changes` differ from what was shown last;
+  // `rows` holds those pixels row by row (see CopyChangedTiles).
+  virtual bool PresentChanges(const std::vector<SurfaceChange>& changes,
+                              const std::vector<SurfaceChange>& rows) {
     (void)changes;
+    (void)rows;
     return Present();
   }
   virtual void ReleasePalette() = 0;

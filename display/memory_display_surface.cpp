@@ -75,7 +75,9 @@ void MemoryDisplaySurface::KeepColours() {
   }
 }
 
-bool MemoryDisplaySurface::PresentChanges(const std::vector<SurfaceChange>& changes) {
+bool MemoryDisplaySurface::PresentChanges(const std::vector<SurfaceChange>& changes,
+                                          const std::vector<SurfaceChange>& rows) {
+  (void)rows;  // the rectangles are copied whole: nothing is converted here
   if (!hasPalette_ || options_.failPresent || pixels_.empty()) return false;
   // Nothing shown yet, or the pixel memory itself is the shown frame: everything goes.
   if (presentCount_ == 0 || presented_.size() != size_t(width_) * height_ || pixelsArePresented_)

@@ -37,7 +37,8 @@ class MemoryDisplaySurface final : public DisplaySurface {
   uint8_t* PixelsToOverwrite() override;
   bool Present() override;
   bool KeepsShownFrame() const override { return options_.keepsShownFrame; }
-  bool PresentChanges(const std::vector<SurfaceChange>& changes) override;
+  bool PresentChanges(const std::vector<SurfaceChange>& changes,
+                      const std::vector<SurfaceChange>& rows) override;
   void ReleasePalette() override;
   void Release() override;
 

@@ -73,18 +73,44 @@ void RestoreBackground(XB_BITMAP& frame, const SceneRedraw& redraw, int32_t th) 
   }
 }
 
+// A page (intro, text) is one colour under what it draws: like the scene's background, only where the
+// last page frame drew is filled again, so the page's drawings, not the whole screen, are written and
+// compared each frame.
+void DrawPageBackground(SaverApplication& app, SceneRedraw& redraw) {
+  XB_BITMAP& frame = *app.frameBitmap;
+  const uint8_t colour = HasLogo(app) ? 0 : 56;
+  if (g_backgroundShortcut && frame.GetDamage() == &redraw.drawn && !redraw.drawn.all &&
+      redraw.pageColour == colour && redraw.width == frame.GetWidth() && redraw.height == frame.GetHeight()) {
+    for (const XB_RECT& r : redraw.drawn.rects)
+      for (int32_t y = r.y; y < r.y + r.height; ++y)
+        std::memset(frame.Row(y) + r.x, colour, static_cast<size_t>(r.width));
+    redraw.restored.swap(redraw.drawn.rects);
+    redraw.drawn.Clear();
+    redraw.restoredOnly = true;
+    return;
+  }
+  frame.SetDamage(nullptr);
+  frame.Fill(colour);
+  redraw.tile = nullptr;  // the next scene frame tiles everything
+  redraw.pageColour = colour;
+  redraw.width = frame.GetWidth();
+  redraw.height = frame.GetHeight();
+  redraw.drawn.Clear();
+  frame.SetDamage(g_backgroundShortcut ? &redraw.drawn : nullptr);
+}
+
 void DrawBackground(SaverApplication& app) {
   XB_BITMAP& frame = *app.frameBitmap;
-  if (app.redraw) app.redraw->restoredOnly = false;
+  if (!app.redraw) app.redraw = new SceneRedraw();
+  SceneRedraw& redraw = *app.redraw;
+  redraw.restoredOnly = false;
   if (app.textPhase || !app.introOver) {
-    frame.Fill(HasLogo(app) ? 0 : 56);
+    DrawPageBackground(app, redraw);
     return;
   }
   const XB_BITMAP& tile = *app.backgroundTile;
   const int32_t tw = tile.GetWidth(), th = tile.GetHeight();
   if (tw <= 0 || th <= 0) return;
-  if (!app.redraw) app.redraw = new SceneRedraw();
-  SceneRedraw& redraw = *app.redraw;
   // The frame still holds the background under what was drawn since: only that is put back. A frame
   // bitmap made since carries no damage record, so it is tiled whole.
   if (g_backgroundShortcut && frame.GetDamage() == &redraw.drawn && !redraw.drawn.all &&
@@ -108,6 +134,7 @@ void DrawBackground(SaverApplication& app) {
   }
   redraw.band.assign(frame.Row(0), frame.Row(0) + static_cast<size_t>(band) * frame.GetPitchInBytes());
   redraw.tile = &tile;
+  redraw.pageColour = -1;
   redraw.width = frame.GetWidth();
   redraw.height = height;
   redraw.drawn.Clear();

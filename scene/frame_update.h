@@ -18,8 +18,8 @@ void StartTextPhase(SaverApplication& app);
 
 // Between scene frames the frame keeps its background: the next frame puts the background back only
 // where the last one drew (the frame's damage record lists it), instead of tiling the whole screen
-// again. Anything that writes the whole frame (the intro and text pages fill it) or a new frame
-// bitmap makes the next scene frame tile everything.
+// again. Pages (intro, text) do the same with their fill colour. Switching between a page and the
+// scene, or a new frame bitmap, writes the whole frame once.
 struct SceneRedraw {
   XB_DAMAGE drawn;                    // what was drawn on the frame since its background was last whole
   std::vector<XB_RECT> restored;      // what this frame put back: the last frame's drawings
@@ -29,6 +29,7 @@ struct SceneRedraw {
   const void* presentedTo = nullptr;  // ... and the surface it went to
   std::vector<uint8_t> band;          // the background's first row of tiles, the frame's width
   const XB_BITMAP* tile = nullptr;    // the tile the band was made from
+  int16_t pageColour = -1;            // the colour a page filled the frame with, -1 after tiling
   int32_t width = 0, height = 0;      // the frame's size then
 };
 // The shortcut can be switched off (tests and benchmarks compare it with the whole redraw).

@@ -1,5 +1,6 @@
 #include "scene/walking.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/xb_bob_manager.h"
@@ -197,16 +198,17 @@ void ComputeCorner(ActorSlot& actor) {
   actor.cornerY = cy;
 }
 
-// Walks the planned path point by point against one site. The first leg ends after the point that is
-// near the corner (or level with the target); the second leg runs to the target. Any leg that would not
-// end (a step of zero, or more points than any screen can hold) counts as blocked.
-static bool SimulatedPathTouches(const SaverApplication& app, const ActorSlot& actor,
-                                 const SiteRecord& site) {
+// Walks the planned path point by point, handing each point to `visit` until it returns true (then so
+// does the walk). The first leg ends after the point that is near the corner (or level with the
+// target); the second leg runs to the target. Any leg that would not end (a step of zero, or more
+// points than any screen can hold) counts as blocked: true as well.
+template <class Visit>
+bool WalkPlannedPath(const SaverApplication& app, const ActorSlot& actor, Visit visit) {
   float px = actor.x, py = actor.y;
   if (actor.stepX == 0.0f && actor.stepY == 0.0f) return true;
   long steps = 0;
   for (;;) {
-    if (InsideSite(site, px, py)) return true;
+    if (visit(px, py)) return true;
     const bool stop = (Near(px, actor.cornerX) && Near(py, actor.cornerY)) || Near(px, actor.targetX) ||
                       Near(py, actor.targetY) || OffExtendedScreen(app, px, py);
     px += actor.stepX;
@@ -219,7 +221,7 @@ static bool SimulatedPathTouches(const SaverApplication& app, const ActorSlot& a
   if (sx == 0.0f && sy == 0.0f) return true;
   steps = 0;
   for (;;) {
-    if (InsideSite(site, px, py)) return true;
+    if (visit(px, py)) return true;
     if ((Near(px, actor.targetX) && Near(py, actor.targetY)) || OffExtendedScreen(app, px, py)) break;
     px += sx;
     py += sy;
@@ -228,7 +230,45 @@ static bool SimulatedPathTouches(const SaverApplication& app, const ActorSlot& a
   return false;
 }
 
+// Whether the planned path touches one site.
+static bool SimulatedPathTouches(const SaverApplication& app, const ActorSlot& actor,
+                                 const SiteRecord& site) {
+  return WalkPlannedPath(app, actor, [&](float x, float y) { return InsideSite(site, x, y); });
+}
+
+// The planned path walked once for all sites: the box around the whole pixels it visits. A site
+// outside the box cannot be touched, so only the sites inside it are walked against point by point;
+// a path that never ends blocks every site. Sending every villager away at once (the wind-down) walks
+// each path once instead of once per site.
+struct PathExtent {
+  bool known = false;
+  bool endless = false;
+  int32_t left = 0, top = 0, right = -1, bottom = -1;
+
+  void Walk(const SaverApplication& app, const ActorSlot& actor) {
+    known = true;
+    bool first = true;
+    endless = WalkPlannedPath(app, actor, [&](float x, float y) {
+      const int32_t ix = Trunc(x), iy = Trunc(y);
+      if (first) {
+        left = right = ix;
+        top = bottom = iy;
+        first = false;
+      }
+      left = std::min(left, ix);
+      right = std::max(right, ix);
+      top = std::min(top, iy);
+      bottom = std::max(bottom, iy);
+      return false;
+    });
+  }
+  bool Meets(const SiteRecord& site) const {
+    return site.left <= right && left <= site.right && site.top <= bottom && top <= site.bottom;
+  }
+};
+
 bool PathBlockedBySite(SaverApplication& app, ActorSlot& actor, bool pointOnly) {
+  PathExtent extent;
   for (uint16_t i = 0; i < kSiteCount; ++i) {
     const SiteRecord& site = app.sites[i];
     if (!site.active) continue;
@@ -243,7 +283,9 @@ bool PathBlockedBySite(SaverApplication& app, ActorSlot& actor, bool pointOnly) 
     }
     if (InsideSite(site, actor.cornerX, actor.cornerY) || InsideSite(site, actor.targetX, actor.targetY))
       return true;
-    if (SimulatedPathTouches(app, actor, site)) return true;
+    if (!extent.known) extent.Walk(app, actor);
+    if (extent.endless) return true;  // a path that never ends blocks at every site
+    if (extent.Meets(site) && SimulatedPathTouches(app, actor, site)) return true;
   }
   return false;
 }

@@ -10,6 +10,8 @@
 # holds the medians of the rounds: the program's CPU, the X server's CPU over the same time, and the
 # total, in % of one core. The CPU times come from the scheduler (/proc/PID/task/*/schedstat, in
 # nanoseconds), not from the 10 ms ticks of /proc/PID/stat.
+# BASELINE, when set, names another tillands program (an older build, say) that takes its turns
+# beside ours in the same rounds, full screen and as a hack, so that both see the same load.
 # Then bench_startup measures start to first frame from caches, full screen and as a hack
 # (STARTS runs each, default 10).
 #
@@ -20,7 +22,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib-xserver.sh
 case "${1:-}" in
   -h | --help)
-    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
   --version)
@@ -38,7 +40,8 @@ REPEAT=${REPEAT:-3}
 STARTS=${STARTS:-10}
 SIZES=${SIZES:-"1920x1080"}
 PEERS=${PEERS:-"deco popsquares shadebobs penrose swirl abstractile galaxy hexadrop fuzzyflakes binaryring"}
-for f in "$T" "$STARTUP" "$WORLD"; do
+BASELINE=${BASELINE:-}
+for f in "$T" "$STARTUP" "$WORLD" ${BASELINE:+"$BASELINE"}; do
   [ -e "$f" ] || { echo "bench-linux.sh: missing $f (build the release tree first)" >&2; exit 1; }
 done
 export SDL_AUDIODRIVER=dummy
@@ -89,6 +92,10 @@ for size in $SIZES; do
 
   names=("tillands, full screen" "tillands --root (hack path)")
   commands=("$T --data $WORLD --fps 12 --sound off" "$T --root --data $WORLD --fps 12 --sound off")
+  if [ -n "$BASELINE" ]; then
+    names+=("baseline, full screen" "baseline --root (hack path)")
+    commands+=("$BASELINE --data $WORLD --fps 12 --sound off" "$BASELINE --root --data $WORLD --fps 12 --sound off")
+  fi
   for p in $PEERS; do
     [ -n "$HACKDIR" ] && [ -x "$HACKDIR/$p" ] || continue
     names+=("XScreenSaver $p")

@@ -229,7 +229,7 @@ namespace {
 // last) and lists them. When the scene put back only what the last frame drew, and that frame went
 // to this surface, nothing else can differ: only those places are compared.
 void CopyFrameChanges(SaverApplication& app, DisplaySurface& display, uint8_t* target, int32_t width,
-                      int32_t height, std::vector<SurfaceChange>& changes) {
+                      int32_t height, std::vector<SurfaceChange>& changes, std::vector<SurfaceChange>& rows) {
   static std::vector<SurfaceChange> mayDiffer;  // single-threaded: one list kept for the purpose
   const SceneRedraw* redraw = app.redraw;
   const bool known = redraw && redraw->restoredOnly && !redraw->drawn.all &&
@@ -243,7 +243,7 @@ void CopyFrameChanges(SaverApplication& app, DisplaySurface& display, uint8_t* t
   }
   CopyChangedTiles(target, display.Pitch(), app.frameBitmap->GetPixels(),
                    static_cast<uint32_t>(app.frameBitmap->GetPitchInBytes()), static_cast<uint32_t>(width),
-                   static_cast<uint32_t>(height), changes, known ? &mayDiffer : nullptr);
+                   static_cast<uint32_t>(height), changes, known ? &mayDiffer : nullptr, &rows);
 }
 
 }  // namespace
@@ -259,14 +259,14 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
     const bool covers = width == display->Width() && height == display->Height();
     // A surface that keeps the frame it showed gets only the tiles that changed, found while they are
     // copied (one pass over the frame instead of a copy and a comparison). Single-threaded: one list.
-    static std::vector<SurfaceChange> changes;
+    static std::vector<SurfaceChange> changes, rows;
     const bool onlyChanges =
         covers && width > 0 && height > 0 && app.frameBitmap && display->KeepsShownFrame();
     uint8_t* target = covers && !onlyChanges ? display->PixelsToOverwrite() : display->Pixels();
     if (app.frameBitmap && target) {
       display->Flush();
       if (onlyChanges)
-        CopyFrameChanges(app, *display, target, width, height, changes);
+        CopyFrameChanges(app, *display, target, width, height, changes, rows);
       else if (width > 0 && height > 0)
         XB_SpanCopy8(target, static_cast<int32_t>(display->Pitch()), app.frameBitmap->GetPixels(),
                      app.frameBitmap->GetPitchInBytes(), width, height);
@@ -286,7 +286,7 @@ void PresentFrame(SaverApplication& app, SaverWindowHost& host) {
       }
     }
     if (onlyChanges && target)
-      display->PresentChanges(changes);
+      display->PresentChanges(changes, rows);
     else
       display->Present();
   }

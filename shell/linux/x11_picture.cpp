@@ -75,7 +75,8 @@ uint32_t X11Picture::PixelValue(uint8_t r, uint8_t g, uint8_t b) const {
 }
 
 bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-                      const uint32_t* table, const std::vector<SurfaceChange>* changes) {
+                      const uint32_t* table, const std::vector<SurfaceChange>* changes,
+                      const std::vector<SurfaceChange>* rows) {
   if (!EnsureImage()) return false;
   FitRect fit = FitScene(w, h, width_, height_);
   // A window a few pixels larger than the enlarged scene (an odd size at scale 2, say) keeps the whole
@@ -93,12 +94,24 @@ bool X11Picture::Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_
   };
   if (fit.width == int32_t(w) * scale && fit.height == int32_t(h) * scale) {
     // The scene enlarged by the whole display scale.
-    send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t rows) {
+    auto convert = [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
       const int32_t x = fit.x + int32_t(left * scale), y = fit.y + int32_t(top * scale);
       EnlargeToColours(pixels + size_t(top) * pitch + left, pitch, static_cast<uint16_t>(cols),
-                       static_cast<uint16_t>(rows), scale, table, dst + size_t(y) * dstPitch + size_t(x),
+                       static_cast<uint16_t>(count), scale, table, dst + size_t(y) * dstPitch + size_t(x),
                        dstPitch);
-      Put(x, y, cols * scale, rows * scale);
+    };
+    auto put = [&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
+      Put(fit.x + int32_t(left * scale), fit.y + int32_t(top * scale), cols * scale, count * scale);
+    };
+    if (changes && rows && givenShown_) {
+      for (const SurfaceChange& r : *rows) convert(r.left, r.width, r.top, r.height);
+      for (const SurfaceChange& c : *changes) put(c.left, c.width, c.top, c.height);
+      FinishFrame();
+      return true;
+    }
+    send([&](uint32_t left, uint32_t cols, uint32_t top, uint32_t count) {
+      convert(left, cols, top, count);
+      put(left, cols, top, count);
     });
     return true;
   }
@@ -153,9 +166,9 @@ bool X11Picture::ShowAt(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint1
 }
 
 // Most of a frame is the same as the one before (the background; only villagers, the scroll band and
-// fades move), so only what changed is converted and sent: the frame is cut into tiles, and the
-// changed ones go out as rectangles (draw(left, columns, top, rows) in scene pixels). The first frame
-// after the image was made (after a resize, a new palette) goes out whole.
+// fades move), so only what changed is converted and sent: the rectangles around the changed pixels
+// (draw(left, columns, top, rows) in scene pixels), found as the presentation finds them. The first
+// frame after the image was made (after a resize, a new palette) goes out whole.
 template <class DrawRect>
 void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, DrawRect draw,
                              std::vector<uint8_t>& previous, bool wholeWindow) {
@@ -169,40 +182,8 @@ void X11Picture::SendChanged(const uint8_t* pixels, uint32_t pitch, uint16_t w, 
       FinishFrame();
     return;
   }
-  // Bands of 16 rows, cut into tiles of 64 columns; the runs of changed tiles in a band go out as one
-  // rectangle each.
-  constexpr uint32_t kBandRows = 16, kTileColumns = 64;
-  const uint32_t tiles = (w + kTileColumns - 1) / kTileColumns;
-  changedTiles_.resize(tiles);
-  for (uint32_t y0 = 0; y0 < h; y0 += kBandRows) {
-    const uint32_t y1 = std::min<uint32_t>(h, y0 + kBandRows);
-    std::fill(changedTiles_.begin(), changedTiles_.end(), uint8_t(0));
-    bool any = false;
-    for (uint32_t y = y0; y < y1; ++y) {
-      const uint8_t* row = pixels + size_t(y) * pitch;
-      uint8_t* old = previous.data() + size_t(y) * pitch;
-      if (std::memcmp(row, old, w) == 0) continue;
-      for (uint32_t t = 0; t < tiles; ++t) {
-        const uint32_t x = t * kTileColumns, n = std::min<uint32_t>(kTileColumns, w - x);
-        if (std::memcmp(row + x, old + x, n) == 0) continue;
-        changedTiles_[t] = 1;
-        std::memcpy(old + x, row + x, n);
-        any = true;
-      }
-    }
-    if (!any) continue;
-    for (uint32_t t = 0; t < tiles;) {
-      if (!changedTiles_[t]) {
-        ++t;
-        continue;
-      }
-      uint32_t u = t;
-      while (u + 1 < tiles && changedTiles_[u + 1]) ++u;
-      const uint32_t left = t * kTileColumns, cols = std::min<uint32_t>((u + 1) * kTileColumns, w) - left;
-      draw(left, cols, y0, y1 - y0);
-      t = u + 1;
-    }
-  }
+  CopyChangedTiles(previous.data(), pitch, pixels, pitch, w, h, changes_);
+  for (const SurfaceChange& c : changes_) draw(c.left, c.width, c.top, c.height);
   FinishFrame();
 }
 

@@ -39,9 +39,12 @@ class X11Picture {
   // Shows a frame of the scene (w x h, 8-bit, through table), enlarged by scale or fitted. False
   // when no image of the window's size can be made (nothing can be shown then). With `changes`, only
   // those rectangles of the scene differ from the frame shown last (the caller found them); without,
-  // the frame is compared with a copy of the last one kept here.
+  // the frame is compared with a copy of the last one kept here. With `rows` too (the changed pixels
+  // in them, row by row), only those are converted into the image, which still holds the colours of
+  // every other pixel, and the rectangles are sent.
   bool Show(const uint8_t* pixels, uint32_t pitch, uint16_t w, uint16_t h, uint16_t scale,
-            const uint32_t* table, const std::vector<SurfaceChange>* changes = nullptr);
+            const uint32_t* table, const std::vector<SurfaceChange>* changes = nullptr,
+            const std::vector<SurfaceChange>* rows = nullptr);
   // One monitor's scene: its frame lands at (x, y) of the window, enlarged by scale, and only what
   // changed since that scene's last frame (kept in `shown`) goes out. A scene that does not fit into
   // the window any more (the window shrank before the scenes were laid out anew) is not drawn.
@@ -110,7 +113,7 @@ class X11Picture {
   std::vector<uint8_t> previous_;  // the frame last sent, 8-bit, to find what changed
   uint64_t generation_ = 1;        // counts ForgetShown, so monitor scenes know to start whole
   bool givenShown_ = false;        // the image shows the frame before the next one handed with changes
-  std::vector<uint8_t> changedTiles_;
+  std::vector<SurfaceChange> changes_;
   uint32_t fpsFrames_ = 0, fpsStart_ = 0;
   double fpsShown_ = 0;
 };

@@ -44,7 +44,8 @@ class X11Surface final : public DisplaySurface {
   bool Present() override;
   // The window's one scene keeps its shown frame here; monitor scenes compare their own.
   bool KeepsShownFrame() const override { return sceneScale_ == 0; }
-  bool PresentChanges(const std::vector<SurfaceChange>& changes) override;
+  bool PresentChanges(const std::vector<SurfaceChange>& changes,
+                      const std::vector<SurfaceChange>& rows) override;
   void ReleasePalette() override { hasPalette_ = false; }
   void Release() override {
     pixels_.clear();
@@ -252,8 +253,10 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
   }
 
   // ---- presentation
-  // changes: only these rectangles differ from the frame shown last (null: find out by comparing).
-  void Show(X11Surface& surface, const uint8_t* pixels, const std::vector<SurfaceChange>* changes = nullptr) {
+  // changes: only these rectangles differ from the frame shown last (null: find out by comparing);
+  // rows: the changed pixels in them, row by row.
+  void Show(X11Surface& surface, const uint8_t* pixels, const std::vector<SurfaceChange>* changes = nullptr,
+            const std::vector<SurfaceChange>* rows = nullptr) {
     if (g_windowGone || !windowAlive_) {
       // This frame's changes never reach the image: the next frame has to go out whole.
       if (changes) picture_->Invalidate();
@@ -265,7 +268,7 @@ class X11Front final : public SaverPlatform, public SaverWindowHost {
                                               surface.SceneScale(), surface.Table(), surface.Rect().left,
                                               surface.Rect().top, surface.Shown())
                            : picture_->Show(pixels, surface.Pitch(), surface.Width(), surface.Height(), scale,
-                                            surface.Table(), changes);
+                                            surface.Table(), changes, rows);
     if (!shown) {
       if (!failed_)
         std::fprintf(stderr,
@@ -413,9 +416,10 @@ bool X11Surface::Present() {
   return true;
 }
 
-bool X11Surface::PresentChanges(const std::vector<SurfaceChange>& changes) {
+bool X11Surface::PresentChanges(const std::vector<SurfaceChange>& changes,
+                                const std::vector<SurfaceChange>& rows) {
   if (!hasPalette_ || pixels_.empty()) return false;
-  front_.Show(*this, pixels_.data(), &changes);
+  front_.Show(*this, pixels_.data(), &changes, &rows);
   return true;
 }
 

@@ -109,6 +109,27 @@ TEST_F(WalkingTest, WalkerArrivesOnBothLegsAndStandsIdle) {
   EXPECT_EQ(a.firstDirection, kDirSW);
 }
 
+TEST_F(WalkingTest, APathThatGrazesASitesEdgeIsBlockedAndOnePixelAwayIsNot) {
+  ActorSlot& a = world.NewActor();
+  std::strcpy(a.creatureName, "civilian");
+  auto blocked = [&](float tx, float ty, SiteRecord site) {
+    app.sites[2] = site;
+    a.x = 100, a.y = 100, a.targetX = tx, a.targetY = ty, a.animationCode = 1000;
+    ChooseDirections(a), SetWalkVelocity(a), ComputeCorner(a);
+    return PathBlockedBySite(app, a, false);
+  };
+  // East along row 100: sites ending on that row or starting on it, and their neighbours a row off.
+  EXPECT_TRUE(blocked(700, 100, SiteRecord{1, 0, {0, 0}, 300, 60, 400, 100}));
+  EXPECT_FALSE(blocked(700, 100, SiteRecord{1, 0, {0, 0}, 300, 60, 400, 99}));
+  EXPECT_TRUE(blocked(700, 100, SiteRecord{1, 0, {0, 0}, 300, 100, 400, 140}));
+  EXPECT_FALSE(blocked(700, 100, SiteRecord{1, 0, {0, 0}, 300, 101, 400, 140}));
+  // South along column 100: the same for the left and right edges.
+  EXPECT_TRUE(blocked(100, 600, SiteRecord{1, 0, {0, 0}, 40, 300, 100, 350}));
+  EXPECT_FALSE(blocked(100, 600, SiteRecord{1, 0, {0, 0}, 40, 300, 99, 350}));
+  EXPECT_TRUE(blocked(100, 600, SiteRecord{1, 0, {0, 0}, 100, 300, 160, 350}));
+  EXPECT_FALSE(blocked(100, 600, SiteRecord{1, 0, {0, 0}, 101, 300, 160, 350}));
+}
+
 TEST_F(WalkingTest, SitesBlockPathsExceptTheActorsOwn) {
   app.sites[2] = SiteRecord{1, 0, {0, 0}, 300, 50, 400, 150};
   ActorSlot& a = world.NewActor();
