@@ -17,13 +17,6 @@
 
 namespace {
 
-int W(const SaverApplication& app) {
-  return app.screenWidth;
-}
-int H(const SaverApplication& app) {
-  return app.screenHeight;
-}
-
 bool HasLogo(const SaverApplication& app) {
   return app.logoPicture && app.logoPicture->GetBitmap();
 }
@@ -53,7 +46,7 @@ int32_t TextWidth(const SaverApplication& app, const char* text) {
 // Bob 55 and the logo picture, centred on a 640 x 480 page.
 void DrawLogoPage(SaverApplication& app) {
   XB_BITMAP& frame = *app.frameBitmap;
-  const int32_t pageX = (W(app) - 640) / 2, pageY = (H(app) - 480) / 2;
+  const int32_t pageX = (app.screenWidth - 640) / 2, pageY = (app.screenHeight - 480) / 2;
   app.packedBobs->DrawBob(55, frame, static_cast<int16_t>(pageX), static_cast<int16_t>(pageY), 0);
   const XB_BITMAP* picture = app.logoPicture->GetBitmap();
   const int32_t pw = picture->GetWidth(), ph = picture->GetHeight();
@@ -125,7 +118,7 @@ void DrawBackground(SaverApplication& app) {
   // The tiles of the top band are blitted one by one; every band below is the same picture, so it is
   // copied from the top band in one block (the frame's rows are contiguous). Same pixels as blitting
   // every tile, with a few calls instead of thousands of short row copies.
-  for (int32_t i = 0; i <= (W(app) - 1) / tw; ++i) tile.BlitTo(frame, tw * i, 0);
+  for (int32_t i = 0; i <= (app.screenWidth - 1) / tw; ++i) tile.BlitTo(frame, tw * i, 0);
   const int32_t height = frame.GetHeight();
   const int32_t band = std::min(th, height);
   for (int32_t y = th; y < height; y += th) {
@@ -148,15 +141,15 @@ void DrawIntro(SaverApplication& app) {
   }
   DrawLogoPage(app);
   if (app.introText[0]) {
-    const int32_t x = W(app) / 2 - TextWidth(app, app.introText) / 2;
-    DrawShadowedText(app, x, H(app) / 2 - 220, app.introText);
+    const int32_t x = app.screenWidth / 2 - TextWidth(app, app.introText) / 2;
+    DrawShadowedText(app, x, app.screenHeight / 2 - 220, app.introText);
   }
 }
 
 void DrawTextPage(SaverApplication& app) {
   if (!HasLogo(app)) {
-    app.packedBobs->DrawBob(54, *app.frameBitmap, static_cast<int16_t>((W(app) - 320) / 2),
-                            static_cast<int16_t>((H(app) - 300) / 2), 0);
+    app.packedBobs->DrawBob(54, *app.frameBitmap, static_cast<int16_t>((app.screenWidth - 320) / 2),
+                            static_cast<int16_t>((app.screenHeight - 300) / 2), 0);
     return;
   }
   DrawLogoPage(app);
@@ -166,8 +159,8 @@ void DrawTextPage(SaverApplication& app) {
   shown[kTextSize - 1] = 0;
   const uint32_t count = app.frameCounter / 2;
   if (count < kTextSize - 1) shown[count] = 0;
-  const int32_t x = W(app) / 2 - TextWidth(app, app.logoText) / 2;
-  DrawShadowedText(app, x, H(app) / 2 - 220, shown);
+  const int32_t x = app.screenWidth / 2 - TextWidth(app, app.logoText) / 2;
+  DrawShadowedText(app, x, app.screenHeight / 2 - 220, shown);
 }
 
 // Sends a creature away at the end of a phase, unless its walk already leads off the screen.
@@ -355,9 +348,9 @@ void DrawActor(SaverApplication& app, ActorSlot& actor) {
 void DrawScrollBand(SaverApplication& app) {
   if (!app.scrollText[0] || !app.font || !app.fontForegroundRemap || !app.fontBackgroundRemap) return;
   const int32_t w = TextWidth(app, app.scrollText);
-  int32_t x = static_cast<int16_t>(W(app) - 3 * app.frameCounter);
+  int32_t x = static_cast<int16_t>(app.screenWidth - 3 * app.frameCounter);
   if (x < -w) x += w;
-  const int32_t copies = w == 0 ? 5 : (W(app) - x) / w + 1;
+  const int32_t copies = w == 0 ? 5 : (app.screenWidth - x) / w + 1;
   XB_BITMAP& frame = *app.frameBitmap;
   XB_FONT* oldFont = frame.SetFont(app.font);
   XB_REMAP_TABLE* oldColour = frame.SetTextColour(app.fontBackgroundRemap);
@@ -377,8 +370,8 @@ void DrawScrollBand(SaverApplication& app) {
 void DrawCornerLogo(SaverApplication& app, uint16_t bob, bool right) {
   XB_RECT rect;
   if (!app.packedBobs->GetBobRect(bob, rect)) return;
-  const int32_t x = right ? W(app) - rect.width - rect.x - 20 : 20 - rect.x;
-  const int32_t y = H(app) - rect.height - rect.y - 20;
+  const int32_t x = right ? app.screenWidth - rect.width - rect.x - 20 : 20 - rect.x;
+  const int32_t y = app.screenHeight - rect.height - rect.y - 20;
   if (app.shadowTable && app.maskedBobs)
     app.maskedBobs->DrawBobShadow(bob, *app.frameBitmap, static_cast<int16_t>(x), static_cast<int16_t>(y),
                                   ShadowBytes(app));
@@ -421,7 +414,7 @@ void UpdateFrame(SaverApplication& app) {
   DrawActors(app);
   if (!app.textPhase && app.introOver) DrawScrollBand(app);
   if (app.cornerLogoOn) DrawCornerLogo(app, 1, false);
-  DrawCornerLogo(app, W(app) > 800 ? 3 : 2, true);
+  DrawCornerLogo(app, app.screenWidth > 800 ? 3 : 2, true);
   ++app.frameCounter;
   ++app.statistics.ticks;
   if (app.redraw) ++app.redraw->frames;

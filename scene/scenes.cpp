@@ -12,13 +12,6 @@ namespace {
 constexpr float kStorkRate = 0.0088495575f;  // 1 / 113: the stork crosses the screen in 113 frames
 constexpr int kPointTries = 99;
 
-int W(const SaverApplication& app) {
-  return app.screenWidth;
-}
-int H(const SaverApplication& app) {
-  return app.screenHeight;
-}
-
 bool BobExists(const SaverApplication& app, uint16_t number) {
   XB_RECT rect;
   return app.packedBobs && app.packedBobs->GetBobRect(number, rect);
@@ -315,8 +308,8 @@ bool StartLargeBuilding(SaverApplication& app) {
 
 void StartBigLogo(SaverApplication& app) {
   ActorSlot& logo = app.actors[0];
-  PlaceObject(app, logo, 46, 47, static_cast<float>(W(app) / 2), static_cast<float>(H(app) / 2 + 100),
-              kActLogoFadingIn);
+  PlaceObject(app, logo, 46, 47, static_cast<float>(app.screenWidth / 2),
+              static_cast<float>(app.screenHeight / 2 + 100), kActLogoFadingIn);
   ++app.statistics.scenesStarted[kSceneBigLogo];
 }
 
@@ -333,8 +326,9 @@ bool StartMonument(SaverApplication& app) {
   app.monumentInUse = 1;
   ActorSlot* monument = NewSlot(app);
   if (!monument) return false;
-  PlaceObject(app, *monument, picture, static_cast<uint16_t>(picture + 1), static_cast<float>(W(app) / 2),
-              static_cast<float>(H(app) / 2 + 260), kActMonumentFadingIn);
+  PlaceObject(app, *monument, picture, static_cast<uint16_t>(picture + 1),
+              static_cast<float>(app.screenWidth / 2), static_cast<float>(app.screenHeight / 2 + 260),
+              kActMonumentFadingIn);
   return true;
 }
 
@@ -361,7 +355,7 @@ int ForestSizeForHeight(int height) {
 }
 
 bool StartForest(SaverApplication& app) {
-  const int trees = ForestSizeForHeight(H(app));
+  const int trees = ForestSizeForHeight(app.screenHeight);
   if (app.textPhase || CountFreeActors(app) <= trees) return false;
   for (int i = 0; i < trees; ++i) {
     ActorSlot* spot = NewSlot(app);
@@ -373,7 +367,7 @@ bool StartForest(SaverApplication& app) {
 
 bool PlantTree(SaverApplication& app, ActorSlot& actor) {
   float x, y;
-  if (!FindFreePoint(app, 50, W(app) - 50, 100, H(app) - 50, x, y)) return false;
+  if (!FindFreePoint(app, 50, app.screenWidth - 50, 100, app.screenHeight - 50, x, y)) return false;
   actor.layerBob[kMainPicture] = 31;
   actor.layerBob[kShadowBob] = 31;
   PlaceTimedObject(app, actor, 31, HoldTime(app), x, y, kActTreeGrowing);
@@ -383,8 +377,8 @@ bool PlantTree(SaverApplication& app, ActorSlot& actor) {
 
 bool StartFlowerCluster(SaverApplication& app) {
   if (CountFreeActors(app) <= 6) return false;
-  const int32_t a = SceneRandomCoord(app, 100, W(app) - 100);
-  const int32_t b = SceneRandomCoord(app, 100, H(app) - 100);
+  const int32_t a = SceneRandomCoord(app, 100, app.screenWidth - 100);
+  const int32_t b = SceneRandomCoord(app, 100, app.screenHeight - 100);
   for (int i = 0; i < 6; ++i) {
     ActorSlot* spot = NewSlot(app);
     if (!spot) continue;
@@ -492,13 +486,13 @@ bool StartStork(SaverApplication& app) {
   stork->animationCode = 1000;
   SetCreatureName(*stork, "stork");
   stork->finishPending = 1;
-  const float x = static_cast<float>(W(app) + 25);
-  const float y = static_cast<float>(SceneRandomCoord(app, 25, H(app) - 300));
+  const float x = static_cast<float>(app.screenWidth + 25);
+  const float y = static_cast<float>(SceneRandomCoord(app, 25, app.screenHeight - 300));
   stork->x = x;
   stork->y = y;
   stork->targetX = -50.0f;
   stork->targetY = y;
-  stork->stepX = static_cast<float>(W(app) + 50) * kStorkRate;
+  stork->stepX = static_cast<float>(app.screenWidth + 50) * kStorkRate;
   StartWalk(app, *stork, x, y, -50.0f, y, "stork", kActStork, 1000, kDirAuto);
   return true;
 }
@@ -537,7 +531,7 @@ bool StartClayPit(SaverApplication& app) {
   ActorSlot* worker = NewSlot(app);
   if (!worker) return false;
   float x, y;
-  if (!FindFreePoint(app, 80, W(app) - 80, 80, H(app) - 160, x, y)) {
+  if (!FindFreePoint(app, 80, app.screenWidth - 80, 80, app.screenHeight - 160, x, y)) {
     ClearActor(*worker);
     return false;
   }
@@ -636,7 +630,7 @@ bool StartFamilyMeeting(SaverApplication& app) {
   ActorSlot* member = NewSlot(app);
   if (!member) return false;
   float px, py;
-  if (!FindFreePoint(app, 35, W(app) - 35, 35, H(app) - 35, px, py)) {
+  if (!FindFreePoint(app, 35, app.screenWidth - 35, 35, app.screenHeight - 35, px, py)) {
     ClearActor(*member);
     return false;
   }

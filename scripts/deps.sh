@@ -4,6 +4,7 @@
 #   scripts/deps.sh main           the main job (scripts/demo.sh): compiler, CMake, Ninja, the compiler
 #                                  cache, the libraries of the tools and of the Linux saver
 #   scripts/deps.sh main tests     and everything the test command (scripts/test.sh) needs besides
+#   scripts/deps.sh tests-build    of those, only what the test command's builds need
 #   scripts/deps.sh release        what scripts/release.sh needs besides (it asks for main and tests too)
 #   scripts/deps.sh wayland        weston and XWayland for scripts/try-wayland.sh
 #
@@ -11,7 +12,7 @@
 set -euo pipefail
 
 case "${1:-}" in
-  -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --version) echo "deps.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([^ ]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")"; exit 0 ;;
 esac
 
@@ -26,10 +27,14 @@ MAIN=(
   libsdl2-dev                  # the Linux saver's sound
 )
 
-# The test command.
-TESTS=(
+# The test command: first what its builds need (installed before them), then the rest, which the
+# test command installs while its sanitizer and release builds run.
+TESTS_BUILD=(
   libgtest-dev libgmock-dev libbenchmark-dev # unit tests and benchmarks
   clang libclang-rt-14-dev clang-format      # sanitizer and fuzz build, format check
+)
+TESTS=(
+  "${TESTS_BUILD[@]}"
   xvfb x11-utils x11-apps xdotool imagemagick # the Linux front end on virtual X servers
   xscreensaver xscreensaver-data             # the XScreenSaver hack
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils # scripts/test-monitors.sh: monitors at their places
@@ -59,9 +64,10 @@ for purpose in "${purposes[@]}"; do
   case $purpose in
     main) wanted+=("${MAIN[@]}") ;;
     tests) wanted+=("${TESTS[@]}") ;;
+    tests-build) wanted+=("${TESTS_BUILD[@]}") ;;
     release) wanted+=("${RELEASE[@]}") ;;
     wayland) wanted+=("${WAYLAND[@]}") ;;
-    *) echo "deps.sh: unknown purpose '$purpose' (main, tests, release or wayland)" >&2; exit 1 ;;
+    *) echo "deps.sh: unknown purpose '$purpose' (main, tests, tests-build, release or wayland)" >&2; exit 1 ;;
   esac
 done
 

@@ -3,6 +3,8 @@
 # its preview, the deterministic capture against the headless renderer, and the MSI.
 #
 #   scripts/test-win32.sh [WINDOWS_BUILD_DIR [HOST_BUILD_DIR]]     (defaults: build/mingw build/release)
+#   scripts/test-win32.sh --prepare     only makes the Wine prefix and the locales (no build needed):
+#                                       the test command does it while other tests run
 #
 # The Windows build must have been made with -DTL_WIN32=ON; the host build has the tools, the headless
 # renderer and the demo world. One Wine prefix under build/ is made once and reused; its registry is
@@ -19,6 +21,11 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+prepare_only=0
+if [ "${1:-}" = --prepare ]; then
+  prepare_only=1
+  shift
+fi
 WINBUILD=$(realpath -m "${1:-build/mingw}")
 HOSTBUILD=$(realpath -m "${2:-build/release}")
 SCR="$WINBUILD/shell/win32/Tillands Bildschirmschoner.scr"
@@ -57,7 +64,7 @@ check() {  # check NAME COMMAND...
 }
 
 for f in "$SCR" "$WINTEST" "$HEADLESS"; do
-  [ -e "$f" ] || { echo "test-win32: missing $f (build the Windows and host builds first)"; exit 2; }
+  [ $prepare_only = 1 ] || [ -e "$f" ] || { echo "test-win32: missing $f (build the Windows and host builds first)"; exit 2; }
 done
 
 XVFB_PID=""
@@ -91,6 +98,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # A new prefix goes on starting its services after wineboot returns; the first dialog of a run then
   # lost its input. Wait until every process of the prefix has ended and the server has gone.
   /usr/lib/wine/wineserver -w
+fi
+if [ $prepare_only = 1 ]; then
+  echo "test-win32: the Wine prefix and the locales are ready"
+  exit 0
 fi
 # Without a window manager, Wine's managed windows wait on every hide; ours are plain X windows.
 reg_ add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f

@@ -50,11 +50,7 @@ Bytes StringArrayFile(uint32_t slots, uint32_t count, const Bytes& index, const 
   return b;
 }
 
-std::string ReadAll(XB_FILE& f) {
-  std::string s(static_cast<size_t>(f.Size()), '\0');
-  f.Read(s.data(), static_cast<uint32_t>(s.size()));
-  return s;
-}
+using tl_test::ReadAll;
 
 class FileBytesTest : public ::testing::Test {
  protected:

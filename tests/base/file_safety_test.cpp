@@ -23,9 +23,7 @@ namespace {
 
 using xb_platform::FaultKind;
 
-std::vector<uint8_t> Bytes(const std::string& s) {
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
+using tl_test::BytesOf;
 
 class FileSafetyTest : public ::testing::Test {
  protected:
@@ -47,16 +45,16 @@ class FileSafetyTest : public ::testing::Test {
 
 TEST_F(FileSafetyTest, AtomicWritesReplaceWholeFilesAndLeaveNoTemporaries) {
   std::string error;
-  ASSERT_TRUE(XB_WriteFileAtomic("out.bin", Bytes("first version, longer"), &error)) << error;
-  ASSERT_TRUE(XB_WriteFileAtomic("out.bin", Bytes("second"), &error)) << error;
+  ASSERT_TRUE(XB_WriteFileAtomic("out.bin", BytesOf("first version, longer"), &error)) << error;
+  ASSERT_TRUE(XB_WriteFileAtomic("out.bin", BytesOf("second"), &error)) << error;
   EXPECT_EQ(dir.ReadText("out.bin"), "second");
   // Backslashes and another letter case reach the existing file, as reads do.
-  ASSERT_TRUE(XB_WriteFileAtomic("OUT.BIN", Bytes("third"), &error)) << error;
+  ASSERT_TRUE(XB_WriteFileAtomic("OUT.BIN", BytesOf("third"), &error)) << error;
   EXPECT_EQ(Names(), std::vector<std::string>{"out.bin"});
   EXPECT_EQ(dir.ReadText("out.bin"), "third");
 
   // A missing folder: a clear error naming the file, nothing created.
-  EXPECT_FALSE(XB_WriteFileAtomic("missing/x.bin", Bytes("x"), &error));
+  EXPECT_FALSE(XB_WriteFileAtomic("missing/x.bin", BytesOf("x"), &error));
   EXPECT_NE(error.find("missing/x.bin"), std::string::npos) << error;
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
@@ -92,9 +90,9 @@ TEST_F(FileSafetyTest, AFullDiskLeavesTheOldFileAndNoTemporary) {
 TEST_F(FileSafetyTest, AReadOnlyDirectoryRefusesCleanly) {
   xb_platform::InjectFault(FaultKind::Create, 1, EROFS, true);
   std::string error;
-  EXPECT_FALSE(XB_WriteFileAtomic("a.bin", Bytes("a"), &error));
+  EXPECT_FALSE(XB_WriteFileAtomic("a.bin", BytesOf("a"), &error));
   EXPECT_NE(error.find("Read-only file system"), std::string::npos) << error;
-  EXPECT_FALSE(XB_WriteArchive("data.dat", {{"x", Bytes("x")}}, &error));
+  EXPECT_FALSE(XB_WriteArchive("data.dat", {{"x", BytesOf("x")}}, &error));
   EXPECT_TRUE(Names().empty());
   // Persistent: still refused on the next call, and then lifted.
   XB_STORABLE_BUFFER buffer(4, 0);
@@ -173,7 +171,7 @@ TEST_F(FileSafetyTest, MemoryFilesStandInForTheDiskAndHoldArchives) {
   // An archive in memory: its members are windows on its bytes, ending where the directory says.
   std::string error;
   const std::vector<uint8_t> image =
-      XB_BuildArchiveImage({{"a.bin", Bytes("AAA")}, {"b.bin", Bytes("BB")}}, &error);
+      XB_BuildArchiveImage({{"a.bin", BytesOf("AAA")}, {"b.bin", BytesOf("BB")}}, &error);
   XB_FILE::AddMemoryFile("packed.dat", image.data(), image.size());
   XB_FILE::SetMemoryFilesOnly(true);
   EXPECT_FALSE(XB_FILE::Exists("disk.txt"));  // the disk is not consulted
@@ -202,7 +200,8 @@ TEST_F(FileSafetyTest, MemoryFilesStandInForTheDiskAndHoldArchives) {
 TEST_F(FileSafetyTest, ArchiveMembersPastTheEndAndNamesDifferingInCase) {
   std::string error;
   ASSERT_TRUE(XB_WriteArchive(
-      "data.dat", {{"A.txt", Bytes("upper")}, {"a.TXT", Bytes("lower")}, {"long.bin", Bytes("0123456789")}},
+      "data.dat",
+      {{"A.txt", BytesOf("upper")}, {"a.TXT", BytesOf("lower")}, {"long.bin", BytesOf("0123456789")}},
       &error));
   // Cut the file inside the last member: its directory entry now reaches past the end.
   std::vector<uint8_t> bytes = dir.Read("data.dat");

@@ -17,15 +17,9 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& s) {
-  return std::vector<uint8_t>(s.begin(), s.end());
-}
+using tl_test::BytesOf;
 
-std::string ReadAll(XB_FILE& f) {
-  std::string s(static_cast<size_t>(f.Size()), '\0');
-  f.Read(s.data(), static_cast<uint32_t>(s.size()));
-  return s;
-}
+using tl_test::ReadAll;
 
 class FileTest : public ::testing::Test {
  protected:
@@ -162,9 +156,9 @@ TEST_F(FileTest, CreatingReusesExistingNamesInAnotherCase) {
 }
 
 TEST_F(FileTest, ArchiveMembersReadAsFilesOfTheirOwn) {
-  auto archive = MakeArchive(
-      "data_v.dat",
-      {{"Data_V\\first.bin", Bytes("FIRST")}, {"Data_V\\Logo.txt", Bytes("logo text")}, {"empty.bin", {}}});
+  auto archive = MakeArchive("data_v.dat", {{"Data_V\\first.bin", BytesOf("FIRST")},
+                                            {"Data_V\\Logo.txt", BytesOf("logo text")},
+                                            {"empty.bin", {}}});
   EXPECT_EQ(archive->Count(), 3u);
   EXPECT_EQ(archive->EntrySize("data_v\\LOGO.TXT"), 9u);
   EXPECT_EQ(archive->EntryOffset("nothing"), 0u);
@@ -198,14 +192,14 @@ TEST_F(FileTest, ArchiveMembersReadAsFilesOfTheirOwn) {
   // A name of 259 characters, the longest a path buffer holds, comes back whole.
   const std::string longest = "Data_V\\" + std::string(248, 'n') + ".txt";
   ASSERT_EQ(longest.size(), size_t(XB_MAX_PATH - 1));
-  auto deep = MakeArchive("deep.dat", {{longest, Bytes("x")}});
+  auto deep = MakeArchive("deep.dat", {{longest, BytesOf("x")}});
   ASSERT_TRUE(XB_FILE::ResolvePath(longest.c_str(), text));
   EXPECT_EQ(std::string(text), longest);
 }
 
 TEST_F(FileTest, PlainFilesWinAndLowerSlotsWin) {
-  auto low = MakeArchive("low.dat", {{"shared.txt", Bytes("low")}, {"both.txt", Bytes("archive")}});
-  auto high = MakeArchive("high.dat", {{"SHARED.TXT", Bytes("high")}, {"only_high.txt", Bytes("h")}});
+  auto low = MakeArchive("low.dat", {{"shared.txt", BytesOf("low")}, {"both.txt", BytesOf("archive")}});
+  auto high = MakeArchive("high.dat", {{"SHARED.TXT", BytesOf("high")}, {"only_high.txt", BytesOf("h")}});
   dir.WriteText("both.txt", "plain");
   XB_FILE shared("shared.txt", true);
   EXPECT_EQ(ReadAll(shared), "low");
@@ -228,7 +222,7 @@ TEST_F(FileTest, ArchiveWithoutMembersContainsNothing) {
 
 TEST_F(FileTest, EqualChecksumsStillCompareNames) {
   // Same checksum but different letters: the name comparison still tells them apart.
-  auto archive = MakeArchive("sums.dat", {{"ad", Bytes("1")}, {"bc", Bytes("2")}}, false);
+  auto archive = MakeArchive("sums.dat", {{"ad", BytesOf("1")}, {"bc", BytesOf("2")}}, false);
   ASSERT_EQ(XB_ARCHIVE::NameChecksum("ad"), XB_ARCHIVE::NameChecksum("bc"));
   EXPECT_EQ(archive->EntrySize("BC"), 1u);
   EXPECT_EQ(archive->EntryOffset("BC"), archive->EntryOffset("ad") + 1);
@@ -239,8 +233,8 @@ TEST_F(FileTest, ArchiveTableHasTwentySlotsAndArchivesLeaveIt) {
   std::vector<std::unique_ptr<XB_ARCHIVE>> archives;
   for (int i = 0; i < XB_MAX_ARCHIVES; ++i)
     archives.push_back(
-        MakeArchive("a" + std::to_string(i) + ".dat", {{"m" + std::to_string(i), Bytes("x")}}));
-  auto extra = MakeArchive("extra.dat", {{"extra", Bytes("x")}}, false);
+        MakeArchive("a" + std::to_string(i) + ".dat", {{"m" + std::to_string(i), BytesOf("x")}}));
+  auto extra = MakeArchive("extra.dat", {{"extra", BytesOf("x")}}, false);
   EXPECT_EQ(RegisterArchive(extra.get()), -1);
   EXPECT_EQ(RegisteredArchive(5), archives[5].get());
   archives[5].reset();  // the destructor frees its slot
@@ -256,7 +250,7 @@ TEST_F(FileTest, ArchiveTableHasTwentySlotsAndArchivesLeaveIt) {
 }
 
 TEST_F(FileTest, MemberStaysReadableAfterItsArchiveIsGone) {
-  auto archive = MakeArchive("data.dat", {{"a", Bytes("abc")}, {"b", Bytes("def")}});
+  auto archive = MakeArchive("data.dat", {{"a", BytesOf("abc")}, {"b", BytesOf("def")}});
   XB_FILE f("b", true);
   archive.reset();
   EXPECT_EQ(f.Size(), 3);
@@ -266,7 +260,7 @@ TEST_F(FileTest, MemberStaysReadableAfterItsArchiveIsGone) {
 }
 
 TEST_F(FileTest, ReadingPastAMemberEndIsAShortRead) {
-  auto archive = MakeArchive("data.dat", {{"a", Bytes("abc")}, {"b", Bytes("NEXT MEMBER")}});
+  auto archive = MakeArchive("data.dat", {{"a", BytesOf("abc")}, {"b", BytesOf("NEXT MEMBER")}});
   XB_FILE f("a", true);
   char buffer[8] = {};
   XB_EXPECT_FATAL_THROW(f.Read(buffer, 5),

@@ -1,5 +1,7 @@
 #include "tests/common/temp_dir.h"
 
+#include "base/xb_file.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -104,6 +106,16 @@ void PutI32(std::vector<uint8_t>& out, int32_t v) {
 
 void PutBytes(std::vector<uint8_t>& out, const std::string& s) {
   out.insert(out.end(), s.begin(), s.end());
+}
+
+std::vector<uint8_t> BytesOf(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+std::string ReadAll(XB_FILE& f) {
+  std::string s(static_cast<size_t>(f.Size()), '\0');
+  f.Read(s.data(), static_cast<uint32_t>(s.size()));
+  return s;
 }
 
 }  // namespace tl_test

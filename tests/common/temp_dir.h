@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class XB_FILE;
+
 namespace tl_test {
 
 // Creates a fresh, uniquely named directory under the system temp folder and removes it (with all
@@ -49,5 +51,9 @@ void PutU16(std::vector<uint8_t>& out, uint16_t v);
 void PutU32(std::vector<uint8_t>& out, uint32_t v);
 void PutI32(std::vector<uint8_t>& out, int32_t v);
 void PutBytes(std::vector<uint8_t>& out, const std::string& s);
+// The bytes of a text.
+std::vector<uint8_t> BytesOf(const std::string& s);
+// The whole content of an open file, as text.
+std::string ReadAll(XB_FILE& f);
 
 }  // namespace tl_test

@@ -24,15 +24,8 @@ using gfx_test::Pixels;
 using gfx_test::RawLibrary;
 
 constexpr uint32_t kEmpty = XB_BOB_EMPTY_ROW;
-uint32_t Row(uint32_t column, uint32_t offset) {
-  return column << 22 | offset;
-}
-
-std::unique_ptr<XB_BITMAP> Blank(int32_t w, int32_t h, uint8_t v = 0) {
-  auto b = std::make_unique<XB_BITMAP>(w, h);
-  b->Fill(v);
-  return b;
-}
+using gfx_test::Blank;
+using gfx_test::Row;
 
 struct Tables {
   uint8_t identity[256], plus1[256], zero[256], fives[256], shadow[256];

@@ -19,15 +19,8 @@ using gfx_test::Entry;
 using gfx_test::Pixels;
 using gfx_test::RawLibrary;
 
-uint32_t Row(uint32_t column, uint32_t offset) {
-  return column << 22 | offset;
-}
-
-std::unique_ptr<XB_BITMAP> Blank(int32_t w, int32_t h, uint8_t v) {
-  auto b = std::make_unique<XB_BITMAP>(w, h);
-  b->Fill(v);
-  return b;
-}
+using gfx_test::Blank;
+using gfx_test::Row;
 
 TEST(BobEdges, RowsMissingTheirEndByteAtTheEndOfThePixelBytesAreRefused) {
   // Each row's data is complete but for its closing 0, which would be the byte after the buffer.

@@ -206,4 +206,10 @@ void ReferenceShadowThroughMask(const XB_BOB_MANAGER& library, uint32_t maskNumb
   });
 }
 
+std::unique_ptr<XB_BITMAP> Blank(int32_t w, int32_t h, uint8_t v) {
+  auto b = std::make_unique<XB_BITMAP>(w, h);
+  b->Fill(v);
+  return b;
+}
+
 }  // namespace gfx_test

@@ -23,6 +23,12 @@ std::unique_ptr<XB_BOB_MANAGER> RawLibrary(uint32_t firstIndex, const std::vecto
                                            const std::vector<uint8_t>& pixelBytes,
                                            const std::vector<uint32_t>& rows);
 XB_BOB_ENTRY Entry(uint16_t kind, int32_t x, int32_t y, int32_t width, int32_t height, int32_t firstRow);
+// A row descriptor: the row's first column and the offset of its run bytes.
+inline uint32_t Row(uint32_t column, uint32_t offset) {
+  return column << 22 | offset;
+}
+// A bitmap of one colour.
+std::unique_ptr<XB_BITMAP> Blank(int32_t w, int32_t h, uint8_t v = 0);
 
 // Random 8-bit art: each pixel is `key` with probability `holes`, else a random index (long runs of
 // both kinds appear because the generator keeps its last choice with probability `stickiness`).

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
+#include <cstring>
 #include <sstream>
 #include <vector>
 #include "tests/common/build_dirs.h"
@@ -147,19 +147,32 @@ TEST(LinuxOptions, EveryArgumentOfTheSettingsDescriptionParses) {
   all << in.rdbuf();
   const std::string xml = all.str();
   ASSERT_FALSE(xml.empty());
-  const std::regex attribute(R"re(\s(arg|arg-set|arg-unset)="([^"]*)")re");
-  const std::regex range(R"re(low="(\d+)"\s+high="(\d+)")re");
+  // The values of the arg, arg-set and arg-unset attributes, each with where its attribute stands.
+  std::vector<std::pair<std::string, size_t>> attributes;
+  for (size_t at = 0; (at = xml.find("=\"", at)) != std::string::npos; at += 2) {
+    const size_t before = xml.find_last_of(" \t\n", at);
+    const std::string name = xml.substr(before + 1, at - before - 1);
+    if (name != "arg" && name != "arg-set" && name != "arg-unset") continue;
+    const size_t end = xml.find('"', at + 2);
+    ASSERT_NE(end, std::string::npos);
+    attributes.emplace_back(xml.substr(at + 2, end - at - 2), before);
+  }
+  // The number after NAME=" from `from` on.
+  auto number = [&](const char* name, size_t from) {
+    const size_t at = xml.find(std::string(name) + "=\"", from);
+    return at == std::string::npos ? std::string()
+                                   : xml.substr(at + strlen(name) + 2,
+                                                xml.find('"', at + strlen(name) + 2) - at - strlen(name) - 2);
+  };
   size_t seen = 0;
-  for (std::sregex_iterator it(xml.begin(), xml.end(), attribute), end; it != end; ++it) {
-    std::string value = (*it)[2];
+  for (const auto& [value, position] : attributes) {
     // A slider's "%" takes both ends of its range.
     std::vector<std::string> values = {value};
     const size_t percent = value.find('%');
     if (percent != std::string::npos) {
-      std::smatch r;
-      const std::string rest = xml.substr(size_t(it->position()));
-      ASSERT_TRUE(std::regex_search(rest, r, range)) << value;
-      values = {value.substr(0, percent) + r[1].str(), value.substr(0, percent) + r[2].str()};
+      const std::string low = number("low", position), high = number("high", position);
+      ASSERT_FALSE(low.empty() || high.empty()) << value;
+      values = {value.substr(0, percent) + low, value.substr(0, percent) + high};
     }
     for (const std::string& v : values) {
       std::vector<std::string> words = {"--root"};

@@ -88,7 +88,7 @@ int Luminance(const XB_PALETTE_ENTRY& c) {
   return 299 * c.red + 587 * c.green + 114 * c.blue;
 }
 
-XB_PALETTE ScreenPalette() {
+XB_PALETTE ProgramPalette() {
   XB_PALETTE p;
   for (int i = 0; i < 256; ++i)
     p.SetColour(i, XB_PALETTE_ENTRY::Rgb(kPaletteResource[i * 3], kPaletteResource[i * 3 + 1],
@@ -233,7 +233,7 @@ TEST_F(WorldContract, PicturesLoadAndShadowTableDarkensEveryColour) {
   EXPECT_GE(pcx, 3);
   XB_PICTURE shadow((std::string(tlworld::kRemapTablesDir) + "shadow.pcx").c_str());
   ASSERT_TRUE(shadow.GetPalette());
-  XB_PALETTE screen = ScreenPalette();
+  XB_PALETTE screen = ProgramPalette();
   XB_REMAP_TABLE table(*shadow.GetPalette(), screen, 0, 255);
   for (int i = 1; i < 256; ++i) {
     int before = Luminance(screen.GetColour(i)), after = Luminance(screen.GetColour(table[i]));
@@ -263,7 +263,7 @@ TEST_F(WorldContract, FontHasEveryGlyphAndReadableColours) {
   }
   EXPECT_GE(font->GetLineHeight(), 14);
   // Foreground colours are light, the drop shadow dark, so text reads on grass and on dark pages.
-  XB_PALETTE screen = ScreenPalette();
+  XB_PALETTE screen = ProgramPalette();
   XB_PICTURE fg(tlworld::kFontForegroundPath), bg(tlworld::kFontBackgroundPath);
   ASSERT_TRUE(fg.GetPalette() && bg.GetPalette());
   XB_REMAP_TABLE f(*fg.GetPalette(), screen, 0, 255), b(*bg.GetPalette(), screen, 0, 255);
