@@ -22,6 +22,12 @@ if(TL_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+# What the fuzzers never run (the tools, the unit tests) needs no coverage instrumentation: it
+# only makes those files slower to compile and to run. Their folders add this.
+set(TL_NO_FUZZ_COVERAGE "")
+if(TL_FUZZ)
+  set(TL_NO_FUZZ_COVERAGE -fno-sanitize=fuzzer-no-link)
+endif()
 
 function(tl_target_settings target)
   target_compile_options(${target} PRIVATE ${TL_COMMON_FLAGS} ${TL_WARNING_FLAGS})

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -116,6 +117,28 @@ std::string ReadAll(XB_FILE& f) {
   std::string s(static_cast<size_t>(f.Size()), '\0');
   f.Read(s.data(), static_cast<uint32_t>(s.size()));
   return s;
+}
+
+uint64_t HashBytes(const uint8_t* data, size_t size, uint64_t h) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    h = (h ^ word) * 0x100000001b3ull;
+    h ^= h >> 29;
+  }
+  for (; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
+  return h;
+}
+
+std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!in) return {};
+  return bytes;
 }
 
 }  // namespace tl_test

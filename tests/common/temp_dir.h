@@ -55,5 +55,13 @@ void PutBytes(std::vector<uint8_t>& out, const std::string& s);
 std::vector<uint8_t> BytesOf(const std::string& s);
 // The whole content of an open file, as text.
 std::string ReadAll(XB_FILE& f);
+// The whole content of a file on disk (empty if it cannot be read). One read, not a byte at a time:
+// the suites compile unoptimised in the sanitizer build, where a stream iterator over megabytes of
+// frames and archives took seconds.
+std::vector<uint8_t> FileBytes(const std::filesystem::path& path);
+// A 64-bit hash of a frame's bytes, eight at a time, continuing from `h` (long runs hash millions of
+// pixels per frame; here, compiled optimised, rather than in each unoptimised suite).
+constexpr uint64_t kHashStart = 1469598103934665603ull;
+uint64_t HashBytes(const uint8_t* data, size_t size, uint64_t h = kHashStart);
 
 }  // namespace tl_test

@@ -93,8 +93,8 @@ TEST(FrameCaptureFiles, PpmHoldsTheShownColoursRowByRowAndNoTemporaryIsLeft) {
   const std::string path = (dir.Path() / "frame_000000.ppm").string();
   std::string error;
   ASSERT_TRUE(WritePpmFrame(path, pixels, 4, 2, 2, rgb, error)) << error;
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> data = tl_test::FileBytes(path);
+  const std::string bytes(data.begin(), data.end());
   const std::string header = "P6\n2 2\n255\n";
   ASSERT_EQ(bytes.size(), header.size() + 12);
   EXPECT_EQ(bytes.substr(0, header.size()), header);

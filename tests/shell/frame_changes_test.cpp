@@ -94,18 +94,7 @@ Outcome RunAndReplay(const HeadlessOptions& options) {
 std::vector<uint64_t> FrameHashes(const HeadlessOptions& options) {
   std::vector<uint64_t> hashes;
   RunHeadless(options, [&](const HeadlessFrame& f) {
-    // Eight bytes at a time, the odd rest byte by byte.
-    const size_t size = size_t(f.width) * f.height;
-    uint64_t h = 1469598103934665603ull;
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-      uint64_t word;
-      std::memcpy(&word, f.indices + i, 8);
-      h = (h ^ word) * 0x100000001b3ull;
-      h ^= h >> 29;
-    }
-    for (; i < size; ++i) h = (h ^ f.indices[i]) * 0x100000001b3ull;
-    hashes.push_back(h);
+    hashes.push_back(tl_test::HashBytes(f.indices, size_t(f.width) * f.height));
     return true;
   });
   return hashes;

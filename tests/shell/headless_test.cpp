@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,24 +25,11 @@ struct Recording {
   HeadlessSummary summary;
 };
 
-// A 64-bit hash, eight bytes at a time (long runs hash millions of pixels per frame).
-uint64_t Hash(const uint8_t* data, size_t size, uint64_t h) {
-  size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    h = (h ^ word) * 0x100000001b3ull;
-    h ^= h >> 29;
-  }
-  for (; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
-  return h;
-}
-
 Recording RunRecorded(const HeadlessOptions& options) {
   Recording r;
   r.summary = RunHeadless(options, [&](const HeadlessFrame& f) {
-    uint64_t h = Hash(f.indices, size_t(f.width) * f.height, 1469598103934665603ull);
-    r.hashes.push_back(Hash(f.colours, 768, h));
+    const uint64_t h = tl_test::HashBytes(f.indices, size_t(f.width) * f.height);
+    r.hashes.push_back(tl_test::HashBytes(f.colours, 768, h));
     r.ticks.push_back(f.tick);
     return true;
   });

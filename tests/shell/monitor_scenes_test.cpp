@@ -146,8 +146,7 @@ class FakeDesk final : public SaverPlatform, public SaverWindowHost {
 };
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  return tl_test::FileBytes(path);
 }
 
 // A headless frame as the capture writes it.

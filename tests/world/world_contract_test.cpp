@@ -43,9 +43,7 @@ WorldOutput* WorldOfBuildTree() {
     if (ext == ".cif" || ext == ".cdf") continue;
     std::string name = std::filesystem::relative(entry.path(), root).generic_string();
     std::replace(name.begin(), name.end(), '/', '\\');
-    std::ifstream f(entry.path(), std::ios::binary);
-    world->AddFile(
-        name, std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>()));
+    world->AddFile(name, tl_test::FileBytes(entry.path()));
   }
   return world;
 }
