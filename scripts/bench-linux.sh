@@ -26,7 +26,7 @@ case "${1:-}" in
     exit 0
     ;;
   --version)
-    echo "bench-linux.sh $(sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+    echo "bench-linux.sh (tillands) $(sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
     exit 0
     ;;
 esac

@@ -8,7 +8,7 @@
 set -euo pipefail
 case "${1:-}" in
   -h | --help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/bench-web.sh (Tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"; exit 0 ;;
+  --version) sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/bench-web.sh (tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"; exit 0 ;;
 esac
 cd "$(dirname "$0")/.."
 [ -f dist/web/index.html ] || { echo "bench-web.sh: dist/web is not built (scripts/build-web.sh)" >&2; exit 1; }

@@ -15,7 +15,7 @@ case "${1:-}" in
     exit 0
     ;;
   --version)
-    sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/build-web.sh (Tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"
+    sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/build-web.sh (tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"
     exit 0
     ;;
   -*)

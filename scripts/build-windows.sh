@@ -10,6 +10,9 @@
 # native build directory that has it (e.g. build/release) that one is used; otherwise the build makes
 # its own in BUILD_DIR/host-tools first. Needs g++-mingw-w64-x86-64 and wixl (scripts/deps.sh).
 set -euo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in -*) tl_common_option "$0" "$1" ;; esac
 cd "$(dirname "$0")/.."
 BUILD=${1:-build/mingw}
 JOBS=${JOBS:-$(nproc)}

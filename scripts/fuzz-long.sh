@@ -3,6 +3,9 @@
 # (default 1,000,000), or for FUZZ_SECONDS each when FUZZ_RUNS is set empty. Run it at low priority
 # on a shared machine: nice -n 19 bash scripts/fuzz-long.sh
 set -euo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+tl_common_option "$0" "${1:-}"
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh main tests
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTL_FUZZ=ON -DTL_BENCH=OFF -DTL_WORLD=OFF \

@@ -6,6 +6,9 @@
 # caused it is kept as build/fuzz/crash-* for a test. FUZZ_ONLY="fuzz_a fuzz_b" runs just those;
 # FUZZ_JOBS harnesses run at a time (default: one per core).
 set -euo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in -*) tl_common_option "$0" "$1" ;; esac
 build=$(cd "${1:-build/fuzz}" && pwd)  # absolute: harnesses may change directory
 secs=${FUZZ_SECONDS:-5}
 runs=${FUZZ_RUNS:-}

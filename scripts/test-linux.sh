@@ -8,6 +8,9 @@
 #                                          x_test_host built there)
 # Ends with "N passed, N failed" and a non-zero status on any failure.
 set -uo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in -*) tl_common_option "$0" "$1" ;; esac
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=$(cd "${1:-build/release}" && pwd)

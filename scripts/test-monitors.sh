@@ -13,6 +13,9 @@
 #   scripts/test-monitors.sh [BUILD_DIR]   (default build/release; needs tillands and the world there)
 # Ends with "N passed, N failed" and a non-zero status on any failure.
 set -uo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in -*) tl_common_option "$0" "$1" ;; esac
 cd "$(dirname "$0")/.."
 BUILD=$(cd "${1:-build/release}" && pwd)
 T=$BUILD/shell/linux/tillands

@@ -43,6 +43,16 @@ expect "tillands --version" "$("$release/shell/linux/tillands" --version)" "till
 expect "tillands --headless --version" "$("$release/shell/linux/tillands" --headless --version)" "tillands $version"
 expect "tillands-assets --version" "$("$release/tools/tillands-assets" --version)" "tillands-assets $version"
 expect "LICENSE is the MIT licence" "$(head -1 LICENSE)" "MIT License"
+# Every script a user runs answers --version and --help (the sourced helpers are not run).
+for script in scripts/*.sh; do
+  name=$(basename "$script")
+  case $name in lib-*.sh | build-config.sh | script-options.sh) continue ;; esac
+  # (A script that did not know the options would start its work: cut short.)
+  version_line=$(timeout 10 bash "$script" --version </dev/null 2>&1)
+  expect "$name --version" "$version_line" "$name (tillands) $version"
+  help_lines=$(timeout 10 bash "$script" --help </dev/null 2>/dev/null | wc -l)
+  expect "$name --help prints its usage" "$([ "$help_lines" -ge 1 ] && echo yes || echo "no ($help_lines lines)")" yes
+done
 
 (cd "$release" && cpack -G DEB -B "$tmp/deb" >/dev/null)
 deb=$(ls "$tmp"/deb/tillands_*.deb)

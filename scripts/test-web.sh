@@ -9,7 +9,7 @@
 set -euo pipefail
 case "${1:-}" in
   -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --version) sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/test-web.sh (Tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"; exit 0 ;;
+  --version) sed -n 's/^project(Tillands VERSION \([0-9.]*\).*/test-web.sh (tillands) \1/p' "$(dirname "$0")/../CMakeLists.txt"; exit 0 ;;
 esac
 cd "$(dirname "$0")/.."
 RELEASE=${1:-build/release}

@@ -20,6 +20,9 @@
 # window go nowhere. The saver runs in a German user interface unless a check asks for another
 # language; the locales are compiled into build/locales (no system locale is needed or changed).
 set -uo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in --prepare) ;; -*) tl_common_option "$0" "$1" ;; esac
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 prepare_only=0

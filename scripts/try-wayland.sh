@@ -7,6 +7,9 @@
 #
 #   scripts/try-wayland.sh [BUILD_DIR]     (default build/release; needs weston and xwayland)
 set -uo pipefail
+# shellcheck source=scripts/script-options.sh
+source "$(dirname "$0")/script-options.sh"
+case "${1:-}" in -*) tl_common_option "$0" "$1" ;; esac
 cd "$(dirname "$0")/.."
 BUILD=$(cd "${1:-build/release}" && pwd)
 T=$BUILD/shell/linux/tillands
