@@ -90,23 +90,26 @@ for size in $SIZES; do
   XVFB=$X_SERVER_PID
   export DISPLAY=$X_SERVER_DISPLAY
 
+  # Each command is kept quoted (printf %q) and taken apart again by eval, so that a path with
+  # spaces (BASELINE, the build directory) stays one argument.
   names=("tillands, full screen" "tillands --root (hack path)")
-  commands=("$T --data $WORLD --fps 12 --sound off" "$T --root --data $WORLD --fps 12 --sound off")
+  commands=("$(printf '%q ' "$T" --data "$WORLD" --fps 12 --sound off)"
+    "$(printf '%q ' "$T" --root --data "$WORLD" --fps 12 --sound off)")
   if [ -n "$BASELINE" ]; then
     names+=("baseline, full screen" "baseline --root (hack path)")
-    commands+=("$BASELINE --data $WORLD --fps 12 --sound off" "$BASELINE --root --data $WORLD --fps 12 --sound off")
+    commands+=("$(printf '%q ' "$BASELINE" --data "$WORLD" --fps 12 --sound off)"
+      "$(printf '%q ' "$BASELINE" --root --data "$WORLD" --fps 12 --sound off)")
   fi
   for p in $PEERS; do
     [ -n "$HACKDIR" ] && [ -x "$HACKDIR/$p" ] || continue
     names+=("XScreenSaver $p")
-    commands+=("$HACKDIR/$p -root")
+    commands+=("$(printf '%q ' "$HACKDIR/$p" -root)")
   done
   : >"$TMP/rounds"
   for round in $(seq "$REPEAT"); do
     for k in "${!names[@]}"; do
       echo "  $size round $round/$REPEAT: ${names[$k]}" >&2
-      # shellcheck disable=SC2086
-      echo "$k $(measure ${commands[$k]})" >>"$TMP/rounds"
+      echo "$k $(eval "measure ${commands[$k]}")" >>"$TMP/rounds"
     done
   done
   echo
