@@ -164,11 +164,12 @@ bool WritePpmFrame(const std::string& path, const uint8_t* indices, uint32_t pit
   char header[40];
   const int headerLength =
       std::snprintf(header, sizeof header, "P6\n%u %u\n255\n", unsigned(width), unsigned(height));
-  std::vector<uint8_t> bytes(header, header + headerLength);
-  bytes.reserve(bytes.size() + size_t(width) * height * 3);
+  std::vector<uint8_t> bytes(size_t(headerLength) + size_t(width) * height * 3);
+  std::memcpy(bytes.data(), header, size_t(headerLength));
+  uint8_t* out = bytes.data() + headerLength;
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* in = indices + size_t(y) * pitch;
-    for (uint32_t x = 0; x < width; ++x) bytes.insert(bytes.end(), &rgb[3 * in[x]], &rgb[3 * in[x]] + 3);
+    for (uint32_t x = 0; x < width; ++x, out += 3) std::memcpy(out, &rgb[3 * in[x]], 3);
   }
   if (!XB_WriteFileAtomic(path.c_str(), bytes, &error)) return false;
   return true;
