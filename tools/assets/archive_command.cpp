@@ -47,7 +47,7 @@ int Usage() {
   return PrintUsage(archiveCommand, 1);
 }
 
-int Fail(const std::string& message) {
+int ArchiveFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets archive: %s\n", message.c_str());
   return 1;
 }
@@ -68,8 +68,8 @@ int64_t FileLength(const char* path) {
   return ec ? -1 : static_cast<int64_t>(size);
 }
 
-int List(const char* path, bool raw) {
-  if (!IsRegularFile(path)) return Fail(std::string("no such archive file: ") + path);
+int ListArchive(const char* path, bool raw) {
+  if (!IsRegularFile(path)) return ArchiveFail(std::string("no such archive file: ") + path);
   XB_ARCHIVE archive(path);
   const int64_t length = FileLength(path);
   uint64_t total = 0;
@@ -114,12 +114,12 @@ std::vector<std::string> SafeComponents(const char* name) {
 }
 
 int Extract(const char* path, const char* target) {
-  if (!IsRegularFile(path)) return Fail(std::string("no such archive file: ") + path);
+  if (!IsRegularFile(path)) return ArchiveFail(std::string("no such archive file: ") + path);
   XB_ARCHIVE archive(path);
   const int64_t archiveLength = FileLength(path);
   std::error_code ec;
   fs::create_directories(fs::path(target), ec);
-  if (ec) return Fail(std::string("cannot create directory ") + target + ": " + ec.message());
+  if (ec) return ArchiveFail(std::string("cannot create directory ") + target + ": " + ec.message());
 
   int status = 0;
   std::set<std::string> seen;
@@ -128,8 +128,8 @@ int Extract(const char* path, const char* target) {
     const XB_ARCHIVE::Entry& e = archive.EntryAt(i);
     const std::vector<std::string> parts = SafeComponents(e.name);
     if (parts.empty()) {
-      status =
-          std::max(status, Fail(std::string("member name not safe to extract, skipped: \"") + e.name + "\""));
+      status = std::max(
+          status, ArchiveFail(std::string("member name not safe to extract, skipped: \"") + e.name + "\""));
       continue;
     }
     // The saver finds only the first of names equal without regard to case; later ones are dead.
@@ -140,7 +140,7 @@ int Extract(const char* path, const char* target) {
       continue;
     }
     if (static_cast<int64_t>(e.offset) + e.size > archiveLength) {
-      Fail(std::string("member \"") + e.name + "\" lies beyond the end of the archive, skipped");
+      ArchiveFail(std::string("member \"") + e.name + "\" lies beyond the end of the archive, skipped");
       status = 2;  // a damaged archive
       continue;
     }
@@ -149,7 +149,7 @@ int Extract(const char* path, const char* target) {
     fs::create_directories(out.parent_path(), ec);
     XB_ATOMIC_FILE file;  // all or nothing: a failed member leaves no cut-short file
     if (!file.Open(out.string().c_str())) {
-      status = std::max(status, Fail(file.Error()));
+      status = std::max(status, ArchiveFail(file.Error()));
       continue;
     }
     XB_FILE& in = *archive.File();
@@ -160,21 +160,22 @@ int Extract(const char* path, const char* target) {
       file.Write(chunk.data(), n);
       done += n;
     }
-    if (!file.Commit()) status = std::max(status, Fail(file.Error()));
+    if (!file.Commit()) status = std::max(status, ArchiveFail(file.Error()));
   }
   return status;
 }
 
 int Pack(const char* source, const char* output) {
   std::error_code ec;
-  if (!fs::is_directory(fs::path(source), ec)) return Fail(std::string("no such directory: ") + source);
+  if (!fs::is_directory(fs::path(source), ec))
+    return ArchiveFail(std::string("no such directory: ") + source);
   const fs::path outputPath = fs::weakly_canonical(fs::path(output), ec);
 
   std::vector<XB_ARCHIVE_MEMBER> members;
   std::set<std::string> names;
   const fs::path root(source);
   const fs::path realRoot = fs::canonical(root, ec);
-  if (ec) return Fail(std::string("cannot resolve ") + source + ": " + ec.message());
+  if (ec) return ArchiveFail(std::string("cannot resolve ") + source + ": " + ec.message());
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     // A symbolic link must not carry a file from outside the tree into the archive (a link to
@@ -185,8 +186,8 @@ int Pack(const char* source, const char* output) {
       const fs::path target = fs::canonical(it->path(), linkError);
       const fs::path inside = linkError ? fs::path() : fs::relative(target, realRoot, linkError);
       if (linkError || inside.empty() || *inside.begin() == "..")
-        return Fail("symbolic link " + it->path().string() + " points outside " + source +
-                    (linkError ? " or nowhere" : "") + "; refusing to pack it");
+        return ArchiveFail("symbolic link " + it->path().string() + " points outside " + source +
+                           (linkError ? " or nowhere" : "") + "; refusing to pack it");
     }
     if (!it->is_regular_file(ec)) continue;
     if (fs::weakly_canonical(it->path(), ec) == outputPath) continue;  // never pack the archive into itself
@@ -197,20 +198,20 @@ int Pack(const char* source, const char* output) {
       name += part.string();
     }
     if (!names.insert(Lower(name)).second)
-      return Fail("two files differ only in letter case and cannot both be found: " + name);
+      return ArchiveFail("two files differ only in letter case and cannot both be found: " + name);
     std::ifstream in(it->path(), std::ios::binary);
-    if (!in) return Fail("cannot read " + it->path().string());
+    if (!in) return ArchiveFail("cannot read " + it->path().string());
     XB_ARCHIVE_MEMBER member;
     member.name = name;
     member.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     members.push_back(std::move(member));
   }
-  if (ec) return Fail(std::string("cannot walk ") + source + ": " + ec.message());
+  if (ec) return ArchiveFail(std::string("cannot walk ") + source + ": " + ec.message());
 
   std::sort(members.begin(), members.end(),
             [](const XB_ARCHIVE_MEMBER& a, const XB_ARCHIVE_MEMBER& b) { return a.name < b.name; });
   std::string error;
-  if (!XB_WriteArchive(output, members, &error)) return Fail(error);
+  if (!XB_WriteArchive(output, members, &error)) return ArchiveFail(error);
   std::printf("packed %zu members into %s\n", members.size(), output);
   return 0;
 }
@@ -218,8 +219,8 @@ int Pack(const char* source, const char* output) {
 int RunArchive(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string action = argv[1];
-  if (action == "list" && argc == 3) return List(argv[2], false);
-  if (action == "list" && argc == 4 && std::strcmp(argv[3], "--raw") == 0) return List(argv[2], true);
+  if (action == "list" && argc == 3) return ListArchive(argv[2], false);
+  if (action == "list" && argc == 4 && std::strcmp(argv[3], "--raw") == 0) return ListArchive(argv[2], true);
   if (action == "extract" && argc == 4) return Extract(argv[2], argv[3]);
   if (action == "pack" && argc == 4) return Pack(argv[2], argv[3]);
   if (action != "list" && action != "extract" && action != "pack")

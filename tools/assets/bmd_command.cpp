@@ -49,13 +49,13 @@ const AssetCommand bmdCommand{
     "Exit status: 0 success, 1 bad usage, a bad manifest or an unwritable output, 2 a damaged library.\n",
     &RunBmd};
 
-int Fail(const std::string& message) {
+int BmdFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets bmd: %s\n", message.c_str());
   return 1;
 }
 
 // A file that is not what it should be: damaged data, status 2.
-int Damaged(const std::string& message) {
+int BmdDamaged(const std::string& message) {
   std::fprintf(stderr, "tillands-assets bmd: %s\n", message.c_str());
   return 2;
 }
@@ -81,9 +81,9 @@ std::unique_ptr<XB_BOB_MANAGER> LoadLibrary(const char* path) {
   return std::unique_ptr<XB_BOB_MANAGER>(library);
 }
 
-int List(const char* path) {
+int ListLibrary(const char* path) {
   auto library = LoadLibrary(path);
-  if (!library) return Damaged(std::string(path) + ": not a bob library");
+  if (!library) return BmdDamaged(std::string(path) + ": not a bob library");
   std::printf("# %s: first %u, count %u, %u bytes of pixel data\n", path, library->GetFirstIndex(),
               library->GetCount(), library->GetPixelBytesSize());
   for (uint32_t i = 0; i < library->GetCount(); ++i) {
@@ -100,12 +100,12 @@ int List(const char* path) {
 int Export(const char* path, const std::string& dir, const std::string& palettePath) {
   std::vector<RgbColour> palette = ResourcePalette();
   std::string error;
-  if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return Fail(error);
+  if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return BmdFail(error);
   auto library = LoadLibrary(path);
-  if (!library) return Damaged(std::string(path) + ": not a bob library");
+  if (!library) return BmdDamaged(std::string(path) + ": not a bob library");
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec) return Fail(dir + ": cannot create the directory: " + ec.message());
+  if (ec) return BmdFail(dir + ": cannot create the directory: " + ec.message());
 
   std::ostringstream manifest;
   manifest << "# bobs of " << fs::path(path).filename().string() << "\n"
@@ -155,14 +155,14 @@ int Export(const char* path, const std::string& dir, const std::string& paletteP
       ok = WritePng(file, GreyPng(*pixels), &error);
       manifest << name << "\n";
     }
-    if (!ok) return Fail(error);
+    if (!ok) return BmdFail(error);
     ++written;
   }
   const std::string manifestPath = (fs::path(dir) / "manifest.txt").string();
   const std::string text = manifest.str();
   std::string why;
   if (!XB_WriteFileAtomic(manifestPath.c_str(), text.data(), text.size(), &why))
-    return Fail(manifestPath + ": cannot write the manifest (" + why + ")");
+    return BmdFail(manifestPath + ": cannot write the manifest (" + why + ")");
   std::printf("%s: %d bobs written to %s\n", path, written, dir.c_str());
   return 0;
 }
@@ -191,7 +191,7 @@ constexpr uint64_t kMaxBuiltEntries = 65536;
 
 int Build(const char* manifestPath, const char* outPath) {
   std::ifstream in(manifestPath);
-  if (!in) return Fail(std::string(manifestPath) + ": cannot open the manifest");
+  if (!in) return BmdFail(std::string(manifestPath) + ": cannot open the manifest");
   const fs::path base = fs::path(manifestPath).parent_path();
   uint32_t first = 0, count = 0;
   std::unique_ptr<BobLibraryBuilder> builder;
@@ -199,7 +199,7 @@ int Build(const char* manifestPath, const char* outPath) {
   std::vector<std::string> inputs{manifestPath};  // the output may be none of these
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
     const auto bad = [&](const std::string& what) {
-      return Fail(std::string(manifestPath) + ":" + std::to_string(lineNumber) + ": " + what);
+      return BmdFail(std::string(manifestPath) + ":" + std::to_string(lineNumber) + ": " + what);
     };
     if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
     std::istringstream words(line);
@@ -284,14 +284,14 @@ int Build(const char* manifestPath, const char* outPath) {
   if (!builder) builder = std::make_unique<BobLibraryBuilder>(first);
   if (count > 0) {
     if (uint64_t{first} + count - 1 > 0xFFFFFFFFull)
-      return Fail(std::string(manifestPath) + ": 'first' + 'count' runs past the last bob number");
+      return BmdFail(std::string(manifestPath) + ": 'first' + 'count' runs past the last bob number");
     if (builder->GetCount() > count)
-      return Fail(std::string(manifestPath) + ": 'count " + std::to_string(count) +
-                  "' is smaller than the bobs need");
+      return BmdFail(std::string(manifestPath) + ": 'count " + std::to_string(count) +
+                     "' is smaller than the bobs need");
     builder->ReserveUpTo(first + count - 1);
   }
   if (RefuseOutputOverInput("tillands-assets bmd", outPath, inputs)) return 1;
-  if (!builder->SaveBmd(outPath)) return Fail(std::string(outPath) + ": cannot create the file");
+  if (!builder->SaveBmd(outPath)) return BmdFail(std::string(outPath) + ": cannot create the file");
   std::printf("%s: %u entries from %s\n", outPath, builder->GetCount(), manifestPath);
   return 0;
 }
@@ -299,7 +299,7 @@ int Build(const char* manifestPath, const char* outPath) {
 int RunBmd(int argc, char** argv) {
   if (argc < 2) return PrintUsage(bmdCommand, 1);
   const std::string verb = argv[1];
-  if (verb == "list" && argc == 3) return List(argv[2]);
+  if (verb == "list" && argc == 3) return ListLibrary(argv[2]);
   if (verb == "build" && argc == 4) return Build(argv[2], argv[3]);
   if (verb == "export" && (argc == 4 || argc == 6)) {
     std::string palette;

@@ -76,7 +76,7 @@ std::vector<SceneBob> MaskedSceneBobs() {
   return bobs;
 }
 
-int Fail(const std::string& message) {
+int DataFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets data: %s\n", message.c_str());
   return 1;
 }
@@ -295,9 +295,9 @@ int RunData(int argc, char** argv) {
   const std::string action = argv[1];
   if (action != "check" && action != "refresh") return PrintUsage(dataCommand, 1);
   std::error_code ec;
-  if (!fs::is_directory(argv[2], ec)) return Fail(std::string("not a directory: ") + argv[2]);
+  if (!fs::is_directory(argv[2], ec)) return DataFail(std::string("not a directory: ") + argv[2]);
   fs::current_path(argv[2], ec);
-  if (ec) return Fail(std::string("cannot enter ") + argv[2] + ": " + ec.message());
+  if (ec) return DataFail(std::string("cannot enter ") + argv[2] + ": " + ec.message());
   return action == "check" ? Check(argv[2]) : Refresh();
 }
 

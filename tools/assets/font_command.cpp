@@ -38,13 +38,13 @@ const AssetCommand fontCommand{
     "without a Windows-1252 form, or an unwritable output; 2 a damaged font.\n",
     &RunFont};
 
-int Fail(const std::string& message) {
+int FontFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets font: %s\n", message.c_str());
   return 1;
 }
 
 // A file that is not what it should be: damaged data, status 2.
-int Damaged(const std::string& message) {
+int FontDamaged(const std::string& message) {
   std::fprintf(stderr, "tillands-assets font: %s\n", message.c_str());
   return 2;
 }
@@ -83,15 +83,15 @@ int Render(const char* fontPath, std::string text, const char* outPath, const st
   if (RefuseOutputOverInput("tillands-assets font", outPath, {fontPath, palettePath})) return 1;
   std::vector<RgbColour> palette = ResourcePalette();
   std::string error;
-  if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return Fail(error);
+  if (!palettePath.empty() && !PictureRgbPalette(palettePath, &palette, &error)) return FontFail(error);
   for (size_t at; (at = text.find("\\n")) != std::string::npos;) text.replace(at, 2, "\n");
 
   std::unique_ptr<XB_STORABLE> object(LoadObjectFromFile(fontPath));
   auto* font = dynamic_cast<XB_FONT*>(object.get());
-  if (!font) return Damaged(std::string(fontPath) + ": not a font");
+  if (!font) return FontDamaged(std::string(fontPath) + ": not a font");
   XB_RECT box;
   if (!TextBox(*font, text, &box))
-    return Fail("nothing of the text can be drawn with this font (or it is too large)");
+    return FontFail("nothing of the text can be drawn with this font (or it is too large)");
 
   // The text in colour, and again through a table that maps every index to 255 onto a zero
   // background: that second picture says which pixels the glyphs cover.
@@ -118,7 +118,7 @@ int Render(const char* fontPath, std::string text, const char* outPath, const st
     const RgbColour c = palette[colours.GetPixels()[i]];
     png.pixels.insert(png.pixels.end(), {c.r, c.g, c.b, coverage.GetPixels()[i]});
   }
-  if (!WritePng(outPath, png, &error)) return Fail(error);
+  if (!WritePng(outPath, png, &error)) return FontFail(error);
   std::printf("%s: %d x %d\n", outPath, box.width, box.height);
   return 0;
 }
@@ -138,11 +138,12 @@ int RunFont(int argc, char** argv) {
   }
   if (args.size() != 3) return PrintUsage(fontCommand, 1);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(args[0], ec)) return Fail(std::string(args[0]) + ": no such file");
+  if (!std::filesystem::is_regular_file(args[0], ec))
+    return FontFail(std::string(args[0]) + ": no such file");
   // The font's glyphs are numbered by Windows-1252 bytes; the command line speaks UTF-8.
   std::string text = args[1], problem;
   if (!raw && !Utf8ToCp1252(args[1], &text, &problem))
-    return Fail("the text cannot be drawn: " + problem + " (--raw takes its bytes as they are)");
+    return FontFail("the text cannot be drawn: " + problem + " (--raw takes its bytes as they are)");
   return Render(args[0], text, args[2], palette);
 }
 

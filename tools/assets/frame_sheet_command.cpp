@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "  --columns N   frames per row (default 4)\n"
     "  --shrink K    keep every Kth pixel of every Kth row, 1..16 (default 4)\n";
 
-int Fail(const std::string& message) {
+int FrameSheetFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets frame-sheet: %s\n", message.c_str());
   return 1;
 }
@@ -50,13 +50,13 @@ int RunFrameSheet(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--columns" || arg == "--shrink") {
-      if (i + 1 >= argc) return Fail(arg + " needs a number");
+      if (i + 1 >= argc) return FrameSheetFail(arg + " needs a number");
       int* target = arg == "--columns" ? &columns : &shrink;
       std::string error;
       if (!ParseOptionNumber(arg, argv[++i], 1, arg == "--columns" ? 64 : 16, *target, error))
-        return Fail(error);
+        return FrameSheetFail(error);
     } else if (!arg.empty() && arg[0] == '-') {
-      return Fail("unknown option " + arg);
+      return FrameSheetFail("unknown option " + arg);
     } else {
       paths.push_back(arg);
     }
@@ -75,7 +75,7 @@ int RunFrameSheet(int argc, char** argv) {
   for (size_t n = 0; n < paths.size(); ++n) {
     PngImage frame;
     std::string error;
-    if (!ReadPng(paths[n], &frame, &error)) return Fail(error);
+    if (!ReadPng(paths[n], &frame, &error)) return FrameSheetFail(error);
     if (n == 0) {
       frameW = frame.width;
       frameH = frame.height;
@@ -88,7 +88,7 @@ int RunFrameSheet(int argc, char** argv) {
       sheet.height = rows * cellH + (rows + 1) * kGap;
       sheet.pixels.assign(size_t(sheet.width) * size_t(sheet.height) * 3, 24);
     } else if (frame.width != frameW || frame.height != frameH) {
-      return Fail(paths[n] + ": size differs from the first frame");
+      return FrameSheetFail(paths[n] + ": size differs from the first frame");
     }
     const int32_t left = kGap + int32_t(n % size_t(columns)) * (cellW + kGap);
     const int32_t top = kGap + int32_t(n / size_t(columns)) * (cellH + kGap);
@@ -107,11 +107,11 @@ int RunFrameSheet(int argc, char** argv) {
   // sheet (a sheet is shrunk and framed by gaps): refused rather than overwritten.
   PngImage existing;
   if (ReadPng(out, &existing, nullptr) && existing.width == frameW && existing.height == frameH)
-    return Fail(out +
-                " is a frame of the same size as the others, not a sheet; the output comes first "
-                "(refusing to overwrite it)");
+    return FrameSheetFail(out +
+                          " is a frame of the same size as the others, not a sheet; the output comes first "
+                          "(refusing to overwrite it)");
   std::string error;
-  if (!WritePng(out, sheet, &error)) return Fail(error);
+  if (!WritePng(out, sheet, &error)) return FrameSheetFail(error);
   std::printf("%s: %zu frames, %dx%d\n", out.c_str(), paths.size(), sheet.width, sheet.height);
   return 0;
 }

@@ -30,7 +30,7 @@ const AssetCommand iniCommand{
     "file.\n",
     &RunIni};
 
-int Fail(const std::string& message) {
+int IniFail(const std::string& message) {
   std::fprintf(stderr, "tillands-assets ini: %s\n", message.c_str());
   return 1;
 }
@@ -53,10 +53,10 @@ int RunIni(int argc, char** argv) {
   const std::string action = argv[1];
   const char* file = argv[2];
   if (action != "dump" && action != "compile")
-    return Fail("unknown action '" + action + "' (dump or compile)");
-  if (std::strlen(file) >= XB_MAX_PATH) return Fail("path too long: " + std::string(file));
+    return IniFail("unknown action '" + action + "' (dump or compile)");
+  if (std::strlen(file) >= XB_MAX_PATH) return IniFail("path too long: " + std::string(file));
   if (!XB_FILE::Exists(file) && !XB_FILE::Exists(XB_INI_FILE_READER::MakeCachePath(file).c_str()))
-    return Fail(std::string("no such description: ") + file);
+    return IniFail(std::string("no such description: ") + file);
 
   XB_INI_FILE_READER reader(file, false);
   if (action == "dump") {
@@ -64,8 +64,8 @@ int RunIni(int argc, char** argv) {
     return 0;
   }
   if (reader.LoadedFromCache())
-    return Fail(std::string(file) + " is a compiled cache already; nothing to compile");
-  if (!reader.SaveCache()) return Fail("cannot write " + reader.GetCachePath());
+    return IniFail(std::string(file) + " is a compiled cache already; nothing to compile");
+  if (!reader.SaveCache()) return IniFail("cannot write " + reader.GetCachePath());
   std::printf("%s: %u stored lines -> %s\n", file, reader.GetLines()->Count(), reader.GetCachePath().c_str());
   return 0;
 }

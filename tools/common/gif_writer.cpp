@@ -3,7 +3,7 @@
 #include <gif_lib.h>
 
 namespace {
-bool Fail(std::string* error, const std::string& message) {
+bool GifFail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
 }
@@ -20,10 +20,11 @@ bool GifWriter::Open(const std::string& path, int32_t width, int32_t height,
                      const std::vector<RgbColour>& palette, int loopCount, std::string* error) {
   if (gif_) Close(nullptr);
   if (width <= 0 || height <= 0 || width > 65535 || height > 65535)
-    return Fail(error, path + ": a GIF cannot be " + std::to_string(width) + " x " + std::to_string(height));
+    return GifFail(error,
+                   path + ": a GIF cannot be " + std::to_string(width) + " x " + std::to_string(height));
   int code = 0;
   GifFileType* gif = EGifOpenFileName(path.c_str(), false, &code);
-  if (!gif) return Fail(error, path + ": cannot create the file (" + GifErrorString(code) + ")");
+  if (!gif) return GifFail(error, path + ": cannot create the file (" + GifErrorString(code) + ")");
   GifColorType colours[256] = {};
   for (size_t i = 0; i < palette.size() && i < 256; ++i)
     colours[i] = GifColorType{palette[i].r, palette[i].g, palette[i].b};
@@ -32,7 +33,7 @@ bool GifWriter::Open(const std::string& path, int32_t width, int32_t height,
   if (EGifPutScreenDesc(gif, width, height, 8, 0, map) == GIF_ERROR) {
     GifFreeMapObject(map);
     EGifCloseFile(gif, &code);
-    return Fail(error, path + ": writing the GIF header failed");
+    return GifFail(error, path + ": writing the GIF header failed");
   }
   GifFreeMapObject(map);
   // The NETSCAPE2.0 application block makes viewers loop the animation.
@@ -43,7 +44,7 @@ bool GifWriter::Open(const std::string& path, int32_t width, int32_t height,
       EGifPutExtensionBlock(gif, 11, netscape) == GIF_ERROR ||
       EGifPutExtensionBlock(gif, 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR) {
     EGifCloseFile(gif, &code);
-    return Fail(error, path + ": writing the GIF header failed");
+    return GifFail(error, path + ": writing the GIF header failed");
   }
   gif_ = gif;
   width_ = width;
@@ -52,7 +53,7 @@ bool GifWriter::Open(const std::string& path, int32_t width, int32_t height,
 }
 
 bool GifWriter::AddFrame(const uint8_t* indices, int delayHundredths, std::string* error) {
-  if (!gif_) return Fail(error, "GIF writer: no file is open");
+  if (!gif_) return GifFail(error, "GIF writer: no file is open");
   GraphicsControlBlock control = {};
   control.DisposalMode = DISPOSE_DO_NOT;
   control.DelayTime = delayHundredths;
@@ -61,11 +62,11 @@ bool GifWriter::AddFrame(const uint8_t* indices, int delayHundredths, std::strin
   const size_t length = EGifGCBToExtension(&control, extension);
   if (EGifPutExtension(Gif(gif_), GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) == GIF_ERROR ||
       EGifPutImageDesc(Gif(gif_), 0, 0, width_, height_, false, nullptr) == GIF_ERROR)
-    return Fail(error, "GIF writer: writing a frame failed");
+    return GifFail(error, "GIF writer: writing a frame failed");
   for (int32_t y = 0; y < height_; ++y)
     if (EGifPutLine(Gif(gif_), const_cast<GifPixelType*>(indices + static_cast<size_t>(y) * width_),
                     width_) == GIF_ERROR)
-      return Fail(error, "GIF writer: writing a frame failed");
+      return GifFail(error, "GIF writer: writing a frame failed");
   return true;
 }
 
@@ -74,5 +75,5 @@ bool GifWriter::Close(std::string* error) {
   int code = 0;
   const bool ok = EGifCloseFile(Gif(gif_), &code) != GIF_ERROR;
   gif_ = nullptr;
-  return ok ? true : Fail(error, std::string("GIF writer: closing failed (") + GifErrorString(code) + ")");
+  return ok ? true : GifFail(error, std::string("GIF writer: closing failed (") + GifErrorString(code) + ")");
 }

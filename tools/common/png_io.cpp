@@ -17,7 +17,7 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-bool Fail(std::string* error, const std::string& message) {
+bool PngFail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
 }
@@ -74,29 +74,30 @@ int32_t PngImage::BytesPerPixel() const {
 
 bool WritePng(const std::string& path, const PngImage& image, std::string* error) {
   if (image.width <= 0 || image.height <= 0)
-    return Fail(error, path + ": cannot write an image of " + std::to_string(image.width) + " x " +
-                           std::to_string(image.height) + " pixels");
+    return PngFail(error, path + ": cannot write an image of " + std::to_string(image.width) + " x " +
+                              std::to_string(image.height) + " pixels");
   const size_t rowBytes = static_cast<size_t>(image.width) * static_cast<size_t>(image.BytesPerPixel());
   if (image.pixels.size() < rowBytes * static_cast<size_t>(image.height))
-    return Fail(error, path + ": the image holds fewer pixels than its size needs");
+    return PngFail(error, path + ": the image holds fewer pixels than its size needs");
   if (image.kind == PngImage::Kind::Paletted && (image.palette.empty() || image.palette.size() > 256))
-    return Fail(error, path + ": a paletted image needs 1 to 256 palette entries");
+    return PngFail(error, path + ": a paletted image needs 1 to 256 palette entries");
 
   // All or nothing: the PNG appears under its name only when every byte is written.
   XB_ATOMIC_FILE file;
-  if (!file.Open(path.c_str())) return Fail(error, path + ": cannot create the file (" + file.Error() + ")");
+  if (!file.Open(path.c_str()))
+    return PngFail(error, path + ": cannot create the file (" + file.Error() + ")");
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
-    return Fail(error, path + ": out of memory");
+    return PngFail(error, path + ": out of memory");
   }
   const bool written = EncodePng(png, info, &file, image, rowBytes);
   png_destroy_write_struct(&png, &info);
   if (!written)
-    return Fail(error,
-                path + ": writing the PNG failed" + (file.Error().empty() ? "" : " (" + file.Error() + ")"));
-  if (!file.Commit()) return Fail(error, path + ": writing the file failed (" + file.Error() + ")");
+    return PngFail(
+        error, path + ": writing the PNG failed" + (file.Error().empty() ? "" : " (" + file.Error() + ")"));
+  if (!file.Commit()) return PngFail(error, path + ": writing the file failed (" + file.Error() + ")");
   return true;
 }
 
@@ -170,24 +171,24 @@ bool ReadPngRows(png_structp png, png_bytepp rows) {
 
 bool ReadPng(const std::string& path, PngImage* image, std::string* error) {
   FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Fail(error, path + ": cannot open the file");
+  if (!file) return PngFail(error, path + ": cannot open the file");
   return ReadPngFile(file.get(), path, image, error);
 }
 
 bool ReadPngFile(FILE* file, const std::string& path, PngImage* image, std::string* error) {
   uint8_t signature[8] = {};
   if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0)
-    return Fail(error, path + ": not a PNG file");
+    return PngFail(error, path + ": not a PNG file");
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_read_struct(&png, nullptr, nullptr);
-    return Fail(error, path + ": out of memory");
+    return PngFail(error, path + ": out of memory");
   }
   auto header = std::make_unique<PngHeader>();
   if (!ReadPngHeader(png, info, file, header.get())) {
     png_destroy_read_struct(&png, &info, nullptr);
-    return Fail(error, path + ": damaged PNG data");
+    return PngFail(error, path + ": damaged PNG data");
   }
   PngImage out;
   out.kind = header->kind;
@@ -200,7 +201,7 @@ bool ReadPngFile(FILE* file, const std::string& path, PngImage* image, std::stri
   const size_t rowBytes = header->rowBytes;
   if (rowBytes != static_cast<size_t>(out.width) * static_cast<size_t>(out.BytesPerPixel())) {
     png_destroy_read_struct(&png, &info, nullptr);
-    return Fail(error, path + ": unsupported PNG layout");
+    return PngFail(error, path + ": unsupported PNG layout");
   }
   out.pixels.resize(rowBytes * static_cast<size_t>(out.height));
   std::vector<png_bytep> rows(static_cast<size_t>(out.height));
@@ -208,7 +209,7 @@ bool ReadPngFile(FILE* file, const std::string& path, PngImage* image, std::stri
     rows[static_cast<size_t>(y)] = out.pixels.data() + rowBytes * static_cast<size_t>(y);
   const bool read = ReadPngRows(png, rows.data());
   png_destroy_read_struct(&png, &info, nullptr);
-  if (!read) return Fail(error, path + ": damaged PNG data");
+  if (!read) return PngFail(error, path + ": damaged PNG data");
   *image = std::move(out);
   return true;
 }

@@ -243,10 +243,10 @@ std::string SlotLine(int slot, const std::vector<Choice>& choices) {
 }
 
 // The skin and hair mixes are the same for every set; the clothes follow each set's own colours.
-const std::vector<Choice> kSkin = {
+const std::vector<Choice> kSkinChoices = {
     {"skin_pale", 20}, {"skin_light", 40}, {"skin_tan", 25}, {"skin_brown", 10}, {"skin_dark", 5}};
-const std::vector<Choice> kHair = {{"hair_blond", 18}, {"hair_lightbrown", 22}, {"hair_brown", 28},
-                                   {"hair_black", 16}, {"hair_red", 8},         {"hair_grey", 8}};
+const std::vector<Choice> kHairChoices = {{"hair_blond", 18}, {"hair_lightbrown", 22}, {"hair_brown", 28},
+                                          {"hair_black", 16}, {"hair_red", 8},         {"hair_grey", 8}};
 
 // Ten colour schemes: a main colour and an accent, like the players' colours of the game.
 struct Scheme {
@@ -269,8 +269,8 @@ std::string CreatureRandomRemapsIni() {
   for (int n = 0; n < 10; ++n) {
     const Scheme& s = kSchemes[n];
     out += "\n[RemapRandom]\nName = \"Player_" + std::to_string(n) + "_Color_Man\"\n";
-    out += SlotLine(kSlotSkin, kSkin);
-    out += SlotLine(kSlotHair, kHair);
+    out += SlotLine(kSlotSkin, kSkinChoices);
+    out += SlotLine(kSlotHair, kHairChoices);
     out += SlotLine(kSlotShirt, {{s.main, 45}, {s.accent, 20}, {"cloth_linen", 20}, {"cloth_grey", 15}});
     out += SlotLine(kSlotTrousers, {{"cloth_brown", 35},
                                     {"cloth_navy", 20},
@@ -279,8 +279,8 @@ std::string CreatureRandomRemapsIni() {
                                     {s.accent, 10}});
     out += SlotLine(kSlotHat, {{s.main, 50}, {"cloth_khaki", 25}, {"cloth_brown", 25}});
     out += "\n[RemapRandom]\nName = \"Player_" + std::to_string(n) + "_Color_Woman\"\n";
-    out += SlotLine(kSlotSkin, kSkin);
-    out += SlotLine(kSlotHair, kHair);
+    out += SlotLine(kSlotSkin, kSkinChoices);
+    out += SlotLine(kSlotHair, kHairChoices);
     out += SlotLine(kSlotShirt, {{"cloth_linen", 45}, {s.accent, 30}, {"cloth_lightblue", 25}});
     out += SlotLine(kSlotDress, {{s.main, 50}, {s.accent, 20}, {"cloth_brown", 15}, {"cloth_green", 15}});
     out += SlotLine(kSlotApron, {{"cloth_linen", 55}, {"baby_white", 25}, {"cloth_grey", 20}});

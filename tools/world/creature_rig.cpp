@@ -10,10 +10,6 @@
 namespace tlworld {
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
-float Rad(float d) {
-  return d * kPi / 180.0f;
-}
 float Mix(float a, float b, float t) {
   return a + (b - a) * t;
 }

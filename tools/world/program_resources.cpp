@@ -11,14 +11,6 @@
 namespace tlworld {
 
 namespace {
-void PutU16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(uint8_t(v));
-  out.push_back(uint8_t(v >> 8));
-}
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
 
 bool WriteText(const std::string& path, const std::string& text, std::string* error) {
   return XB_WriteFileAtomic(path.c_str(), text.data(), text.size(), error);

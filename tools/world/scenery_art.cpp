@@ -12,8 +12,6 @@ namespace tlworld {
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
-
 // ---- shared ramps (palette indices, dark -> light) ---------------------------------------------------
 Ramp GrassRamp() {
   return RampOf({41, 40, 39, 38, 37, 36});

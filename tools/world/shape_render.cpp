@@ -7,13 +7,6 @@
 
 namespace tlworld {
 
-namespace {
-constexpr float kPi = 3.14159265358979f;
-float Rad(float degrees) {
-  return degrees * kPi / 180.0f;
-}
-}  // namespace
-
 float Dot(Vec3 a, Vec3 b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
 }

@@ -20,6 +20,11 @@
 
 namespace tlworld {
 
+constexpr float kPi = 3.14159265358979f;
+inline float Rad(float degrees) {
+  return degrees * kPi / 180.0f;
+}
+
 struct Vec3 {
   float x = 0, y = 0, z = 0;
 };

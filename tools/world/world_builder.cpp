@@ -12,17 +12,6 @@
 
 namespace tlworld {
 
-namespace {
-void PutU16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(uint8_t(v));
-  out.push_back(uint8_t(v >> 8));
-}
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
-}  // namespace
-
 const std::vector<WorldPart>& WorldParts() {
   static const std::vector<WorldPart> parts = {
       {"scenery", 10, &BuildSceneryPart},

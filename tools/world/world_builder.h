@@ -117,5 +117,14 @@ std::vector<uint8_t> EncodePcx(int width, int height, const std::vector<uint8_t>
 std::vector<uint8_t> EncodeBmp8(int width, int height, const std::vector<uint8_t>& pixels,
                                 const PaletteRgb& palette);
 PaletteRgb ScreenPalette();
+// Little-endian fields of those formats, appended to `out`.
+inline void PutU16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  PutU16(out, v & 0xFFFF);
+  PutU16(out, v >> 16);
+}
 
 }  // namespace tlworld
