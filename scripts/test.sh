@@ -71,9 +71,10 @@ bash scripts/check-format.sh || status=1
 # below.
 section "sanitizer build (clang, ASan + UBSan, unit tests and fuzz harnesses)"
 # Line tables are all the sanitizers' reports need (file, line, function, inlined frames); full
-# debug information made every object a fifth slower to compile. The libraries compile in batches of
-# files here (the tests do everywhere): instrumented, each file's share of common inline code cost
-# more than its own code. The shipped builds keep one object per file.
+# debug information made every object a fifth slower to compile. The libraries and the tools compile
+# in batches of files here (the tests do everywhere): instrumented, each file's share of common inline
+# code cost more than its own code. The shipped builds keep one object per file. Only the code the
+# fuzzers run carries their coverage instrumentation, and the suites' own code compiles unoptimised.
 CC=clang CXX=clang++ cmake -S . -B build/asan -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DTL_SANITIZE=ON -DTL_FUZZ=ON -DTL_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-gline-tables-only -O1" -DCMAKE_UNITY_BUILD=ON >/dev/null
