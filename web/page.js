@@ -20,6 +20,7 @@
     runs: 0,           // saver runs started (a new one after full screen begins or ends)
     frames: 0,         // frames shown in this run
     endedByInput: 0,   // runs that input ended in full screen
+    moves: [],         // the pointer positions the saver was given in the last full screen (device pixels; the last 16)
     audio: { requested: 0, beforeGesture: 0, dropped: 0, played: 0, unlocked: false },
     // Time spent in each frame timer event (the saver's tick and the canvas update): the first tick
     // (which also loads the static data) apart, the others in a histogram of 0.25 ms steps.
@@ -340,11 +341,14 @@
   stage.addEventListener('mousedown', (e) => { endByInput(INPUT_BUTTON[e.button] || 3, 0, 0); });
   stage.addEventListener('mousemove', (e) => {
     const dpr = window.devicePixelRatio || 1;
-    endByInput(INPUT_MOVE, Math.round(e.clientX * dpr), Math.round(e.clientY * dpr));
+    const x = Math.round(e.clientX * dpr), y = Math.round(e.clientY * dpr);
+    if (running && inFullScreen()) page.moves = [...page.moves.slice(-15), [x, y]];
+    endByInput(INPUT_MOVE, x, y);
   });
   document.addEventListener('fullscreenchange', () => {
     if (!M || page.state === 'failed') return;
     stage.classList.toggle('saver', inFullScreen());
+    if (inFullScreen()) page.moves = [];
     startRun();
   });
   $('fullscreen').addEventListener('click', () => {
