@@ -152,9 +152,7 @@ test('the scene fills the device pixels: the display scale enlarges it by whole 
 test('full screen ends on a key and on a mouse move of more than 5 pixels, and the page runs on', async () => {
   const { page } = await open(`/?seed=${SEED}&sound=off&clock=simulated`);
   await waitFor(page, () => window.tillandsPage.state === 'running');
-  // The button is clicked at a whole pixel, and the moves below start there: chromium may send a move
-  // of its own at the pointer when the page goes full screen, which is then the first position the
-  // saver sees.
+  // The button is clicked at a whole pixel, and the moves below start next to it.
   const [x, y] = await page.$eval('#fullscreen', (b) => {
     const r = b.getBoundingClientRect();
     return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)];
@@ -186,12 +184,16 @@ test('full screen ends on a key and on a mouse move of more than 5 pixels, and t
   assert.equal(await page.evaluate(() => window.tillandsPage.endedByInput), 1);
 
   await enter();
-  await page.mouse.move(x, y);
-  await page.mouse.move(x + 5, y - 5);  // 5 pixels in x and y: the saver runs on
+  // A move that did not move, as chromium sends them on entering full screen (at 0,0 when it does not
+  // know the pointer yet), is no input: it neither ends the saver nor becomes its first position.
+  await page.evaluate(() => document.getElementById('stage').dispatchEvent(
+    new MouseEvent('mousemove', { clientX: 0, clientY: 0, movementX: 0, movementY: 0, bubbles: true })));
+  await page.mouse.move(x + 1, y + 1);  // the first position
+  await page.mouse.move(x + 6, y - 4);  // 5 pixels in x and y from it: the saver runs on
   await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   assert.notEqual(await page.evaluate(() => document.fullscreenElement), null, `full screen ended: ${await page.evaluate(
     () => JSON.stringify({ endedByInput: window.tillandsPage.endedByInput, moves: window.tillandsPage.moves }))}`);
-  await page.mouse.move(x + 6, y);  // 6 pixels from the first position
+  await page.mouse.move(x + 7, y + 1);  // 6 pixels from the first position
   await leftFullScreen();
   assert.equal(await page.evaluate(() => window.tillandsPage.endedByInput), 2);
   await page.close();
