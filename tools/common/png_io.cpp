@@ -122,6 +122,10 @@ bool ReadPngHeader(png_structp png, png_infop info, FILE* file, PngHeader* h) {
   png_set_sig_bytes(png, 8);
   // Refuse absurd sizes before libpng allocates rows for them.
   png_set_user_limits(png, 16384, 16384);
+  // A picture needs IHDR, PLTE, tRNS, IDAT and IEND; every other chunk is skipped unread. libpng only
+  // warns about an ancillary chunk longer than its limit and then buffers it whole: a damaged length
+  // made a 75-byte file ask for 1.6 GB.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
   const int colourType = png_get_color_type(png, info);
   const int depth = png_get_bit_depth(png, info);
