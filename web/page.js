@@ -340,10 +340,10 @@
   document.addEventListener('keydown', (e) => { if (endByInput(INPUT_KEY, 0, 0)) e.preventDefault(); });
   stage.addEventListener('mousedown', (e) => { endByInput(INPUT_BUTTON[e.button] || 3, 0, 0); });
   stage.addEventListener('mousemove', (e) => {
-    // Chromium sends moves of its own that did not move (movementX and movementY 0) as the page goes
-    // full screen, at the pointer or at 0,0 before it knows where the pointer is: taken as the first
-    // position, the user's first real move ended the saver. A move that did not move is no input.
-    if (e.movementX === 0 && e.movementY === 0) return;
+    // Chromium sends moves of its own as the page goes full screen: at the pointer without motion
+    // (movementX and movementY 0), or at 0,0 before it knows where the pointer is. Taken as the first
+    // position, either made the user's first real move end the saver. Neither is input.
+    if ((e.movementX === 0 && e.movementY === 0) || (e.clientX === 0 && e.clientY === 0)) return;
     const dpr = window.devicePixelRatio || 1;
     const x = Math.round(e.clientX * dpr), y = Math.round(e.clientY * dpr);
     if (running && inFullScreen()) page.moves = [...page.moves.slice(-15), [x, y]];
