@@ -10,7 +10,9 @@
 #   xss_choose OPTIONS...      the user's choices as the settings window writes them: our hack only, its
 #                              command line given OPTIONS, no locking, fading or splash
 #   xss_start LOG              starts the daemon (its output in LOG) and waits until it answers; XSS_PID
-#   xss_hacks                  the process ids of the running hacks
+#   xss_hacks                  the process ids of the running hacks (an ended one waiting to be reaped
+#                              is not running)
+#   xss_wait_gone              waits up to 15 s for no hack to run
 #   xss_window PID             the window XScreenSaver gave that hack ($XSCREENSAVER_WINDOW)
 #   xss_plays PID              the hack has its audio device open
 #   xss_stop                   ends the daemon
@@ -56,7 +58,16 @@ xss_start() {
   return 1
 }
 
-xss_hacks() { pgrep -u "$XSS_USER" -x tillands; }
+# xscreensaver-gfx kills its hacks and exits without waiting for them, so an ended hack can stay a
+# zombie until whoever adopts it reaps it (in a container, perhaps never): it has ended all the same.
+xss_hacks() { ps -u "$XSS_USER" -o pid=,stat=,comm= | awk '$3 == "tillands" && $2 !~ /^Z/ { print $1 }'; }
+# xscreensaver-gfx notices its SIGTERM only when its event loop next wakes: a deactivation that comes
+# while it is still starting (on a busy machine) reaches the hacks seconds later.
+xss_wait_gone() {
+  local _
+  for _ in $(seq 150); do [ -z "$(xss_hacks)" ] && return 0; sleep 0.1; done
+  return 1
+}
 xss_window() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p'; }
 xss_plays() {
   local fd

@@ -617,12 +617,7 @@ else
       check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" xss_plays "$hack"
     fi
     xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
-    gone=no
-    for i in $(seq 50); do
-      [ -z "$(xss_hacks)" ] && { gone=yes; break; }
-      sleep 0.1
-    done
-    check "XScreenSaver (round $round): deactivating it ends our process" [ $gone = yes ]
+    check "XScreenSaver (round $round): deactivating it ends our process" xss_wait_gone
   done
   xss_stop
 fi

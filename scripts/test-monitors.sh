@@ -262,8 +262,7 @@ else
   check "XScreenSaver: both monitors show our frames" both_lit
   check "XScreenSaver: with sound on, only the hack on the primary monitor (right) plays" only_primary_plays
   xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
-  for i in $(seq 50); do [ -z "$(xss_hacks)" ] && break; sleep 0.1; done
-  check "XScreenSaver: deactivating it ends both hacks" [ -z "$(xss_hacks)" ]
+  check "XScreenSaver: deactivating it ends both hacks" xss_wait_gone
   xss_stop
 fi
 
