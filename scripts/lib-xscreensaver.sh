@@ -1,6 +1,7 @@
-# Sourced by test-linux.sh and test-monitors.sh: the real XScreenSaver daemon running our installed hack
-# for a test user. XScreenSaver refuses to run hacks as root, so it runs as $XSS_USER with a home of its
-# own; the hack is found through PATH in the installed tree's libexec/xscreensaver, as on a system.
+# Sourced by test-linux.sh and test-monitors.sh, after lib-checks.sh: the real XScreenSaver daemon
+# running our installed hack for a test user. XScreenSaver refuses to run hacks as root, so it runs as
+# $XSS_USER with a home of its own; the hack is found through PATH in the installed tree's
+# libexec/xscreensaver, as on a system.
 # Sound is observed through SDL's disk driver: every hack that opens its audio device holds
 # $XSS_HOME/audio.raw open.
 #
@@ -12,7 +13,8 @@
 #   xss_start LOG              starts the daemon (its output in LOG) and waits until it answers; XSS_PID
 #   xss_hacks                  the process ids of the running hacks (an ended one waiting to be reaped
 #                              is not running)
-#   xss_wait_gone              waits up to 15 s for no hack to run
+#   xss_running                some hack runs
+#   xss_wait_gone              waits up to 30 s for no hack to run, waking xscreensaver-gfx if need be
 #   xss_window PID             the window XScreenSaver gave that hack ($XSCREENSAVER_WINDOW)
 #   xss_plays PID              the hack has its audio device open
 #   xss_stop                   ends the daemon
@@ -61,12 +63,32 @@ xss_start() {
 # xscreensaver-gfx kills its hacks and exits without waiting for them, so an ended hack can stay a
 # zombie until whoever adopts it reaps it (in a container, perhaps never): it has ended all the same.
 xss_hacks() { ps -u "$XSS_USER" -o pid=,stat=,comm= | awk '$3 == "tillands" && $2 !~ /^Z/ { print $1 }'; }
-# xscreensaver-gfx notices its SIGTERM only when its event loop next wakes: a deactivation that comes
-# while it is still starting (on a busy machine) reaches the hacks seconds later.
+xss_running() { [ -n "$(xss_hacks)" ]; }
+xss_none() { [ -z "$(xss_hacks)" ]; }
+# On deactivation the daemon sends SIGTERM to xscreensaver-gfx, which kills the hacks. xscreensaver-gfx
+# hears of the signal through Xt (XtNoticeSignal), which acts on it when its event loop next wakes for
+# an X event or a timer: now and then (one deactivation in some tens on a busy machine) the signal lands
+# as the loop goes to sleep, and with no timer due for minutes it is only acted on 5 s later or not at
+# all, our hack left running. On a desk the user's own input wakes it; here, after 2 s, a property
+# change on the daemon's window does (xscreensaver-gfx listens there for the daemon's replies).
+xss_nudge() {
+  local w
+  for w in $(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }'); do
+    xprop -id "$w" _SCREENSAVER_VERSION 2>/dev/null | grep -q ' = ' &&
+      xprop -id "$w" -f _TILLANDS_NUDGE 32c -set _TILLANDS_NUDGE 1
+  done
+}
 xss_wait_gone() {
-  local _
-  for _ in $(seq 150); do [ -z "$(xss_hacks)" ] && return 0; sleep 0.1; done
-  return 1
+  local end=$((SECONDS + 30)) nudge=$((SECONDS + 2))
+  until xss_none; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    if [ "$SECONDS" -ge "$nudge" ] && pgrep -u "$XSS_USER" -f '^xscreensaver-gfx' >/dev/null; then
+      echo "   (xscreensaver-gfx had not acted on its SIGTERM after 2 s: woken by a property change)"
+      xss_nudge
+      nudge=$((SECONDS + 5))
+    fi
+    sleep 0.1
+  done
 }
 xss_window() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p'; }
 xss_plays() {

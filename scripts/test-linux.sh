@@ -44,8 +44,8 @@ start_xvfb() {  # SIZE [DEPTH [XVFB OPTIONS...]] -> sets DISPLAY
   export DISPLAY=$X_SERVER_DISPLAY
 }
 
-# Waits up to 10 s for a file to exist.
-wait_file() { local i; for i in $(seq 100); do [ -e "$1" ] && return 0; sleep 0.1; done; return 1; }
+wait_file() { wait_until 30 test -e "$1"; }
+wait_output() { wait_until 30 test -s "$1"; }  # a test host's first line, its window id
 # Takes shots of a window until two in a row are the same and lit (a still page is drawn): the
 # intro page of the world with the logo stands for 10 s.
 still_shot() {  # WINDOW FILE
@@ -67,8 +67,13 @@ lit() { convert "$1" -fill white +opaque black -colorspace gray -format '%[fx:me
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 shot_window() { xwd -silent -id "$1" | convert xwd:- "$2"; }
 shot_root() { xwd -silent -root | convert xwd:- "$1"; }
+# Our frames on the screen: more than MIN (default half) of the pixels lit, the shot left in FILE.
+window_lit() { shot_window "$1" "$2" && above "$(lit "$2")" "${3:-0.5}"; }  # WINDOW FILE [MIN]
+root_lit() { shot_root "$1" && above "$(lit "$1")" "${2:-0.5}"; }            # FILE [MIN]
+# Something new in WINDOW since the shot in FILE (the new shot in FILE2).
+window_changed() { shot_window "$1" "$3" && ! compare -metric AE "$2" "$3" null: 2>/dev/null; }  # WINDOW FILE FILE2
 wait_window() {  # NAME -> prints the id
-  timeout 10 xdotool search --sync --name "$1" 2>/dev/null | head -1
+  timeout 30 xdotool search --sync --name "$1" 2>/dev/null | head -1
 }
 # Waits up to SECONDS for PID to end; sets ENDED to its status (or "running"). Not in a $(...):
 # only this shell can collect its children's statuses.
@@ -100,16 +105,14 @@ echo "== window"
 pid=$!
 PIDS+=($pid)
 W=$(wait_window "Tillands ScreenSaver")
+check "window: frames show the scene (most pixels lit)" wait_until 30 window_lit "$W" "$TMP/w0.png"
 # The first villagers walk in after about two seconds.
 sleep 2.5
 shot_window "$W" "$TMP/w1.png"
-sleep 1.5
-shot_window "$W" "$TMP/w2.png"
-check "window: frames show the scene (most pixels lit)" above "$(lit "$TMP/w2.png")" 0.5
-check "window: frames change over time" bash -c "! compare -metric AE '$TMP/w1.png' '$TMP/w2.png' null: 2>/dev/null"
+check "window: frames change over time" wait_until 30 window_changed "$W" "$TMP/w1.png" "$TMP/w2.png"
 start=$(date +%s%N)
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 status=$ENDED
 elapsed=$((($(date +%s%N) - start) / 1000000))
 check "window: SIGTERM ends it with status 0 (status $status)" [ "$status" = 0 ]
@@ -120,21 +123,21 @@ for key in Escape q; do
   pid=$!
   PIDS+=($pid)
   W=$(wait_window "Tillands ScreenSaver")
-  sleep 0.3
+  wait_until 30 window_lit "$W" "$TMP/k.png"
   xdotool key --window "$W" space 2>/dev/null
   sleep 0.3
   check "window: other keys keep it open" kill -0 $pid
   xdotool key --window "$W" $key 2>/dev/null
-  check "window: $key ends it with status 0" ended_ok $pid 3
+  check "window: $key ends it with status 0" ended_ok $pid 10
 done
 
 "$T" --window 320x240 --data "$NOLOGO" &
 pid=$!
 PIDS+=($pid)
 W=$(wait_window "Tillands ScreenSaver")
-sleep 0.3
+wait_until 30 window_lit "$W" "$TMP/c.png"
 xdotool windowclose "$W" 2>/dev/null || xdotool windowkill "$W"
-check "window: a window destroyed from outside ends it with status 0" ended_ok $pid 3
+check "window: a window destroyed from outside ends it with status 0" ended_ok $pid 10
 
 echo "== capture"
 # The first frames a real window presented, byte for byte the headless renderer's for the same seed,
@@ -142,9 +145,9 @@ echo "== capture"
 TILLANDS_CAPTURE_DIR=$TMP/capture TILLANDS_CAPTURE_FRAMES=40 "$T" --window 320x240 --data "$NOLOGO" &
 pid=$!
 PIDS+=($pid)
-for i in $(seq 150); do [ -e "$TMP/capture/frame_000039.ppm" ] && break; sleep 0.1; done
+wait_file "$TMP/capture/frame_000039.ppm"
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 "$T" --headless --quiet --data "$NOLOGO" --size 320x240 --seed 1 --frames 40 --ppm "$TMP/headless" 2>/dev/null
 same=0
 for f in "$TMP"/headless/frame_*.ppm; do cmp -s "$f" "$TMP/capture/$(basename "$f")" && same=$((same + 1)); done
@@ -180,7 +183,7 @@ W=$(wait_window "Tillands ScreenSaver")
 sleep 5
 shows_last_frame $pid "$W" "$TMP/exact"
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 check "window: after $LAST frames of partial updates it shows exactly the last frame (frame $MATCH)" \
   [ "$MATCH" != none ]
 
@@ -195,18 +198,19 @@ W=$(wait_window "Tillands ScreenSaver")
 wait_file "$TMP/resize/frame_000001.ppm"
 xdotool windowsize "$W" 1001 601
 size=
-for i in $(seq 100); do
+newest_is_500x300() {
+  local f
   f=$(ls "$TMP/resize" | grep 'frame_.*\.ppm$' | tail -1)
   size=$(frame_size "$TMP/resize/$f")
-  [ "$size" = "500 300" ] && break
-  sleep 0.1
-done
+  [ "$size" = "500 300" ]
+}
+wait_until 30 newest_is_500x300
 check "window: a resize to 1001x601 at scale 2 lays the scene out at 500x300 (frames of $size)" \
   [ "$size" = "500 300" ]
 sleep 1
 shows_last_frame $pid "$W" "$TMP/resize" -crop 1000x600+0+0 +repage -sample 50%
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 check "window: the resized window shows the new scene at the whole scale, without borders (frame $MATCH)" \
   [ "$MATCH" != none ]
 
@@ -214,19 +218,15 @@ echo "== hack"
 "$HOST" 320 240 >"$TMP/host.out" &
 HOSTPID=$!
 PIDS+=($HOSTPID)
-for i in $(seq 100); do [ -s "$TMP/host.out" ] && break; sleep 0.1; done
+wait_output "$TMP/host.out"
 HOSTWIN=$(head -1 "$TMP/host.out")
 "$T" --window-id "$HOSTWIN" --data "$NOLOGO" 2>"$TMP/hack.err" &
 pid=$!
 PIDS+=($pid)
-sleep 1.5
-shot_window "$HOSTWIN" "$TMP/h1.png"
-check "hack (--window-id): frames appear in the given window" above "$(lit "$TMP/h1.png")" 0.5
+check "hack (--window-id): frames appear in the given window" wait_until 30 window_lit "$HOSTWIN" "$TMP/h1.png"
 xdotool windowsize "$HOSTWIN" 640 480
-sleep 1
-shot_window "$HOSTWIN" "$TMP/h2.png"
 # Only a quarter of the window would be lit if the frames did not follow the size.
-check "hack: the frames follow a resize of the window" above "$(lit "$TMP/h2.png")" 0.5
+check "hack: the frames follow a resize of the window" wait_until 30 window_lit "$HOSTWIN" "$TMP/h2.png"
 check "hack: the resized window shows 640x480" [ "$(identify -format '%wx%h' "$TMP/h2.png")" = 640x480 ]
 check "hack: the picture reaches the given window through shared memory (MIT-SHM)" \
   grep -q SYSV "/proc/$pid/maps"
@@ -236,7 +236,7 @@ sleep 0.3
 check "hack: input does not end it (XScreenSaver decides)" kill -0 $pid
 start=$(date +%s%N)
 kill -INT $pid
-wait_end $pid 3
+wait_end $pid 10
 status=$ENDED
 elapsed=$((($(date +%s%N) - start) / 1000000))
 check "hack: SIGINT ends it with status 0 within 1 s (status $status, ${elapsed} ms)" \
@@ -245,14 +245,13 @@ check "hack: SIGINT ends it with status 0 within 1 s (status $status, ${elapsed}
 XSCREENSAVER_WINDOW=$HOSTWIN "$T" --root --data "$NOLOGO" -fps 2>"$TMP/hack2.err" &
 pid=$!
 PIDS+=($pid)
-sleep 1.5
-shot_window "$HOSTWIN" "$TMP/h3.png"
-check "hack (\$XSCREENSAVER_WINDOW over --root): frames appear in that window" above "$(lit "$TMP/h3.png")" 0.5
+check "hack (\$XSCREENSAVER_WINDOW over --root): frames appear in that window" \
+  wait_until 30 window_lit "$HOSTWIN" "$TMP/h3.png"
 shot_root "$TMP/root.png"
 check "hack: the root window outside it stays untouched" [ "$(convert "$TMP/root.png" -crop 100x100+900+650 -format '%[fx:maxima]' info:)" = 0 ]
 kill $HOSTPID
 wait $HOSTPID 2>/dev/null
-check "hack: the window destroyed under it ends it with status 0" ended_ok $pid 3
+check "hack: the window destroyed under it ends it with status 0" ended_ok $pid 10
 # The window vanished under a running hack: every request on it fails with BadWindow/BadDrawable,
 # which is expected and must not reach XScreenSaver's log.
 check "hack: no X error reached the user when its window vanished" bash -c "! grep -qi 'X error\|BadWindow' '$TMP/hack2.err'"
@@ -261,28 +260,26 @@ echo "== full screen"
 "$T" --data "$NOLOGO" --scale 2 &
 pid=$!
 PIDS+=($pid)
-sleep 1.5
-shot_root "$TMP/f1.png"
-check "full screen: the whole screen shows the scene (scale 2)" above "$(lit "$TMP/f1.png")" 0.9
+check "full screen: the whole screen shows the scene (scale 2)" wait_until 30 root_lit "$TMP/f1.png" 0.9
 xdotool mousemove 100 100
 sleep 0.2
 xdotool mousemove 104 105
 sleep 0.3
 check "full screen: a move of 5 pixels keeps it" kill -0 $pid
 xdotool mousemove 107 100
-check "full screen: a move of more than 5 pixels ends it with status 0" ended_ok $pid 3
+check "full screen: a move of more than 5 pixels ends it with status 0" ended_ok $pid 10
 "$T" --data "$NOLOGO" &
 pid=$!
 PIDS+=($pid)
-sleep 1
+wait_until 30 root_lit "$TMP/f2.png" 0.9
 xdotool key x
-check "full screen: a key ends it with status 0" ended_ok $pid 3
+check "full screen: a key ends it with status 0" ended_ok $pid 10
 TILLANDS_CAPTURE_DIR=$TMP/scaled TILLANDS_CAPTURE_FRAMES=1 "$T" --data "$NOLOGO" --scale 2 &
 pid=$!
 PIDS+=($pid)
-for i in $(seq 50); do [ -e "$TMP/scaled/frame_000000.ppm" ] && break; sleep 0.1; done
+wait_file "$TMP/scaled/frame_000000.ppm"
 xdotool click 1
-wait_end $pid 3
+wait_end $pid 10
 check "full screen: with scale 2 the scene runs at half the screen (512x384)" \
   [ "$(head -c 20 "$TMP/scaled/frame_000000.ppm" | sed -n 2p)" = "512 384" ]
 
@@ -296,7 +293,7 @@ W=$(wait_window "Tillands ScreenSaver")
 "$HOST" --close "$W" _TILLANDS_OTHER  # a round trip through the saver's queue: it has seen the first
 check "window: another client message carrying WM_DELETE_WINDOW keeps it open" kill -0 $pid
 "$HOST" --close "$W"
-check "window: the window manager's close (WM_PROTOCOLS/WM_DELETE_WINDOW) ends it with status 0" ended_ok $pid 3
+check "window: the window manager's close (WM_PROTOCOLS/WM_DELETE_WINDOW) ends it with status 0" ended_ok $pid 10
 
 # Full screen through the window manager (EWMH): asked for with --wm-fullscreen, and taken by itself in
 # a Wayland session, where the compositor gives keys only to windows it manages.
@@ -311,14 +308,15 @@ for how in --wm-fullscreen WAYLAND_DISPLAY; do
   W=$(wait_window "Tillands ScreenSaver")
   check "full screen ($how): a managed window that asks for _NET_WM_STATE_FULLSCREEN" bash -c \
     "xprop -id '$W' _NET_WM_STATE | grep -q _NET_WM_STATE_FULLSCREEN && xwininfo -id '$W' | grep -q 'Override Redirect State: no'"
+  wait_until 30 window_lit "$W" "$TMP/wm.png"
   xdotool key x
-  check "full screen ($how): a key ends it with status 0" ended_ok $pid 3
+  check "full screen ($how): a key ends it with status 0" ended_ok $pid 10
 done
 
 "$HOST" 100 100 --grab >"$TMP/grabber.out" &
 GRABBER=$!
 PIDS+=($GRABBER)
-wait_file "$TMP/grabber.out" && for i in $(seq 50); do [ -s "$TMP/grabber.out" ] && break; sleep 0.1; done
+wait_output "$TMP/grabber.out"
 "$T" --data "$NOLOGO" 2>"$TMP/grab.err" &
 pid=$!
 PIDS+=($pid)
@@ -343,10 +341,13 @@ echo "== visuals"
 visual_shot() {  # FILE [HOST OPTIONS...]: the intro page in a hack window of a test host
   local out=$1 w hostpid pid
   shift
+  # A fresh file: the wait below would otherwise read the last host's window before this one's
+  # output replaced it.
+  rm -f "$TMP/vhost.out"
   "$HOST" 320 240 "$@" >"$TMP/vhost.out" &
   hostpid=$!
   PIDS+=($hostpid)
-  for i in $(seq 100); do [ -s "$TMP/vhost.out" ] && break; sleep 0.1; done
+  wait_output "$TMP/vhost.out"
   w=$(head -1 "$TMP/vhost.out")
   "$T" --window-id "$w" --data "$WORLD" 2>>"$TMP/visuals.err" &
   pid=$!
@@ -358,7 +359,7 @@ visual_shot() {  # FILE [HOST OPTIONS...]: the intro page in a hack window of a 
 }
 end_visual() {
   kill -TERM $VISUAL_PID
-  wait_end $VISUAL_PID 3
+  wait_end $VISUAL_PID 10
   kill $VISUAL_HOST
   wait $VISUAL_HOST 2>/dev/null
 }
@@ -405,19 +406,19 @@ check "visuals: no X error reached the user" bash -c "! grep -qi 'X error' '$TMP
 "$HOST" 320 240 >"$TMP/lhost.out" &
 LHOST=$!
 PIDS+=($LHOST)
-for i in $(seq 100); do [ -s "$TMP/lhost.out" ] && break; sleep 0.1; done
+wait_output "$TMP/lhost.out"
 LW=$(head -1 "$TMP/lhost.out")
 TILLANDS_CAPTURE_DIR=$TMP/fit TILLANDS_CAPTURE_FRAMES=1000 "$T" --window-id "$LW" --data "$NOLOGO" &
 pid=$!
 PIDS+=($pid)
-for i in $(seq 50); do above "$(shot_window "$LW" "$TMP/lb0.png"; lit "$TMP/lb0.png")" 0.5 && break; sleep 0.1; done
+wait_until 30 window_lit "$LW" "$TMP/lb0.png"
 xdotool windowsize "$LW" 600 200
 # Until frames of the new size are there (the borders black), then some partial updates.
-for i in $(seq 50); do
-  shot_window "$LW" "$TMP/letterbox.png"
-  [ "$(convert "$TMP/letterbox.png" -crop 160x200+0+0 -format '%[fx:maxima]' info:)" = 0 ] && break
-  sleep 0.1
-done
+left_border_black() {
+  shot_window "$LW" "$TMP/letterbox.png" &&
+    [ "$(convert "$TMP/letterbox.png" -crop 160x200+0+0 -format '%[fx:maxima]' info:)" = 0 ]
+}
+wait_until 30 left_border_black
 sleep 2
 kill -STOP $pid
 sleep 0.3
@@ -425,7 +426,7 @@ shot_window "$LW" "$TMP/letterbox.png"
 last=$(ls "$TMP/fit" | grep -c 'frame_.*\.ppm$')
 kill -CONT $pid
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 kill $LHOST
 wait $LHOST 2>/dev/null
 check "letterbox: a 4:3 scene in a 600x200 window has black borders left and right" bash -c \
@@ -455,9 +456,9 @@ run_until_frames() {  # AUDIOFILE ARGS...: a window that shows frames, then ends
   local pid=$! w
   PIDS+=($pid)
   w=$(wait_window "Tillands ScreenSaver")
-  for i in $(seq 50); do above "$(shot_window "$w" "$TMP/sf.png"; lit "$TMP/sf.png")" 0.5 && break; sleep 0.1; done
+  wait_until 30 window_lit "$w" "$TMP/sf.png"
   kill -TERM $pid
-  wait_end $pid 3
+  wait_end $pid 10
 }
 printf '%s\nFrameRate=12\nSound=0\n' "$SECTION" >"$SET/tillands/settings.ini"
 run_until_frames "$TMP/a-off.raw"
@@ -492,7 +493,7 @@ c1=$(cpu_seconds $pid)
 echo "   (FrameRate=5000: $(awk -v a="$c0" -v b="$c1" 'BEGIN { printf "%.0f", (b - a) * 50 }') % of a core over 2 s)"
 start=$(date +%s%N)
 kill -TERM $pid
-wait_end $pid 3
+wait_end $pid 10
 elapsed=$((($(date +%s%N) - start) / 1000000))
 check "settings: FrameRate=5000 is lowered to 1000 with a warning, and SIGTERM ends it within 1 s (${elapsed} ms)" \
   bash -c "[ '$ENDED' = 0 ] && [ $elapsed -le 1000 ] && grep -q 'FrameRate=5000 is above 1000 frames per second; using 1000' '$TMP/settings.err'"
@@ -515,16 +516,17 @@ hack_with_sound() {  # AUDIOFILE X ARGS...: a hack in a host window moved to X
   "$HOST" 320 240 >"$TMP/shost$2.out" &
   PIDS+=($!)
   HS_PIDS+=($!)
-  for i in $(seq 100); do [ -s "$TMP/shost$2.out" ] && break; sleep 0.1; done
+  wait_output "$TMP/shost$2.out"
   local w
   w=$(head -1 "$TMP/shost$2.out")
   xdotool windowmove "$w" "$2" 0
-  for i in $(seq 50); do [ "$(xwininfo -id "$w" | awk '/Absolute upper-left X:/ { print $4 }')" = "$2" ] && break; sleep 0.1; done
+  at_x() { [ "$(xwininfo -id "$1" | awk '/Absolute upper-left X:/ { print $4 }')" = "$2" ]; }
+  wait_until 30 at_x "$w" "$2"
   env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" XDG_CONFIG_HOME="$SET" \
     "$T" --window-id "$w" --data "$NOLOGO" "${@:3}" 2>/dev/null &
   PIDS+=($!)
   HS_PIDS+=($!)
-  for i in $(seq 50); do above "$(shot_window "$w" "$TMP/hs.png"; lit "$TMP/hs.png")" 0.5 && break; sleep 0.1; done
+  wait_until 30 window_lit "$w" "$TMP/hs.png"
 }
 hack_with_sound "$TMP/h-default.raw" 0
 check "hack: silent by default, even with Sound=1 in the settings file" [ ! -e "$TMP/h-default.raw" ]
@@ -606,18 +608,18 @@ else
   PIDS+=($XSS_PID)
   for round in 1 2; do
     xss_as_user xscreensaver-command -activate >/dev/null 2>&1
-    for i in $(seq 100); do [ -n "$(xss_hacks)" ] && break; sleep 0.1; done
-    for i in $(seq 50); do shot_root "$TMP/xss$round.png"; above "$(lit "$TMP/xss$round.png")" 0.5 && break; sleep 0.1; done
+    wait_until 30 xss_running
     check "XScreenSaver (round $round): activating it puts our frames on the screen" \
-      above "$(lit "$TMP/xss$round.png")" 0.5
+      wait_until 30 root_lit "$TMP/xss$round.png"
     if [ $round = 1 ]; then
       # The device opens with the first sound the saver plays, which may come after its first frame.
       hack=$(xss_hacks | head -1)
-      for i in $(seq 100); do xss_plays "$hack" && break; sleep 0.1; done
-      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" xss_plays "$hack"
+      check "XScreenSaver: the hack, given --sound on, plays (its audio device is open)" \
+        wait_until 30 xss_plays "$hack"
     fi
     xss_as_user xscreensaver-command -deactivate >/dev/null 2>&1
-    check "XScreenSaver (round $round): deactivating it ends our process" xss_wait_gone
+    check "XScreenSaver (round $round): deactivating it ends our process" xss_wait_gone ||
+      { ps -o pid,ppid,stat,etimes,wchan:24,cmd -u "$XSS_USER"; tail -25 "$TMP/xscreensaver.log"; }
   done
   xss_stop
 fi

@@ -90,11 +90,7 @@ set_layout() {  # FBSIZE MONITOR...
 }
 
 # Waits (bounded) for a file to appear.
-wait_file() {
-  local i
-  for i in $(seq 200); do [ -e "$1" ] && return 0; sleep 0.05; done
-  return 1
-}
+wait_file() { wait_until 30 test -e "$1"; }
 shot_root() { xwd -silent -root | convert xwd:- "$1"; }
 crop() { convert "$1" -crop "$2" +repage "$3"; }
 same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
@@ -144,11 +140,8 @@ set_layout 1600x800 "${NEW[@]}"
 "$T" --headless --quiet --data "$WORLD" --size 900x700 --frames 2 --ppm "$TMP/new-h0" 2>/dev/null
 "$T" --headless --quiet --data "$WORLD" --size 700x500 --frames 2 --ppm "$TMP/new-h1" 2>/dev/null
 # The capture's monitors.txt follows the layout; the new scenes show their intro for 10 s from then.
-for i in $(seq 200); do
-  [ "$(wc -l <"$TMP/intro/monitors.txt")" = 2 ] && break
-  kill -0 $pid 2>/dev/null || break
-  sleep 0.05
-done
+two_monitors_told() { [ "$(wc -l <"$TMP/intro/monitors.txt")" = 2 ] || ! kill -0 $pid 2>/dev/null; }
+wait_until 30 two_monitors_told
 check "change: the capture tells the two new monitors" \
   [ "$(cat "$TMP/intro/monitors.txt")" = "$(printf '0 0 0 900 700 1 1\n1 900 100 700 500 1 2')" ]
 relaid=no
@@ -170,10 +163,8 @@ check "change: the new dead area above the second monitor is black" black "$TMP/
 echo "== any key ends every monitor's scene (${SECONDS}s)"
 xdotool key space
 ended=running
-for i in $(seq 100); do
-  if ! kill -0 $pid 2>/dev/null; then wait $pid; ended=$?; break; fi
-  sleep 0.05
-done
+gone() { ! kill -0 "$1" 2>/dev/null; }
+wait_until 30 gone $pid && { wait $pid; ended=$?; }
 check "key: one key ends the saver with status 0 ($ended)" [ "$ended" = 0 ]
 check "key: no saver window is left" bash -c "! xdotool search --name 'Tillands ScreenSaver' >/dev/null 2>&1"
 grep -v '^$' "$TMP/intro.err" | head -5
