@@ -53,11 +53,9 @@ xss_choose() {
 }
 
 xss_start() {
-  local _
   xss_as_user xscreensaver -no-splash >"$1" 2>&1 &
   XSS_PID=$!
-  for _ in $(seq 50); do xss_as_user xscreensaver-command -time >/dev/null 2>&1 && return 0; sleep 0.1; done
-  return 1
+  wait_until 30 xss_as_user xscreensaver-command -time >/dev/null 2>&1
 }
 
 # xscreensaver-gfx kills its hacks and exits without waiting for them, so an ended hack can stay a
@@ -79,16 +77,12 @@ xss_nudge() {
   done
 }
 xss_wait_gone() {
-  local end=$((SECONDS + 30)) nudge=$((SECONDS + 2))
-  until xss_none; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    if [ "$SECONDS" -ge "$nudge" ] && pgrep -u "$XSS_USER" -f '^xscreensaver-gfx' >/dev/null; then
-      echo "   (xscreensaver-gfx had not acted on its SIGTERM after 2 s: woken by a property change)"
-      xss_nudge
-      nudge=$((SECONDS + 5))
-    fi
-    sleep 0.1
-  done
+  wait_until 2 xss_none && return 0
+  if pgrep -u "$XSS_USER" -f '^xscreensaver-gfx' >/dev/null; then
+    echo "   (xscreensaver-gfx had not acted on its SIGTERM after 2 s: woken by a property change)"
+    xss_nudge
+  fi
+  wait_until 28 xss_none
 }
 xss_window() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p'; }
 xss_plays() {
